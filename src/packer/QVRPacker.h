@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "framework/Component.h"
 #include "platform/FileSystem.h"
 
 namespace qvr {
@@ -20,10 +21,10 @@ enum TPackModeSet : std::uint8_t { Packen = 0, Entpacken = 1 };
 using TOnProgress = std::function<void(std::int32_t Progress)>;
 using TOnStatus = std::function<void(std::int32_t StatusCode, const std::string& StatusText)>;
 
-class TQVRPacker {
+class TQVRPacker : public TComponent {
  public:
   // The packer works on `fileSystem`, the platform's own unless a test injects one.
-  explicit TQVRPacker(FileSystem& fileSystem = SystemFileSystem());
+  explicit TQVRPacker(TComponent* owner = nullptr, FileSystem& fileSystem = SystemFileSystem());
 
   std::string QuellPfad;
   std::string ZielPfad;
