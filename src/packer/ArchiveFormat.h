@@ -1,0 +1,78 @@
+// The archive's record encoding, shared by the unpacker, the packer and `qvrpack list`.
+//
+// An archive is a plain sequence of records. A folder record is two hex digits of the
+// name length plus 128, two hex digits of the level and the name; a file record is two
+// hex digits of the name length, two of the level, the name, eight hex digits of the
+// size and then the file's bytes. The writer emits uppercase digits; the reader accepts
+// both cases but nothing else (no blanks, signs or prefixes).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "framework/Exceptions.h"
+#include "platform/FileSystem.h"
+
+namespace qvr {
+
+// A malformed archive: a field that is not hexadecimal or a name that would land outside
+// the destination or somewhere else than it says. Offset is the byte offset of the record.
+class EArchiveError : public EConvertError {
+ public:
+  EArchiveError(std::string message, std::uint64_t offset)
+      : EConvertError(std::move(message)), offset_(offset) {}
+  std::uint64_t Offset() const { return offset_; }
+
+ private:
+  std::uint64_t offset_;
+};
+
+namespace archive {
+
+inline constexpr std::uint32_t kChunkSize = 0x80000;  // 524,288 bytes
+inline constexpr std::size_t kHeaderSize = 4;
+inline constexpr std::size_t kSizeFieldSize = 8;
+inline constexpr std::size_t kMaxNameLength = 127;
+inline constexpr int kMaxLevel = 250;
+inline constexpr std::int64_t kMaxFileSize = 0x7FFFFFFF;
+
+// Which names a file system can hold safely: Windows adds its reserved characters,
+// device names and the trailing dot or space that it would silently drop.
+enum class NameRules { Posix, Windows };
+
+inline NameRules RulesFor(const FileSystem& fs) {
+  return fs.Delimiter() == '\\' ? NameRules::Windows : NameRules::Posix;
+}
+
+// Decodes exactly `digits.size()` hex digits (0-9, a-f, A-F). False on anything else.
+bool ParseHex(std::string_view digits, std::uint32_t& value);
+
+struct RecordHeader {
+  bool folder = false;
+  std::uint32_t level = 0;
+  std::uint32_t nameLength = 0;
+};
+
+// Decodes the four header characters. False when they are not hex digits.
+bool DecodeHeader(const char* header, RecordHeader& out);
+
+// Why `name` cannot be stored in or taken from an archive as one entry below a folder,
+// or null when it can.
+const char* NameProblem(std::string_view name, NameRules rules);
+
+// Keeps the first `level` components of `relativePath` (each ending with `delimiter`).
+void CutPath(std::string& relativePath, std::uint32_t level, char delimiter);
+
+// Assemble a record header into `out` (replacing its content, reusing its capacity).
+// The caller has checked the limits: name 1 to 127 bytes, level 1 to 250, size below 2 GiB.
+void FormatFolderRecord(std::string& out, std::string_view name, std::uint32_t level);
+void FormatFileRecord(std::string& out, std::string_view name, std::uint32_t level,
+                      std::uint32_t size);
+
+// Reads until `count` bytes are in or the file ends. False when a read fails.
+bool ReadFully(OpenFile& file, void* buffer, std::uint32_t count, std::uint32_t& got);
+
+}  // namespace archive
+}  // namespace qvr

@@ -1,0 +1,496 @@
+#include "packer/QVRPacker.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <utility>
+
+#include "framework/Exceptions.h"
+
+namespace qvr {
+namespace {
+
+using archive::kChunkSize;
+using archive::kMaxLevel;
+
+// One open folder listing of the walk: its search and the entry it holds.
+struct Listing {
+  std::unique_ptr<DirectorySearch> search;
+  DirEntry entry;
+  bool firstPending = false;  // `entry` holds the entry that starting the search yielded
+};
+
+// Everything a run works with. Shared by all packer instances: one run at a time.
+struct RunState {
+  std::string currentName;
+  std::string recordText;
+  std::string relativePath;  // empty or ending with the delimiter
+  std::int32_t status = 0;
+  std::int32_t depth = 0;
+  std::int64_t totalBytes = 0;
+  std::int64_t doneBytes = 0;
+  std::int64_t memberCopied = 0;
+  std::int64_t memberSize = 0;
+  std::unique_ptr<OpenFile> input;
+  std::unique_ptr<OpenFile> output;
+  std::uint32_t bytesRead = 0;
+  std::uint32_t bytesWritten = 0;
+  std::string sourcePath;  // QuellPfad, ending with the delimiter when it names a folder
+  std::string targetPath;  // ZielPfad, ending with the delimiter when it names a folder
+  std::array<Listing, kMaxLevel> listings;
+  TPackerFailure failure;
+  bool active = false;
+};
+
+RunState run;
+// One static transfer buffer for record texts and data chunks: no allocation per chunk.
+alignas(64) unsigned char transferBuffer[kChunkSize];
+std::function<void()> messagePump;
+
+// Marks the run active and, however it ends (status or error), closes every file and
+// listing it left open.
+class RunScope {
+ public:
+  RunScope() {
+    if (run.active) throw Exception("TQVRPacker.Starten: a run is already active");
+    run.active = true;
+  }
+  ~RunScope() {
+    run.input.reset();
+    run.output.reset();
+    for (Listing& l : run.listings) l.search.reset();
+    run.active = false;
+  }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+};
+
+bool IsBlank(const std::string& s) {
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) <= 32; });
+}
+
+std::string WithDelimiter(std::string path, char delimiter) {
+  if (!path.empty() && path.back() != delimiter) path.push_back(delimiter);
+  return path;
+}
+
+// Position just past the folder part of a path: after its last delimiter or, where the
+// delimiter is a backslash, its drive colon. 0 when it has neither.
+std::size_t FolderPartLength(const std::string& path, char delimiter) {
+  const std::size_t found =
+      delimiter == '\\' ? path.find_last_of("\\:") : path.find_last_of(delimiter);
+  return found == std::string::npos ? 0 : found + 1;
+}
+
+void LeaveFolder(std::string& relativePath, char delimiter) {
+  if (relativePath.empty()) return;
+  relativePath.pop_back();
+  const std::size_t found = relativePath.rfind(delimiter);
+  relativePath.erase(found == std::string::npos ? 0 : found + 1);
+}
+
+bool IsDotEntry(const std::string& name) {
+  return name == "." || name == "..";
+}
+
+// Percentage of the done bytes, the quotient taken in extended precision and truncated.
+// Nothing to count (a total of 0) reads as complete; the value never passes 100.
+std::int32_t Percent(std::int64_t done, std::int64_t total) {
+  if (total <= 0) return 100;
+  const long double quotient = static_cast<long double>(done) / static_cast<long double>(total);
+  const long double percent = quotient * 100;
+  if (percent >= 100) return 100;
+  if (percent <= 0) return 0;
+  return static_cast<std::int32_t>(percent);
+}
+
+// Sets the status of the run, unless an earlier failure set it, and keeps what went wrong.
+void Fail(std::int32_t status, std::string operation, std::string path, std::string text) {
+  if (run.status != 0) return;
+  run.status = status;
+  run.failure = TPackerFailure{std::move(operation), std::move(path), std::move(text)};
+}
+
+// The walk of the source tree shared by the size count and the pack: depth first, a
+// folder before its contents, one open listing per depth. `onFolder` returns whether
+// the walk enters the folder; with `stopOnStatus` a set status closes every listing,
+// deepest first.
+template <class OnFolder, class OnFile>
+void WalkSource(FileSystem& fs, bool stopOnStatus, OnFolder onFolder, OnFile onFile) {
+  const char delimiter = fs.Delimiter();
+  auto startListing = [&](std::int32_t depth) {
+    Listing& l = run.listings[depth - 1];
+    l.search = fs.FindFirst(run.sourcePath + run.relativePath + "*.*", attr::kAnyFile, l.entry);
+    l.firstPending = l.search != nullptr;
+  };
+
+  run.depth = 1;
+  run.relativePath.clear();
+  startListing(1);
+  if (!run.listings[0].search) {
+    run.depth = 0;
+    return;
+  }
+  while (run.depth > 0) {
+    Listing& l = run.listings[run.depth - 1];
+    bool have = false;
+    if (l.firstPending) {
+      have = true;
+      l.firstPending = false;
+    } else if (l.search) {
+      have = l.search->Next(l.entry);
+    }
+    if (!have || (stopOnStatus && run.status != 0)) {
+      l.search.reset();
+      --run.depth;
+      LeaveFolder(run.relativePath, delimiter);
+      continue;
+    }
+    if (IsDotEntry(l.entry.name)) continue;
+    if (l.entry.attributes == attr::kDirectory) {
+      if (!onFolder(l.entry)) continue;
+      run.relativePath += l.entry.name;
+      run.relativePath.push_back(delimiter);
+      ++run.depth;
+      startListing(run.depth);
+    } else {
+      onFile(l.entry);
+    }
+  }
+}
+
+}  // namespace
+
+TQVRPacker::TQVRPacker(TComponent* owner, FileSystem& fileSystem)
+    : TComponent(owner), PackModus(Packen), fs_(fileSystem) {}
+
+void TQVRPacker::SetMessagePump(std::function<void()> pump) {
+  messagePump = std::move(pump);
+}
+
+const TPackerFailure& TQVRPacker::LastFailure() {
+  return run.failure;
+}
+std::int64_t TQVRPacker::DoneBytes() {
+  return run.doneBytes;
+}
+std::int64_t TQVRPacker::TotalBytes() {
+  return run.totalBytes;
+}
+
+std::string TQVRPacker::StatusText(std::int32_t code) {
+  switch (code) {
+    case 0:
+      return "OK";
+    case 1:
+      return "Kein Quell/Zielpfad angegeben";
+    case 2:
+      return "Der zu packende Ordner wurde nicht gefunden";
+    case 3:
+      return "Zieldateiname fehlt";
+    case 4:
+      return "Zielpfad nicht gefunden";
+    case 5:
+      return "Zu entpackende Datei nicht gefunden";
+    case 6:
+      return "Fehler beim Dateizugriff";
+    case 10:
+      return "Fehler beim Erzeugen der Pack-Zieldatei";
+    case 11:
+      return "Fehler beim Schreiben in die Pack-Zieldatei";
+    case 12:
+      return "Fehler beim Öffnen einer Datei";
+    case 13:
+      return "Fehler beim Lesen einer Datei";
+    case 14:
+      return "Dateigrößendifferenzfehler";
+    case 99:
+      return "Benutzerabbruch";
+    default:
+      return "";
+  }
+}
+
+void TQVRPacker::Progress(std::int32_t value) {
+  if (OnProgress) OnProgress(value);
+}
+
+void TQVRPacker::ReportProgress() {
+  Progress(Percent(run.doneBytes, run.totalBytes));
+  if (messagePump) messagePump();
+}
+
+void TQVRPacker::StatusMelden(std::int32_t code) {
+  if (OnStatus) OnStatus(code, StatusText(code));
+}
+
+void TQVRPacker::Starten() {
+  RunScope scope;
+  run.status = 0;
+  run.failure = TPackerFailure{};
+  run.doneBytes = 0;
+  run.totalBytes = 0;
+  Progress(0);
+
+  const char delimiter = fs_.Delimiter();
+  if (IsBlank(QuellPfad) || IsBlank(ZielPfad)) {
+    Fail(1, "start", "", "no source or destination path was given");
+  } else if (PackModus == Packen) {
+    const std::size_t folderPart = FolderPartLength(ZielPfad, delimiter);
+    if (!fs_.DirectoryExists(QuellPfad)) {
+      Fail(2, "find the folder", QuellPfad, fs_.LastErrorText());
+    } else if (ZielPfad.back() == delimiter) {
+      Fail(3, "create the archive", ZielPfad, "the archive path names a folder, not a file");
+    } else if (folderPart == 0) {
+      Fail(4, "find the folder of", ZielPfad, "the archive path names no folder");
+    } else if (!fs_.DirectoryExists(ZielPfad.substr(0, folderPart))) {
+      Fail(4, "find the folder", ZielPfad.substr(0, folderPart), fs_.LastErrorText());
+    } else {
+      run.sourcePath = WithDelimiter(QuellPfad, delimiter);
+      run.targetPath = ZielPfad;
+      GesamtgroesseErmitteln();
+      OrdnerPacken();
+    }
+  } else {
+    if (!fs_.FileExists(QuellPfad)) {
+      Fail(5, "find the archive", QuellPfad, fs_.LastErrorText());
+    } else if (!fs_.DirectoryExists(ZielPfad)) {
+      Fail(4, "find the folder", ZielPfad, fs_.LastErrorText());
+    } else {
+      DirEntry entry;
+      if (fs_.FindFirst(QuellPfad, attr::kAnyFile, entry)) {
+        run.totalBytes = static_cast<std::int64_t>(entry.size);
+      }
+      run.sourcePath = QuellPfad;
+      run.targetPath = WithDelimiter(ZielPfad, delimiter);
+      DateiEntpacken();
+    }
+  }
+  StatusMelden(run.status);
+}
+
+void TQVRPacker::DateiEntpacken() {
+  const char delimiter = fs_.Delimiter();
+  const archive::NameRules rules = archive::RulesFor(fs_);
+  char* const buffer = reinterpret_cast<char*>(transferBuffer);
+  run.depth = 1;
+  run.relativePath.clear();
+  run.doneBytes = 0;
+
+  run.input = fs_.OpenShared(run.sourcePath);
+  if (!run.input) {
+    Fail(10, "open the archive", run.sourcePath, fs_.LastErrorText());
+    return;
+  }
+  std::uint64_t offset = 0;
+  for (;;) {
+    const std::uint64_t recordOffset = offset;
+    std::uint32_t got = 0;
+    if (!archive::ReadFully(*run.input, buffer, archive::kHeaderSize, got)) {
+      Fail(11, "read the archive", run.sourcePath, fs_.LastErrorText());
+      break;
+    }
+    if (got == 0) {
+      if (run.status == 0) Progress(100);
+      break;
+    }
+    if (got < archive::kHeaderSize) {
+      Fail(11, "read the archive", run.sourcePath, "the archive ends inside a record header");
+      break;
+    }
+    archive::RecordHeader header;
+    if (!archive::DecodeHeader(buffer, header)) {
+      throw EArchiveError("Malformed archive: the record at byte offset " +
+                              std::to_string(recordOffset) +
+                              " has a header that is not hexadecimal",
+                          recordOffset);
+    }
+    run.depth = static_cast<std::int32_t>(header.level);
+    if (!archive::ReadFully(*run.input, buffer, header.nameLength, got) ||
+        got < header.nameLength) {
+      Fail(11, "read the archive", run.sourcePath, "the archive ends inside a record's name");
+      break;
+    }
+    run.currentName.assign(buffer, got);
+    if (const char* problem = archive::NameProblem(run.currentName, rules)) {
+      throw EArchiveError("Malformed archive: the record at byte offset " +
+                              std::to_string(recordOffset) + " cannot be unpacked: " + problem,
+                          recordOffset);
+    }
+    offset += archive::kHeaderSize + got;
+    archive::CutPath(run.relativePath, header.level, delimiter);
+
+    if (header.folder) {
+      run.relativePath += run.currentName;
+      run.relativePath.push_back(delimiter);
+      // Without its trailing delimiter; DirectoryExists never follows a symbolic link,
+      // so a link standing in the destination is not entered but fails the creation.
+      const std::string folder =
+          run.targetPath + run.relativePath.substr(0, run.relativePath.size() - 1);
+      if (!fs_.DirectoryExists(folder) && !fs_.CreateDirectory(folder)) {
+        throw EInOutError("Cannot create the folder \"" + folder + "\": " + fs_.LastErrorText(), 0);
+      }
+      continue;
+    }
+
+    if (!archive::ReadFully(*run.input, buffer, archive::kSizeFieldSize, got) ||
+        got < archive::kSizeFieldSize) {
+      Fail(11, "read the archive", run.sourcePath, "the archive ends inside a record's size");
+      break;
+    }
+    std::uint32_t size = 0;
+    if (!archive::ParseHex(std::string_view(buffer, archive::kSizeFieldSize), size)) {
+      throw EArchiveError("Malformed archive: the record at byte offset " +
+                              std::to_string(recordOffset) + " has a size that is not hexadecimal",
+                          recordOffset);
+    }
+    offset += archive::kSizeFieldSize;
+    const std::string member = run.targetPath + run.relativePath + run.currentName;
+    if (size > static_cast<std::uint32_t>(archive::kMaxFileSize)) {
+      Fail(14, "unpack", member, "the record's size is 2 GiB or more, which the format excludes");
+      break;
+    }
+    run.memberSize = size;
+    run.output = fs_.CreateExclusive(member);
+    if (!run.output) {
+      Fail(12, "create", member, fs_.LastErrorText());
+      break;
+    }
+    do {
+      const auto want =
+          static_cast<std::uint32_t>(std::min<std::int64_t>(run.memberSize, kChunkSize));
+      if (!run.input->Read(buffer, want, run.bytesRead)) {
+        Fail(11, "read the archive", run.sourcePath, fs_.LastErrorText());
+        break;
+      }
+      if (run.bytesRead == 0 && want > 0) {
+        Fail(14, "unpack", member, "the archive ends inside the file's data");
+        break;
+      }
+      if (!run.output->Write(buffer, run.bytesRead, run.bytesWritten) ||
+          run.bytesWritten != run.bytesRead) {
+        Fail(13, "write", member, fs_.LastErrorText());
+        break;
+      }
+      offset += run.bytesWritten;
+      run.memberSize -= run.bytesWritten;
+      run.doneBytes += run.bytesWritten;
+      ReportProgress();
+    } while (run.memberSize > 0);
+    run.output.reset();
+    if (run.status != 0) break;
+  }
+  run.input.reset();
+}
+
+void TQVRPacker::GesamtgroesseErmitteln() {
+  run.totalBytes = 0;
+  WalkSource(
+      fs_, false, [](const DirEntry&) { return run.depth < kMaxLevel; },
+      [](const DirEntry& entry) { run.totalBytes += static_cast<std::int64_t>(entry.size); });
+}
+
+bool TQVRPacker::WriteRecord() {
+  const auto length = static_cast<std::uint32_t>(run.recordText.size());
+  std::copy(run.recordText.begin(), run.recordText.end(), transferBuffer);
+  if (!run.output->Write(transferBuffer, length, run.bytesWritten) || run.bytesWritten != length) {
+    Fail(11, "write to the archive", run.targetPath, fs_.LastErrorText());
+    return false;
+  }
+  return true;
+}
+
+bool TQVRPacker::PackFolder(const DirEntry& entry) {
+  const std::string path = run.sourcePath + run.relativePath + entry.name;
+  if (const char* problem = archive::NameProblem(entry.name, archive::RulesFor(fs_))) {
+    Fail(11, "store", path, problem);
+    return false;
+  }
+  if (run.depth >= kMaxLevel) {
+    Fail(11, "store", path, "the folder tree is deeper than 250 levels");
+    return false;
+  }
+  archive::FormatFolderRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth));
+  return WriteRecord();
+}
+
+void TQVRPacker::PackFile(const DirEntry& entry) {
+  const std::string path = run.sourcePath + run.relativePath + entry.name;
+  if (const char* problem = archive::NameProblem(entry.name, archive::RulesFor(fs_))) {
+    Fail(11, "store", path, problem);
+    return;
+  }
+  if (entry.size > static_cast<std::uint64_t>(archive::kMaxFileSize)) {
+    Fail(14, "store", path, "the file is 2 GiB or larger, which the format cannot hold");
+    return;
+  }
+  run.input = fs_.OpenShared(path);
+  if (!run.input) {
+    Fail(12, "open", path, fs_.LastErrorText());
+    return;
+  }
+  archive::FormatFileRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth),
+                            static_cast<std::uint32_t>(entry.size));
+  if (!WriteRecord()) {
+    run.input.reset();
+    return;
+  }
+  run.memberSize = static_cast<std::int64_t>(entry.size);
+  run.memberCopied = 0;
+  do {
+    if (!run.input->Read(transferBuffer, kChunkSize, run.bytesRead)) {
+      Fail(13, "read", path, fs_.LastErrorText());
+      break;
+    }
+    if (run.bytesRead == 0 && run.memberCopied < run.memberSize) {
+      Fail(14, "pack", path, "the file became shorter while it was packed");
+      break;
+    }
+    if (!run.output->Write(transferBuffer, run.bytesRead, run.bytesWritten) ||
+        run.bytesWritten != run.bytesRead) {
+      Fail(11, "write to the archive", run.targetPath, fs_.LastErrorText());
+      break;
+    }
+    run.memberCopied += run.bytesWritten;
+    run.doneBytes += run.bytesWritten;
+    ReportProgress();
+  } while (run.memberCopied < run.memberSize);
+  run.input.reset();
+  if (run.memberCopied != run.memberSize) {
+    Fail(14, "pack", path, "the file changed its size while it was packed");
+  }
+}
+
+void TQVRPacker::OrdnerPacken() {
+  const char delimiter = fs_.Delimiter();
+  run.depth = 1;
+  run.relativePath.clear();
+  run.doneBytes = 0;
+
+  const std::string folder = run.sourcePath.substr(0, run.sourcePath.size() - 1);
+  const std::string rootName = folder.substr(FolderPartLength(folder, delimiter));
+  if (rootName.empty()) {
+    Fail(10, "pack", run.sourcePath, "a drive root has no folder name to store in the archive");
+    return;
+  }
+  if (const char* problem = archive::NameProblem(rootName, archive::RulesFor(fs_))) {
+    Fail(10, "pack", run.sourcePath, problem);
+    return;
+  }
+  run.output = fs_.CreateExclusive(run.targetPath);
+  if (!run.output) {
+    Fail(10, "create the archive", run.targetPath, fs_.LastErrorText());
+    return;
+  }
+  archive::FormatFolderRecord(run.recordText, rootName, 1);
+  if (WriteRecord()) {
+    WalkSource(
+        fs_, true, [this](const DirEntry& entry) { return PackFolder(entry); },
+        [this](const DirEntry& entry) { PackFile(entry); });
+  }
+  run.output.reset();
+  if (run.status == 0) Progress(100);
+}
+
+}  // namespace qvr
