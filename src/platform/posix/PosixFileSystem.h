@@ -1,0 +1,31 @@
+// The file-system layer on POSIX systems. Names are raw bytes, the delimiter is
+// '/', and the Windows notions the callers rely on (attribute words, "." and ".."
+// first in a listing, share modes) are reproduced so that the packer behaves the
+// same on every platform and an archive packed here is byte for byte reproducible.
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace qvr {
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  char Delimiter() const override { return '/'; }
+
+  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
+                                             std::uint32_t attributeMask, DirEntry& first) override;
+
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool ForceDirectories(const std::string& path) override;
+
+  std::unique_ptr<OpenFile> CreateExclusive(const std::string& path) override;
+  std::unique_ptr<OpenFile> OpenShared(const std::string& path) override;
+
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+
+  std::string LastErrorText() const override;
+};
+
+}  // namespace qvr

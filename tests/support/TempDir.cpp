@@ -1,0 +1,85 @@
+#include "TempDir.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+
+namespace qvr::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr char kDelimiter = '\\';
+#else
+constexpr char kDelimiter = '/';
+#endif
+
+// Tests leave read-only files and folders without access rights behind; the
+// removal needs them writable and listable first.
+void MakeRemovable(const fs::path& folder) {
+  std::error_code ec;
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ec);
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::file_status status = it->symlink_status(ec);
+    if (ec) break;
+    if (fs::is_directory(status)) {
+      MakeRemovable(it->path());
+    } else if (fs::is_regular_file(status)) {
+      fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
+    }
+  }
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate = base / ("qvr-test-" + std::to_string(random() % 1000000000000ULL));
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) {
+      path_ = candidate.string();
+      if (path_.back() != '/' && path_.back() != '\\') path_ += kDelimiter;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder in " + base.string());
+}
+
+TempDir::~TempDir() {
+  const fs::path folder(path_);
+  MakeRemovable(folder);
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+}
+
+void WriteFile(const std::string& path, std::string_view bytes) {
+  const fs::path parent = fs::path(path).parent_path();
+  if (!parent.empty()) MakeDirs(parent.string());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void MakeDirs(const std::string& path) {
+  std::error_code ec;
+  fs::create_directories(fs::path(path), ec);
+  if (ec || !fs::is_directory(fs::path(path))) {
+    throw std::runtime_error("cannot create folder " + path + ": " + ec.message());
+  }
+}
+
+}  // namespace qvr::test
