@@ -1,0 +1,105 @@
+// The standard controls of a form: panel, label, multi-line text, push button and
+// picture. A control keeps its properties itself and mirrors every change into its
+// peer once the form's window exists.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/Backend.h"
+#include "framework/Component.h"
+#include "framework/Types.h"
+
+namespace qvr {
+
+class TForm;
+
+enum class ControlKind : std::uint8_t { Panel, Label, Memo, Button, Image };
+
+class TControl : public TComponent {
+ public:
+  // `parent` is another control (a panel) or null for the form's client area.
+  TControl(TForm& form, TControl* parent, ControlKind kind);
+  ~TControl() override;
+
+  ControlKind Kind() const { return kind_; }
+  TForm& Form() const { return form_; }
+  TControl* Parent() const { return parent_; }
+
+  const TRect& Bounds() const { return bounds_; }
+  void SetBounds(int left, int top, int width, int height);
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
+  const TFont& Font() const { return font_; }
+  void SetFont(const TFont& font);
+
+  // Design properties, read when the native control is created.
+  TAlignment Alignment = taLeftJustify;
+  bool WordWrap = false;
+  bool ReadOnly = false;
+
+  std::function<void(TComponent* sender)> OnClick;
+  // Runs OnClick; an error that escapes it goes to the application's error box.
+  void Click();
+
+  // Creates the native control (the parent's must exist); a no-op once it exists.
+  void CreatePeer();
+  ControlPeer* Peer() const { return peer_.get(); }
+  NativeWindow Handle() const { return peer_ ? peer_->Handle() : nullptr; }
+  // The native window the control lives in: its panel's, else the form's.
+  NativeWindow ParentHandle() const;
+
+ private:
+  void Changed(ControlChange what);
+
+  TForm& form_;
+  TControl* parent_;
+  ControlKind kind_;
+  TRect bounds_;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::string caption_;
+  TFont font_;
+  std::unique_ptr<ControlPeer> peer_;
+};
+
+class TPanel : public TControl {
+ public:
+  TPanel(TForm& form, TControl* parent) : TControl(form, parent, ControlKind::Panel) {}
+};
+
+class TLabel : public TControl {
+ public:
+  TLabel(TForm& form, TControl* parent) : TControl(form, parent, ControlKind::Label) {}
+};
+
+class TButton : public TControl {
+ public:
+  TButton(TForm& form, TControl* parent) : TControl(form, parent, ControlKind::Button) {}
+};
+
+// Multi-line text; its caption holds the lines joined by CR LF.
+class TMemo : public TControl {
+ public:
+  TMemo(TForm& form, TControl* parent) : TControl(form, parent, ControlKind::Memo) {}
+  void SetLines(const std::vector<std::string>& lines);
+  std::vector<std::string> Lines() const;
+};
+
+// A picture from the program's resources, named by its resource name.
+class TImage : public TControl {
+ public:
+  TImage(TForm& form, TControl* parent) : TControl(form, parent, ControlKind::Image) {}
+  std::string PictureName;
+  // Scales the picture to the bounds in both directions, ignoring its aspect ratio.
+  bool Stretch = false;
+};
+
+}  // namespace qvr

@@ -1,0 +1,107 @@
+#include "framework/Forms.h"
+
+#include <algorithm>
+
+#include "framework/Application.h"
+#include "framework/Controls.h"
+
+namespace qvr {
+
+TForm::TForm(TApplication& app) : TCustomForm(&app), app_(app) {
+  app_.RegisterForm(*this);
+}
+
+TForm::~TForm() {
+  peer_.reset();
+  app_.UnregisterForm(*this);
+}
+
+void TForm::SetCaption(const std::string& caption) {
+  caption_ = caption;
+  if (peer_) peer_->Changed(ControlChange::Caption);
+}
+
+TRect TForm::BoundsRect() const {
+  return peer_ ? peer_->OuterBounds() : bounds_;
+}
+
+void TForm::SetBounds(int left, int top, int width, int height) {
+  bounds_ = {left, top, width, height};
+  if (peer_) peer_->Changed(ControlChange::Bounds);
+}
+
+void TForm::SetVisible(bool visible) {
+  visible_ = visible;
+  if (peer_) peer_->Changed(ControlChange::Visible);
+}
+
+void TForm::Show() {
+  HandleNeeded();
+  SetVisible(true);
+}
+
+void TForm::Hide() {
+  SetVisible(false);
+}
+
+TModalResult TForm::ShowModal() {
+  HandleNeeded();
+  ModalResult = mrNone;
+  modal_ = true;
+  if (!app_.Terminated()) {
+    SetVisible(true);
+    app_.Backend().RunModal(*this);
+  }
+  modal_ = false;
+  if (ModalResult == mrNone) ModalResult = mrCancel;
+  SetVisible(false);
+  return ModalResult;
+}
+
+void TForm::Close() {
+  TCloseAction action = caHide;
+  if (OnClose) OnClose(this, action);
+  if (action == caNone) return;
+  if (this == app_.MainForm()) {
+    app_.Terminate();
+  } else if (modal_) {
+    ModalResult = mrCancel;
+  } else {
+    Hide();
+  }
+}
+
+void TForm::Activate() {
+  app_.RunHandler([this] {
+    if (OnActivate) OnActivate(this);
+  });
+}
+
+void TForm::HandleNeeded() {
+  if (peer_) return;
+  peer_ = app_.Backend().CreateFormPeer(*this);
+  // A control is created after its panel, so one pass in creation order suffices.
+  for (TControl* control : controls_) control->CreatePeer();
+}
+
+void TForm::AddWindowlessPainter(std::function<void()> paint) {
+  painters_.push_back(std::move(paint));
+}
+
+void TForm::PaintWindowless() {
+  for (const auto& paint : painters_) app_.RunHandler(paint);
+}
+
+void TForm::Invalidate(const TRect& area) {
+  if (peer_) peer_->Invalidate(area);
+}
+
+void TForm::AddControl(TControl& control) {
+  controls_.push_back(&control);
+}
+
+void TForm::RemoveControl(TControl& control) {
+  controls_.erase(std::remove(controls_.begin(), controls_.end(), &control), controls_.end());
+}
+
+}  // namespace qvr

@@ -1,0 +1,99 @@
+// A form: a top-level window with controls, shown normally or modally, with an
+// activation event and a close handling that may refuse the close.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/Backend.h"
+#include "framework/Component.h"
+#include "framework/Types.h"
+
+namespace qvr {
+
+class TApplication;
+class TControl;
+
+enum TBorderStyle : std::uint8_t { bsSizeable, bsDialog };
+enum TWindowState : std::uint8_t { wsNormal, wsMaximized };
+enum TPosition : std::uint8_t { poDesigned, poScreenCenter, poMainFormCenter };
+enum TCloseAction : std::uint8_t { caNone, caHide, caFree, caMinimize };
+
+class TForm : public TCustomForm {
+ public:
+  // The first form created becomes the application's main form.
+  explicit TForm(TApplication& app);
+  ~TForm() override;
+
+  TApplication& Application() const { return app_; }
+
+  // Design properties, read when the window is created.
+  TBorderStyle BorderStyle = bsSizeable;
+  // The title-bar buttons (system menu, close box); a dialog may have none.
+  bool BorderIcons = true;
+  TColor Color = syscolor::kBtnFace;
+  TFont Font;
+  TWindowState WindowState = wsNormal;
+  TPosition Position = poDesigned;
+  int ClientWidth = 0;
+  int ClientHeight = 0;
+
+  TModalResult ModalResult = mrNone;
+
+  std::function<void(TComponent* sender)> OnActivate;
+  std::function<void(TComponent* sender, TCloseAction& action)> OnClose;
+
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
+
+  // Outer bounds, frame and title bar included; the window system's once the
+  // window exists.
+  TRect BoundsRect() const;
+  void SetBounds(int left, int top, int width, int height);
+  int Width() const { return BoundsRect().Width; }
+  int Height() const { return BoundsRect().Height; }
+
+  bool Visible() const { return visible_; }
+  void Show();
+  void Hide();
+  // Shows the form modally and returns its ModalResult; returns at once, with
+  // mrCancel, when the application has been told to terminate.
+  TModalResult ShowModal();
+  bool Modal() const { return modal_; }
+  // Asks the form to close: OnClose decides through its Action.
+  void Close();
+  // Called by the backend on every activation; runs OnActivate.
+  void Activate();
+
+  // Creates the window and the windows of all controls, in creation order.
+  void HandleNeeded();
+  NativeWindow WindowHandle() const override { return peer_ ? peer_->Handle() : nullptr; }
+  FormPeer* Peer() const { return peer_.get(); }
+
+  // Windowless controls paint on the form: the backend calls these when the
+  // form's client area is painted.
+  void AddWindowlessPainter(std::function<void()> paint);
+  void PaintWindowless();
+  void Invalidate(const TRect& area);
+
+  const std::vector<TControl*>& Controls() const { return controls_; }
+  void AddControl(TControl& control);
+  void RemoveControl(TControl& control);
+
+ private:
+  void SetVisible(bool visible);
+
+  TApplication& app_;
+  std::string caption_;
+  TRect bounds_;
+  bool visible_ = false;
+  bool modal_ = false;
+  std::unique_ptr<FormPeer> peer_;
+  std::vector<TControl*> controls_;
+  std::vector<std::function<void()>> painters_;
+};
+
+}  // namespace qvr

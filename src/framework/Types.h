@@ -1,0 +1,47 @@
+// Small value types shared by the forms, the controls and the backends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qvr {
+
+// 0x00BBGGRR for an RGB colour, 0xFF0000nn for system colour number nn.
+using TColor = std::uint32_t;
+
+namespace syscolor {
+inline constexpr TColor kWindow = 0xFF000005;
+inline constexpr TColor kWindowText = 0xFF000008;
+inline constexpr TColor kBtnFace = 0xFF00000F;
+inline constexpr TColor kGrayText = 0xFF000011;
+}  // namespace syscolor
+
+// Bounds in the parent's client area (outer bounds on the screen for a form).
+struct TRect {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+// A font by face name; Height is negative for a character height in pixels.
+struct TFont {
+  std::string Name = "MS Sans Serif";
+  int Height = -11;
+  bool Bold = false;
+  TColor Color = syscolor::kWindowText;
+  friend bool operator==(const TFont&, const TFont&) = default;
+};
+
+enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+
+// The answer of a modal form or message dialog; the values are the Windows dialog IDs.
+using TModalResult = int;
+inline constexpr TModalResult mrNone = 0;
+inline constexpr TModalResult mrOk = 1;
+inline constexpr TModalResult mrCancel = 2;
+inline constexpr TModalResult mrYes = 6;
+inline constexpr TModalResult mrNo = 7;
+
+}  // namespace qvr
