@@ -1,0 +1,77 @@
+#include "shell/ShortcutLink.h"
+
+namespace qvr {
+
+namespace {
+
+constexpr int kCsidlDesktopDirectory = 16;
+// Ctrl and Alt in the modifier byte of a link's hot key.
+constexpr std::uint16_t kHotkeyCtrlAlt = 0x0600;
+
+constexpr std::int32_t kSwShowMaximized = 3;
+constexpr std::int32_t kSwShowMinNoActive = 7;
+constexpr std::int32_t kSwRestore = 9;
+
+}  // namespace
+
+std::string TShortcutLink::HotKey() {
+  if (hotKey_ == 0) hotKey_ = ' ';
+  return std::string(1, static_cast<char>(hotKey_));
+}
+
+void TShortcutLink::SetHotKey(const std::string& value) {
+  unsigned char c = value.empty() ? ' ' : static_cast<unsigned char>(value.front());
+  if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+  hotKey_ = c < ' ' ? ' ' : c;
+}
+
+TShowCmd TShortcutLink::ShowCmd() const {
+  switch (showCmd_) {
+    case kSwShowMaximized:
+      return TShowCmd::scShowMaximized;
+    case kSwShowMinNoActive:
+      return TShowCmd::scShowMinimized;
+    default:
+      return TShowCmd::scShowNormal;
+  }
+}
+
+void TShortcutLink::SetShowCmd(TShowCmd value) {
+  switch (value) {
+    case TShowCmd::scShowMaximized:
+      showCmd_ = kSwShowMaximized;
+      break;
+    case TShowCmd::scShowMinimized:
+      showCmd_ = kSwShowMinNoActive;
+      break;
+    case TShowCmd::scShowNormal:
+      showCmd_ = kSwRestore;
+      break;
+  }
+}
+
+void TShortcutLink::CreateShortcut() {
+  auto link = binding_->CreateShellLink();
+  // The setters' results are not checked: a link the shell cannot use fails the save.
+  link->SetPath(Target);
+  link->SetWorkingDirectory(WorkingDir);
+  link->SetArguments(Arguments);
+  link->SetDescription(Description);
+  // Written as stored: a never-set show command stays 0, which the shell opens normally.
+  link->SetShowCmd(showCmd_);
+  if (hotKey_ > ' ') link->SetHotkey(static_cast<std::uint16_t>(hotKey_ + kHotkeyCtrlAlt));
+  link->SetIconLocation(IconLocation, IconNumber);
+  if (link->Save(ShortcutFile, true) != 0) throw EShortcutError("Unable to create .lnk file");
+}
+
+void TShortcutLink::GetSpecialFolder(int folder, std::string& path) {
+  const auto* form = dynamic_cast<const TCustomForm*>(Owner());
+  if (form == nullptr) throw EInvalidCast("Invalid class typecast");
+  if (auto found = binding_->SpecialFolderPath(form->WindowHandle(), folder)) path = *found;
+}
+
+void TShortcutLink::GetDesktopFolder(std::string& path) {
+  GetSpecialFolder(kCsidlDesktopDirectory, path);
+}
+
+}  // namespace qvr
