@@ -1,0 +1,257 @@
+// e2e-driver: finds, reads and clicks the windows of a program running in the same
+// Wine prefix, one command per start. Results go to stdout as UTF-8; the exit code
+// is 0 when the command did what it was asked, 1 when it did not, 2 on bad usage.
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "WindowQuery.h"
+
+namespace qvr::e2e {
+namespace {
+
+constexpr double kDefaultSeconds = 20.0;
+
+const char kUsage[] =
+    "usage: e2e-driver COMMAND ARGS...\n"
+    "  list                             every top-level window: handle, visibility, class, "
+    "caption\n"
+    "  wait-window CAPTION [SECONDS]    wait until a visible window has this caption\n"
+    "  wait-gone CAPTION [SECONDS]      wait until no visible window has this caption\n"
+    "  exists CAPTION                   exit 0 when a visible window has this caption now\n"
+    "  click CAPTION BUTTON [SECONDS]   post a click to the window's visible button BUTTON\n"
+    "  buttons CAPTION [SECONDS]        the texts of the window's visible buttons\n"
+    "  text CAPTION [SECONDS]           class and text of every child control with a text\n"
+    "  rect CAPTION [SECONDS]           'window L T R B' and 'client X Y W H' in screen pixels\n"
+    "  close CAPTION [SECONDS]          post the window-close command (as Alt+F4 does)\n"
+    "SECONDS defaults to 20. Captions and texts are compared exactly; for buttons the\n"
+    "mnemonic '&' may be left out.\n";
+
+void Print(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void PrintError(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+std::string Hex(HWND window) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%08lx",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)));
+  return buffer;
+}
+
+// Lines of a control's text on their own output lines; a lone CR separates the
+// lines of a message text.
+std::string Flatten(const std::wstring& text) {
+  std::string utf8 = WideToUtf8(text);
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if (utf8[i] == '\r') {
+      out += '\n';
+      if (i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;
+    } else {
+      out += utf8[i];
+    }
+  }
+  return out;
+}
+
+// Polls `found` every 100 ms until it holds or `seconds` have passed.
+bool WaitFor(double seconds, const std::function<bool()>& found) {
+  ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000.0);
+  for (;;) {
+    if (found()) return true;
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(100);
+  }
+}
+
+HWND WaitForWindow(const std::wstring& caption, double seconds) {
+  HWND window = nullptr;
+  WaitFor(seconds, [&] { return (window = FindVisibleTopLevel(caption)) != nullptr; });
+  if (window == nullptr) PrintError("no visible window \"" + WideToUtf8(caption) + "\"");
+  return window;
+}
+
+struct Arguments {
+  std::vector<std::wstring> values;
+
+  size_t Count() const { return values.size(); }
+  const std::wstring& operator[](size_t i) const { return values[i]; }
+  double Seconds(size_t i) const {
+    if (i >= values.size()) return kDefaultSeconds;
+    return std::wcstod(values[i].c_str(), nullptr);
+  }
+};
+
+int List() {
+  for (const WindowInfo& window : TopLevelWindows()) {
+    Print(Hex(window.handle) + (window.visible ? " visible " : " hidden  ") +
+          WideToUtf8(window.className) + " \"" + WideToUtf8(window.text) + "\"");
+  }
+  return 0;
+}
+
+int WaitWindow(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(2));
+  if (window == nullptr) return 1;
+  Print("found " + Hex(window));
+  return 0;
+}
+
+int WaitGone(const Arguments& args) {
+  if (!WaitFor(args.Seconds(2), [&] { return FindVisibleTopLevel(args[1]) == nullptr; })) {
+    PrintError("window \"" + WideToUtf8(args[1]) + "\" is still there");
+    return 1;
+  }
+  Print("gone");
+  return 0;
+}
+
+int Exists(const Arguments& args) {
+  HWND window = FindVisibleTopLevel(args[1]);
+  Print(window != nullptr ? "exists " + Hex(window) : "absent");
+  return window != nullptr ? 0 : 1;
+}
+
+// Posted, not sent: the click handler of the program under test may run a whole
+// installation or a modal message box before it returns.
+int Click(const Arguments& args) {
+  HWND button = nullptr;
+  bool found = WaitFor(args.Seconds(3), [&] {
+    HWND window = FindVisibleTopLevel(args[1]);
+    button = window != nullptr ? FindButton(window, args[2]) : nullptr;
+    return button != nullptr && IsWindowEnabled(button);
+  });
+  if (!found) {
+    PrintError("no enabled button \"" + WideToUtf8(args[2]) + "\" in a visible window \"" +
+               WideToUtf8(args[1]) + "\"");
+    return 1;
+  }
+  if (!PostMessageW(button, BM_CLICK, 0, 0)) {
+    PrintError("posting the click failed, error " + std::to_string(GetLastError()));
+    return 1;
+  }
+  Print("clicked " + Hex(button));
+  return 0;
+}
+
+int Buttons(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(2));
+  if (window == nullptr) return 1;
+  for (const WindowInfo& child : Descendants(window)) {
+    if (child.visible && _wcsicmp(child.className.c_str(), L"Button") == 0) {
+      Print(WideToUtf8(child.text));
+    }
+  }
+  return 0;
+}
+
+int Text(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(2));
+  if (window == nullptr) return 1;
+  for (const WindowInfo& child : Descendants(window)) {
+    if (!child.visible || child.text.empty()) continue;
+    std::string line = "[";
+    line += WideToUtf8(child.className);
+    line += "] ";
+    line += Flatten(child.text);
+    Print(line);
+  }
+  return 0;
+}
+
+int Rect(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(2));
+  if (window == nullptr) return 1;
+  RECT outer{};
+  RECT client{};
+  POINT origin{0, 0};
+  if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client) ||
+      !ClientToScreen(window, &origin)) {
+    PrintError("the window's rectangle cannot be read, error " + std::to_string(GetLastError()));
+    return 1;
+  }
+  char line[160];
+  std::snprintf(line, sizeof line, "window %ld %ld %ld %ld", outer.left, outer.top, outer.right,
+                outer.bottom);
+  Print(line);
+  std::snprintf(line, sizeof line, "client %ld %ld %ld %ld", origin.x, origin.y,
+                client.right - client.left, client.bottom - client.top);
+  Print(line);
+  return 0;
+}
+
+int Close(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(2));
+  if (window == nullptr) return 1;
+  if (!PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0)) {
+    PrintError("posting the close command failed, error " + std::to_string(GetLastError()));
+    return 1;
+  }
+  Print("close posted " + Hex(window));
+  return 0;
+}
+
+struct Command {
+  const wchar_t* name;
+  size_t required;  // arguments after the command's name
+  int (*run)(const Arguments&);
+};
+
+const Command kCommands[] = {
+    {L"list", 0, [](const Arguments&) { return List(); }},
+    {L"wait-window", 1, WaitWindow},
+    {L"wait-gone", 1, WaitGone},
+    {L"exists", 1, Exists},
+    {L"click", 2, Click},
+    {L"buttons", 1, Buttons},
+    {L"text", 1, Text},
+    {L"rect", 1, Rect},
+    {L"close", 1, Close},
+};
+
+int Run(const Arguments& args) {
+  if (args.Count() < 1 || args[0] == L"--help" || args[0] == L"-h") {
+    std::fputs(kUsage, args.Count() < 1 ? stderr : stdout);
+    return args.Count() < 1 ? 2 : 0;
+  }
+  for (const Command& command : kCommands) {
+    if (args[0] != command.name) continue;
+    if (args.Count() < command.required + 1) {
+      PrintError("e2e-driver: " + WideToUtf8(args[0]) + " needs " +
+                 std::to_string(command.required) + " argument(s)");
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    return command.run(args);
+  }
+  PrintError("e2e-driver: unknown command \"" + WideToUtf8(args[0]) + "\"");
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+}  // namespace
+}  // namespace qvr::e2e
+
+int main() {
+  // The wide command line keeps umlauts in captions such as "Bestätigen" intact.
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  qvr::e2e::Arguments args;
+  for (int i = 1; argv != nullptr && i < count; ++i) args.values.emplace_back(argv[i]);
+  LocalFree(argv);
+  return qvr::e2e::Run(args);
+}
