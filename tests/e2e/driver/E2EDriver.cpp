@@ -6,6 +6,9 @@
 
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -247,6 +250,8 @@ int Run(const Arguments& args) {
 }  // namespace qvr::e2e
 
 int main() {
+  // Plain LF line ends for the shell scripts that read the output.
+  _setmode(_fileno(stdout), _O_BINARY);
   // The wide command line keeps umlauts in captions such as "Bestätigen" intact.
   int count = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
