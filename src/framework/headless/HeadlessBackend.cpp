@@ -34,9 +34,8 @@ void HeadlessBackend::Terminating() {
 TModalResult HeadlessBackend::ShowMessageDialog(const MessageDialogRequest& request) {
   dialogs_.push_back(request);
   log_.push_back("dialog " + request.caption);
-  if (request.buttons.size() == 1 && request.buttons.front() == mbOK && answers_.empty()) {
-    return mrOk;
-  }
+  // A box with the single button "OK" has only one answer and takes none from the queue.
+  if (request.buttons.size() == 1 && request.buttons.front() == mbOK) return mrOk;
   if (answers_.empty()) {
     unexpected_.push_back(request);
     return mrCancel;

@@ -21,8 +21,8 @@ class HeadlessBackend : public WindowBackend {
 
   // Every dialog shown, in order.
   const std::vector<MessageDialogRequest>& Dialogs() const { return dialogs_; }
-  // Dialogs that came when no answer was queued (error boxes with a single "OK"
-  // button are answered by themselves and never count here).
+  // Dialogs that came when no answer was queued. Boxes with the single button "OK"
+  // answer themselves and take no queued answer.
   const std::vector<MessageDialogRequest>& UnexpectedDialogs() const { return unexpected_; }
   int Beeps() const { return beeps_; }
   int ProcessMessagesCalls() const { return pumps_; }

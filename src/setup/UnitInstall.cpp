@@ -1,0 +1,256 @@
+#include "setup/UnitInstall.h"
+
+#include <exception>
+
+#include "framework/Application.h"
+#include "framework/Dialogs.h"
+#include "setup/InstallPaths.h"
+#include "shell/wmiclose.h"
+
+namespace qvr {
+namespace {
+
+const std::vector<std::string> kWelcomeText = {
+    "Liebe Kundin, Lieber Kunde,",
+    "",
+    "Sie installieren gerade die neueste BETA-VERSION von",
+    "",
+    "QVR-KELVADOR SERIES V2",
+    "",
+    "Das Programm ist voll funktionstüchtig und beinhaltet alle derzeitigen",
+    "Funktionen. Leider ist noch keine Beschreibung vorhanden, Sie finden",
+    "aber Hinweise und Tips, wenn Sie mit dem Mauspfeil über die ent-",
+    "sprechenden Felder fahren. Obwohl wir sehr sorgfältig programmiert",
+    "haben, können wir versteckte Fehler nicht ausschließen und sind Ihnen",
+    "deshalb dankbar wenn Sie uns diese über unsere Webseite melden.",
+    "",
+    "Ihr QVR-Team",
+};
+
+constexpr char kAddress[] =
+    "QVR Software GmbH, Musterstraße 12, 12345 Beispielstadt\r\nwww.qvr-software.example";
+
+constexpr char kSchonInstalliert[] =
+    "Dieses Programm ist auf Ihrem Computer schon installiert!!!\r"
+    "Betätigen Sie ABBRECHEN um die Installation abzubrechen.\r"
+    "Betätigen Sie JA um mit der Installation fortzufahren.";
+
+constexpr char kAbbrechenFrage[] = "Sind Sie sicher das sie die Installation abbrechen möchten?";
+
+const TFont kBoldTimes{"Times New Roman", -16, true, syscolor::kWindowText};
+
+}  // namespace
+
+RestartCalls SystemRestartCalls() {
+  return {[] { return LocalComputerName(); },
+          [](const std::string& computerName, const std::string& userName,
+             const std::string& password, bool restart, std::string& errorText) {
+            return WmiCloseWin(computerName, userName, password, restart, errorText);
+          }};
+}
+
+TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fileSystem,
+                           ShellLinkBinding& shellLinks, RestartCalls restart)
+    : TForm(app),
+      Panel1(*this, nullptr),
+      Label1(*this, &Panel1),
+      Label4(*this, &Panel1),
+      Memo1(*this, &Panel1),
+      Label3(*this, &Panel1),
+      InstallButton(*this, nullptr),
+      AbbruchButton(*this, nullptr),
+      StatusGauge(this, graphics),
+      ShortcutLink1(this, shellLinks),
+      QVRPacker1(this, fileSystem),
+      fs_(fileSystem),
+      restart_(std::move(restart)) {
+  SetCaption("QVR-KELVADOR V2");
+  BorderStyle = bsDialog;
+  BorderIcons = false;
+  ClientWidth = 550;
+  ClientHeight = 443;
+  Color = syscolor::kBtnFace;
+  Font = TFont{"MS Sans Serif", -11, false, syscolor::kWindowText};
+  Position = poMainFormCenter;
+  OnClose = [this](TComponent* sender, TCloseAction& action) { FormClose(sender, action); };
+
+  Panel1.SetBounds(8, 8, 529, 393);
+  Panel1.SetFont({"Times New Roman", -16, false, syscolor::kWindowText});
+
+  Label1.SetBounds(8, 16, 178, 19);
+  Label1.SetCaption("Allgemeine Informationen:");
+  Label1.SetFont(kBoldTimes);
+
+  Label4.SetBounds(160, 24, 188, 19);
+  Label4.SetCaption("Dateien werden installiert ...");
+  Label4.SetFont(kBoldTimes);
+  Label4.SetVisible(false);
+
+  Memo1.SetBounds(8, 48, 513, 281);
+  Memo1.Alignment = taCenter;
+  Memo1.ReadOnly = true;
+  Memo1.SetEnabled(false);
+  Memo1.SetFont({"MS Sans Serif", -13, true, syscolor::kWindowText});
+  Memo1.SetLines(kWelcomeText);
+
+  Label3.SetBounds(48, 344, 435, 35);
+  Label3.Alignment = taCenter;
+  Label3.WordWrap = true;
+  Label3.SetFont(kBoldTimes);
+  Label3.SetCaption(kAddress);
+
+  InstallButton.SetBounds(462, 407, 75, 25);
+  InstallButton.SetCaption("Install >>");
+  InstallButton.OnClick = [this](TComponent* sender) { InstallButtonClick(sender); };
+
+  AbbruchButton.SetBounds(382, 407, 75, 25);
+  AbbruchButton.SetCaption("Abbrechen");
+  AbbruchButton.OnClick = [this](TComponent* sender) { AbbruchButtonClick(sender); };
+
+  StatusGauge.BeginLoading();
+  StatusGauge.SetVisible(false);
+  StatusGauge.SetBounds(8, 407, 529, 25);
+  StatusGauge.SetBackgroundColor(clWhite);
+  StatusGauge.SetBarColor1(clLime);
+  StatusGauge.SetBarColor3(0x008000FF);
+  StatusGauge.SetPosTextSuffix("%");
+  StatusGauge.SetFont({"MS Sans Serif", -11, true, clWindowText});
+  StatusGauge.EndLoading();
+  AddWindowlessPainter([this] { StatusGauge.Paint(); });
+
+  ShortcutLink1.SetHotKey(" ");
+  ShortcutLink1.IconNumber = 0;
+
+  QVRPacker1.PackModus = Entpacken;
+  QVRPacker1.OnProgress = [this](std::int32_t progress) { QVRPacker1Progress(progress); };
+  QVRPacker1.OnStatus = [this](std::int32_t code, const std::string& text) {
+    QVRPacker1Status(code, text);
+  };
+}
+
+void TFormInstall::SetGaugeVisible(bool visible) {
+  StatusGauge.SetVisible(visible);
+  // The gauge has no window: hiding it leaves its picture until the form repaints.
+  if (!visible)
+    Invalidate({StatusGauge.Left, StatusGauge.Top, StatusGauge.Width(), StatusGauge.Height()});
+}
+
+void TFormInstall::InstallButtonClick(TComponent*) {
+  SetGaugeVisible(true);
+  Label1.SetVisible(false);
+  Label4.SetVisible(true);
+  AbbruchButton.SetVisible(false);
+  InstallButton.SetVisible(false);
+
+  if (fs_.DirectoryExists(InstallPfad + kProductFolderName)) {
+    Application().Backend().Beep();
+    if (MessageDlg(Application(), kSchonInstalliert, mtConfirmation, {mbYes, mbCancel}) ==
+        mrCancel) {
+      Application().Terminate();
+      return;
+    }
+  }
+
+  // Not checked: a missing root makes the packer report its destination status.
+  if (!fs_.DirectoryExists(InstallPfad)) fs_.ForceDirectories(InstallPfad);
+
+  QVRPacker1.QuellPfad = SetupPfad + kArchivName;
+  QVRPacker1.ZielPfad = InstallPfad;
+  try {
+    QVRPacker1.Starten();
+  } catch (const ProgramHalt&) {
+    throw;
+  } catch (...) {
+    // A damaged archive ends the run with an error instead of a status; the
+    // completion still installs fonts and shortcut of whatever was unpacked.
+  }
+
+  Completion();
+}
+
+void TFormInstall::AbbruchButtonClick(TComponent*) {
+  Close();
+}
+
+void TFormInstall::FormClose(TComponent*, TCloseAction& action) {
+  Application().Backend().Beep();
+  if (MessageDlg(Application(), kAbbrechenFrage, mtConfirmation, {mbYes, mbNo}) == mrYes) {
+    Application().Terminate();
+  } else {
+    action = caNone;
+  }
+}
+
+void TFormInstall::QVRPacker1Progress(std::int32_t Progress) {
+  StatusGauge.SetPosition(Progress);
+}
+
+void TFormInstall::QVRPacker1Status(std::int32_t StatusCode, const std::string&) {
+  if (StatusCode == 0) {
+    unpackSucceeded_ = true;
+    return;
+  }
+  Application().Backend().Beep();
+  MessageDlg(
+      Application(),
+      "FehlerCode = " + std::to_string(StatusCode) + "\rDie Installation wird abgebrochen!!!",
+      mtCustom, {mbOK});
+  // Whatever was unpacked so far stays; the exit code tells a calling script why.
+  Application().Halt(StatusCode);
+}
+
+void TFormInstall::DirectoryList(std::vector<std::string>& List, const std::string& Folder) {
+  DirEntry entry;
+  const auto search = fs_.FindFirst(Folder + "*.*", attr::kAnyFile, entry);
+  if (!search) return;
+  do {
+    if (entry.name == "." || entry.name == "..") continue;
+    // A folder with no other attribute bit is skipped; one with more bits is listed.
+    if (entry.attributes == attr::kDirectory) continue;
+    List.push_back(entry.name);
+  } while (search->Next(entry));
+}
+
+void TFormInstall::CopyFonts() {
+  std::vector<std::string> fonts;
+  DirectoryList(fonts, FontsPfad);
+  // Existing fonts stay as they are; a failed copy is no reason to stop.
+  for (const std::string& name : fonts) fs_.CopyFile(FontsPfad + name, WinFontsPfad + name, true);
+}
+
+void TFormInstall::WriteShortcut() {
+  try {
+    ShortcutLink1.WorkingDir = ProgrammPfad;
+    std::string desktop;
+    ShortcutLink1.GetDesktopFolder(desktop);
+    ShortcutLink1.ShortcutFile = desktop + "\\" + kVerknuepfungName;
+    ShortcutLink1.Target = ProgrammPfad + "QVR-Kelvador.exe";
+    ShortcutLink1.IconLocation = BilderPfad + "QVR.bmp";
+    ShortcutLink1.CreateShortcut();
+  } catch (const std::exception& e) {
+    Application().ShowException(e.what());
+  }
+}
+
+void TFormInstall::Completion() {
+  CopyFonts();
+  WriteShortcut();
+  if (!unpackSucceeded_) return;
+
+  Application().Backend().Beep();
+  const std::string text =
+      CentreText("Die Installation wurde erfolgreich abgeschlossen.", 50, ' ') + "\r" +
+      CentreText(
+          "Wenn es sich hier um eine Erstinstallation handelt, wurden neue Schriften installiert.",
+          50, ' ') +
+      "\r" +
+      CentreText("Damit diese im Spielbericht sichtbar sind muss Windows neu gestartet werden.", 50,
+                 ' ');
+  if (MessageDlg(Application(), text, mtWarning, {mbYes, mbNo}) == mrYes) {
+    std::string errorText;
+    restart_.wmiCloseWin(restart_.localComputerName(), "", "", true, errorText);
+  }
+  Application().Terminate();
+}
+
+}  // namespace qvr

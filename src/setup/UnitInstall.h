@@ -1,0 +1,77 @@
+// The install dialog: the welcome text, the buttons "Install >>" and "Abbrechen",
+// and the whole install sequence run synchronously by "Install >>": the test for an
+// earlier installation, the installation root, unpacking with the packer, the font
+// copy, the desktop shortcut and the final message with the restart offer.
+//
+// Paths come from the installation path globals; every file operation goes through
+// the injected file system, so the sequence runs on any file system in tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/Controls.h"
+#include "framework/Forms.h"
+#include "gauge/GradientProgressBar.h"
+#include "packer/QVRPacker.h"
+#include "platform/FileSystem.h"
+#include "shell/ShellLinkBinding.h"
+#include "shell/ShortcutLink.h"
+
+namespace qvr {
+
+inline constexpr char kArchivName[] = "QVRKDV2.QVP";
+inline constexpr char kVerknuepfungName[] = "QVR-Kelvador Series [DV2.95].lnk";
+
+// The restart request of the completion: LocalComputerName and WmiCloseWin unless
+// a test puts its own in place.
+struct RestartCalls {
+  std::function<std::string()> localComputerName;
+  std::function<int(const std::string& computerName, const std::string& userName,
+                    const std::string& password, bool restart, std::string& errorText)>
+      wmiCloseWin;
+};
+RestartCalls SystemRestartCalls();
+
+class TFormInstall : public TForm {
+ public:
+  TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fileSystem = SystemFileSystem(),
+               ShellLinkBinding& shellLinks = DefaultShellLinkBinding(),
+               RestartCalls restart = SystemRestartCalls());
+
+  TPanel Panel1;
+  TLabel Label1;
+  TLabel Label4;
+  TMemo Memo1;
+  TLabel Label3;
+  TButton InstallButton;
+  TButton AbbruchButton;
+  TGradientProgressBar StatusGauge;
+  TShortcutLink ShortcutLink1;
+  TQVRPacker QVRPacker1;
+
+  void InstallButtonClick(TComponent* sender);
+  void AbbruchButtonClick(TComponent* sender);
+  void FormClose(TComponent* sender, TCloseAction& action);
+  void QVRPacker1Progress(std::int32_t Progress);
+  void QVRPacker1Status(std::int32_t StatusCode, const std::string& StatusText);
+
+  // Adds the names of the plain files directly inside Folder (which ends with a
+  // delimiter) to List, in the order the file system returns them.
+  void DirectoryList(std::vector<std::string>& List, const std::string& Folder);
+
+ private:
+  // Fonts, shortcut and, after a successful unpack, the final message.
+  void Completion();
+  void CopyFonts();
+  void WriteShortcut();
+  void SetGaugeVisible(bool visible);
+
+  FileSystem& fs_;
+  RestartCalls restart_;
+  bool unpackSucceeded_ = false;
+};
+
+}  // namespace qvr

@@ -1,0 +1,45 @@
+#include "setup/UnitMain.h"
+
+#include "setup/UnitInstall.h"
+
+namespace qvr {
+
+ImageLayout LayoutImages(int width, int height) {
+  // Each quotient is truncated toward zero, as the conversion to int does.
+  ImageLayout layout;
+  layout.image1 = {0, 0, static_cast<int>(width / 2.3), static_cast<int>(height / 8.5)};
+  const int w2 = static_cast<int>(width / 3.0);
+  const int h2 = static_cast<int>(height / 9.5);
+  layout.image2 = {width - w2 - 9, height - h2 - 28, w2, h2};
+  return layout;
+}
+
+TForm1::TForm1(TApplication& app) : TForm(app), Image1(*this, nullptr), Image2(*this, nullptr) {
+  SetCaption("QVR-LORWENTHASCOP V1.0");
+  BorderStyle = bsSizeable;
+  Color = 0x000000;
+  Font = TFont{"MS Sans Serif", -11, false, syscolor::kWindowText};
+  ClientWidth = 792;
+  ClientHeight = 566;
+  Position = poScreenCenter;
+  WindowState = wsMaximized;
+  OnActivate = [this](TComponent* sender) { FormActivate(sender); };
+
+  Image1.SetBounds(0, 0, 560, 110);
+  Image1.PictureName = "IMAGE1";
+  Image1.Stretch = true;
+  Image2.SetBounds(424, 458, 360, 100);
+  Image2.PictureName = "IMAGE2";
+  Image2.Stretch = true;
+}
+
+void TForm1::FormActivate(TComponent*) {
+  const ImageLayout layout = LayoutImages(Width(), Height());
+  const TBounds& a = layout.image1;
+  const TBounds& b = layout.image2;
+  Image1.SetBounds(a.Left, a.Top, a.Width, a.Height);
+  Image2.SetBounds(b.Left, b.Top, b.Width, b.Height);
+  if (FormInstall != nullptr) FormInstall->ShowModal();
+}
+
+}  // namespace qvr
