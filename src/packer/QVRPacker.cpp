@@ -249,8 +249,18 @@ void TQVRPacker::Starten() {
     } else {
       run.sourcePath = WithDelimiter(QuellPfad, delimiter);
       run.targetPath = ZielPfad;
-      GesamtgroesseErmitteln();
-      OrdnerPacken();
+      // A root name the format cannot hold fails before anything is walked or created.
+      const std::string folder = run.sourcePath.substr(0, run.sourcePath.size() - 1);
+      run.currentName = folder.substr(FolderPartLength(folder, delimiter));
+      if (run.currentName.empty()) {
+        Fail(10, "pack", run.sourcePath, "a drive root has no folder name to store in the archive");
+      } else if (const char* problem =
+                     archive::NameProblem(run.currentName, archive::RulesFor(fs_))) {
+        Fail(10, "pack", run.sourcePath, problem);
+      } else {
+        GesamtgroesseErmitteln();
+        OrdnerPacken();
+      }
     }
   } else {
     if (!fs_.FileExists(QuellPfad)) {
@@ -463,27 +473,16 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
 }
 
 void TQVRPacker::OrdnerPacken() {
-  const char delimiter = fs_.Delimiter();
   run.depth = 1;
   run.relativePath.clear();
   run.doneBytes = 0;
 
-  const std::string folder = run.sourcePath.substr(0, run.sourcePath.size() - 1);
-  const std::string rootName = folder.substr(FolderPartLength(folder, delimiter));
-  if (rootName.empty()) {
-    Fail(10, "pack", run.sourcePath, "a drive root has no folder name to store in the archive");
-    return;
-  }
-  if (const char* problem = archive::NameProblem(rootName, archive::RulesFor(fs_))) {
-    Fail(10, "pack", run.sourcePath, problem);
-    return;
-  }
   run.output = fs_.CreateExclusive(run.targetPath);
   if (!run.output) {
     Fail(10, "create the archive", run.targetPath, fs_.LastErrorText());
     return;
   }
-  archive::FormatFolderRecord(run.recordText, rootName, 1);
+  archive::FormatFolderRecord(run.recordText, run.currentName, 1);
   if (WriteRecord()) {
     WalkSource(
         fs_, true, [this](const DirEntry& entry) { return PackFolder(entry); },

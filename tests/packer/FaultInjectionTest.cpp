@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "PackerTestSupport.h"
+#include "support/FaultyFileSystem.h"
+#include "support/TempDir.h"
+
+namespace qvr::test {
+namespace {
+
+using Op = FaultyFileSystem::Op;
+
+struct Fault {
+  const char* what;
+  Op op;
+  int nth;
+  int status;
+  bool shortRead = false;  // the nth read yields no byte instead of failing
+};
+
+// The files a failed run held are closed again: they can be replaced at once, also on
+// Windows, where an open exclusive file cannot.
+void ExpectClosed(const std::string& path) {
+  if (std::filesystem::exists(path)) {
+    EXPECT_NO_THROW(WriteFile(path, "replaced")) << path;
+  }
+}
+
+TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
+  // Reads: the first data chunk of each file; writes: the root record, then records and chunks.
+  const Fault faults[] = {
+      {"archive cannot be created", Op::CreateExclusive, 1, 10},
+      {"root record cannot be written", Op::Write, 1, 11},
+      {"a record cannot be written", Op::Write, 2, 11},
+      {"a chunk cannot be written", Op::Write, 3, 11},
+      {"a source file cannot be opened", Op::OpenShared, 1, 12},
+      {"a source file cannot be read", Op::Read, 1, 13},
+      {"a source file ends early", Op::Read, 1, 14, true},
+  };
+  for (const Fault& f : faults) {
+    SCOPED_TRACE(f.what);
+    TempDir root;
+    const std::string src = root.Path() + "Demo" + root.Path().back();
+    WriteFile(src + "a.txt", "Hallo");
+    FaultyFileSystem fs(SystemFileSystem());
+    if (f.shortRead) {
+      fs.ShortReadAt(f.nth, 0);
+    } else {
+      fs.FailAt(f.op, f.nth);
+    }
+    EventLog log;
+    EXPECT_EQ(RunPacker(fs, Packen, src, root.Path() + "out.qvp", log), f.status);
+    EXPECT_EQ(log.statuses.size(), 1u);
+    EXPECT_EQ(std::count(log.progress.begin(), log.progress.end(), 100), 0);
+    const TPackerFailure& failure = TQVRPacker::LastFailure();
+    EXPECT_FALSE(failure.Path.empty());
+    EXPECT_FALSE(failure.ErrorText.empty());
+    EXPECT_EQ(std::filesystem::exists(root.Path() + "out.qvp"), f.status != 10);
+    ExpectClosed(root.Path() + "out.qvp");
+    ExpectClosed(src + "a.txt");
+  }
+}
+
+TEST(FaultInjection, UnpackFailuresEndWithTheirStatus) {
+  // Reads of the example: header, name, header, name, size, data of a.txt, ...
+  const Fault faults[] = {
+      {"archive cannot be opened", Op::OpenShared, 1, 10},
+      {"a header cannot be read", Op::Read, 1, 11},
+      {"a name cannot be read", Op::Read, 2, 11},
+      {"a size cannot be read", Op::Read, 5, 11},
+      {"a chunk cannot be read", Op::Read, 6, 11},
+      {"a member cannot be created", Op::CreateExclusive, 1, 12},
+      {"a member cannot be written", Op::Write, 1, 13},
+      {"the archive yields no data", Op::Read, 6, 14, true},
+  };
+  for (const Fault& f : faults) {
+    SCOPED_TRACE(f.what);
+    TempDir root;
+    WriteFile(root.Path() + "a.qvp", ExampleArchive());
+    FaultyFileSystem fs(SystemFileSystem());
+    if (f.shortRead) {
+      fs.ShortReadAt(f.nth, 0);
+    } else {
+      fs.FailAt(f.op, f.nth);
+    }
+    EventLog log;
+    EXPECT_EQ(RunPacker(fs, Entpacken, root.Path() + "a.qvp", root.Path(), log), f.status);
+    EXPECT_EQ(log.statuses.size(), 1u);
+    EXPECT_EQ(std::count(log.progress.begin(), log.progress.end(), 100), 0);
+    EXPECT_FALSE(TQVRPacker::LastFailure().ErrorText.empty());
+    ExpectClosed(root.Path() + "a.qvp");
+    ExpectClosed(root.Path() + "Demo" + root.Path().back() + "a.txt");
+  }
+}
+
+TEST(FaultInjection, ShortReadsOfHeadersAreCompleted) {
+  TempDir root;
+  WriteFile(root.Path() + "a.qvp", ExampleArchive());
+  FaultyFileSystem fs(SystemFileSystem());
+  fs.ShortReadAt(1, 1);
+  fs.ShortReadAt(4, 3);
+  fs.ShortReadAt(6, 2);
+  EventLog log;
+  EXPECT_EQ(RunPacker(fs, Entpacken, root.Path() + "a.qvp", root.Path(), log), 0);
+  EXPECT_EQ(TreeOf(root.Path() + "Demo").size(), 3u);
+  EXPECT_EQ(ReadFile(root.Path() + "Demo" + root.Path().back() + "a.txt"), "Hallo");
+}
+
+TEST(FaultInjection, UnlistableFolderIsPackedEmpty) {
+  TempDir root;
+  const char sep = root.Path().back();
+  const std::string src = root.Path() + "Demo" + sep;
+  WriteFile(src + "a.txt", "Hallo");
+  WriteFile(src + "Bilder" + sep + "x.bmp", "x");
+  FaultyFileSystem fs(SystemFileSystem());
+  fs.FailFromPath(Op::FindFirst, std::string("Bilder") + sep);
+  EventLog log;
+  EXPECT_EQ(RunPacker(fs, Packen, src, root.Path() + "out.qvp", log), 0);
+  const auto records = ParseArchive(ReadFile(root.Path() + "out.qvp"));
+  EXPECT_EQ(records.size(), 3u);
+  EXPECT_NE(std::find(records.begin(), records.end(), ParsedRecord{true, 1, "Bilder", ""}),
+            records.end());
+}
+
+TEST(FaultInjection, FolderCreationFailureIsRaisedWithoutStatus) {
+  TempDir root;
+  WriteFile(root.Path() + "a.qvp", ExampleArchive());
+  FaultyFileSystem fs(SystemFileSystem());
+  fs.FailAt(Op::CreateDirectory, 2);
+  EventLog log;
+  EXPECT_THROW(RunPacker(fs, Entpacken, root.Path() + "a.qvp", root.Path(), log), EInOutError);
+  EXPECT_TRUE(log.statuses.empty());
+  // What was written before the failure stays.
+  EXPECT_EQ(ReadFile(root.Path() + "Demo" + root.Path().back() + "a.txt"), "Hallo");
+  ExpectClosed(root.Path() + "a.qvp");
+}
+
+}  // namespace
+}  // namespace qvr::test

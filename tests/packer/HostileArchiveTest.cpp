@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "PackerTestSupport.h"
+#include "support/TempDir.h"
+
+namespace qvr::test {
+namespace {
+
+using Tree = std::vector<std::pair<std::string, std::string>>;
+
+struct Hostile {
+  const char* what;
+  std::string badRecord;  // follows a harmless first record of 15 bytes
+  bool windowsOnly;
+};
+
+// Records that would write outside the destination or somewhere else than they say.
+const Hostile kHostile[] = {
+    {"parent folder", "8201..", false},
+    {"parent file", FileRecord("..", 1, "x"), false},
+    {"current folder", "8101.", false},
+    {"empty file name", "800100000001x", false},
+    {"empty name without size", "0001", false},
+    {"traversal with slash", FileRecord("../x", 1, "x"), false},
+    {"traversal with backslash", FileRecord("..\\x", 1, "x"), false},
+    {"absolute posix path", "8401/tmp", false},
+    {"drive", FileRecord("C:x", 1, "x"), false},
+    {"stream", FileRecord("a:b", 1, "x"), false},
+    {"control character", FileRecord("a\nb", 1, "x"), false},
+    {"header with blank", " 401abcd", false},
+    {"header with sign", "+401abcd", false},
+    {"size with prefix", "0101x0x000001x", false},
+    {"size with blank", "0101x 0000001x", false},
+    {"lowercase is fine but not letters past f", "0101x0000000g", false},
+    {"device", FileRecord("CON", 1, "x"), true},
+    {"device with extension", FileRecord("nul.txt", 1, "x"), true},
+    {"device with superscript", FileRecord("COM\xB9", 1, "x"), true},
+    {"reserved character", FileRecord("a?b", 1, "x"), true},
+    {"trailing dot", "8201a.", true},
+    {"trailing space", FileRecord("a ", 1, "x"), true},
+};
+
+TEST(HostileArchive, RefusedWithTheRecordOffsetAndNothingWritten) {
+  const bool windows = SystemFileSystem().Delimiter() == '\\';
+  for (const Hostile& h : kHostile) {
+    if (h.windowsOnly && !windows) continue;
+    SCOPED_TRACE(h.what);
+    TempDir root;
+    MakeDirs(root.Path() + "dest");
+    const std::string prefix = FileRecord("ok", 0, "x");  // 15 bytes
+    WriteFile(root.Path() + "a.qvp", prefix + h.badRecord);
+    EventLog log;
+    try {
+      RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest", log);
+      ADD_FAILURE() << "no error raised";
+    } catch (const EArchiveError& e) {
+      EXPECT_EQ(e.Offset(), 15u);
+      EXPECT_NE(e.Message().find("15"), std::string::npos) << e.Message();
+    }
+    EXPECT_TRUE(log.statuses.empty());
+    EXPECT_EQ(TreeOf(root.Path()),
+              (Tree{{"a.qvp", prefix + h.badRecord}, {"dest/", ""}, {"dest/ok", "x"}}));
+  }
+}
+
+// On POSIX hosts the Windows-only names are plain names and unpack as such.
+TEST(HostileArchive, WindowsOnlyNamesArePlainElsewhere) {
+  if (SystemFileSystem().Delimiter() == '\\') GTEST_SKIP() << "Windows refuses them";
+  TempDir root;
+  WriteFile(root.Path() + "a.qvp", FileRecord("CON", 0, "x") + FileRecord("a?b", 0, "y"));
+  EventLog log;
+  EXPECT_EQ(RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path(), log), 0);
+  EXPECT_EQ(ReadFile(root.Path() + "CON"), "x");
+}
+
+// Levels past the current depth leave the path as it is; the tree grows one folder per
+// record and every folder stays inside the destination.
+TEST(HostileArchive, DeepLevelsStayInside) {
+  TempDir root;
+  std::string archive;
+  for (int i = 0; i < 40; ++i) archive += FolderRecord("d", 0xFF);
+  archive += FileRecord("end", 0xFF, "deep");
+  WriteFile(root.Path() + "a.qvp", archive);
+  MakeDirs(root.Path() + "dest");
+  EventLog log;
+  EXPECT_EQ(
+      RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest", log),
+      0);
+  std::string deepest = root.Path() + "dest";
+  for (int i = 0; i < 40; ++i) deepest += std::string(1, root.Path().back()) + "d";
+  EXPECT_EQ(ReadFile(deepest + root.Path().back() + "end"), "deep");
+}
+
+TEST(HostileArchive, AFolderThatCannotBeCreatedRaisesAnInputOutputError) {
+  TempDir root;
+  MakeDirs(root.Path() + "dest");
+  WriteFile(root.Path() + "dest" + root.Path().back() + "Demo", "a file in the way");
+  WriteFile(root.Path() + "a.qvp", ExampleArchive());
+  EventLog log;
+  EXPECT_THROW(
+      RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest", log),
+      EInOutError);
+  EXPECT_TRUE(log.statuses.empty());
+}
+
+// A symbolic link standing in the destination is never followed: not for a folder
+// record (the folder cannot be created) and not for a file record (it cannot be created).
+TEST(HostileArchive, LinksInTheDestinationAreNotFollowed) {
+  if (SystemFileSystem().Delimiter() == '\\') GTEST_SKIP() << "POSIX links";
+  namespace sfs = std::filesystem;
+  TempDir root;
+  const std::string outside = root.Path() + "outside";
+  MakeDirs(outside);
+  WriteFile(outside + "/victim", "keep");
+  MakeDirs(root.Path() + "dest1");
+  sfs::create_directory_symlink(outside, root.Path() + "dest1/Demo");
+  WriteFile(root.Path() + "a.qvp", ExampleArchive());
+  EventLog log;
+  EXPECT_THROW(
+      RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest1", log),
+      EInOutError);
+
+  MakeDirs(root.Path() + "dest2/Demo");
+  sfs::create_symlink(outside + "/victim", root.Path() + "dest2/Demo/a.txt");
+  EventLog log2;
+  EXPECT_EQ(
+      RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest2", log2),
+      12);
+  EXPECT_EQ(ReadFile(outside + "/victim"), "keep");
+  EXPECT_EQ(TreeOf(outside).size(), 1u);
+}
+
+}  // namespace
+}  // namespace qvr::test

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "PackerTestSupport.h"
+#include "support/TempDir.h"
+
+namespace qvr::test {
+namespace {
+
+using Tree = std::vector<std::pair<std::string, std::string>>;
+
+class Pack : public ::testing::Test {
+ protected:
+  std::string Src() const { return root_.Path() + "Demo" + Sep(); }
+  std::string Archive() const { return root_.Path() + "out.qvp"; }
+  char Sep() const { return root_.Path().back(); }
+  std::int32_t Run(FileSystem& fs = SystemFileSystem()) {
+    log_ = EventLog{};
+    return RunPacker(fs, Packen, Src(), Archive(), log_);
+  }
+  void MakeExample() {
+    WriteFile(Src() + "a.txt", "Hallo");
+    WriteFile(Src() + "Bilder" + Sep() + "x.bmp", Bytes(300, 7));
+  }
+
+  TempDir root_;
+  EventLog log_;
+};
+
+TEST_F(Pack, WorkedExampleGivesTheRecordsOfTheFormat) {
+  MakeExample();
+  EXPECT_EQ(Run(), 0);
+  const std::string bytes = ReadFile(Archive());
+  EXPECT_EQ(bytes.substr(0, 8), "8401Demo");
+  // Listing order depends on the file system: compare the parsed records, and require
+  // each folder before its contents.
+  const auto records = ParseArchive(bytes);
+  ASSERT_EQ(records.size(), 4u);
+  const ParsedRecord a{false, 1, "a.txt", "Hallo"};
+  const ParsedRecord bilder{true, 1, "Bilder", ""};
+  const ParsedRecord x{false, 2, "x.bmp", Bytes(300, 7)};
+  const auto at = [&](const ParsedRecord& r) {
+    return std::find(records.begin(), records.end(), r) - records.begin();
+  };
+  EXPECT_LT(at(a), 4);
+  EXPECT_EQ(at(x), at(bilder) + 1);
+  EXPECT_NE(bytes.find("0502x.bmp0000012C"), std::string::npos);
+  EXPECT_EQ(bytes.size(), 357u);
+  // 305 bytes in all: the last chunk reaches 100 already, and one more 100 follows.
+  EXPECT_EQ(log_.progress.back(), 100);
+  EXPECT_EQ(log_.progress.size(), 4u);
+  EXPECT_EQ(log_.progress[2], 100);
+  EXPECT_EQ(log_.order.back(), "S0");
+}
+
+TEST_F(Pack, EmptyFolderIsTheRootRecordAlone) {
+  MakeDirs(Src());
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(ReadFile(Archive()), "8401Demo");
+  EXPECT_EQ(log_.order, (std::vector<std::string>{"P0", "P100", "S0"}));
+}
+
+TEST_F(Pack, EmptyFilesNeedOneChunkAndNeverDivideByZero) {
+  WriteFile(Src() + "e1", "");
+  WriteFile(Src() + "e2", "");
+  WriteFile(Archive(), "an older archive that is replaced");
+  EXPECT_EQ(Run(), 0);
+  const std::string bytes = ReadFile(Archive());
+  EXPECT_EQ(bytes.size(), 8u + 2 * 14u);
+  EXPECT_NE(bytes.find("0201e100000000"), std::string::npos);
+  EXPECT_EQ(log_.progress, (std::vector<std::int32_t>{0, 100, 100, 100}));
+}
+
+TEST_F(Pack, ChunksOfHalfAMebibyte) {
+  WriteFile(Src() + "big", Bytes(524289, 3));
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(log_.progress, (std::vector<std::int32_t>{0, 99, 100, 100}));
+  EXPECT_EQ(ParseArchive(ReadFile(Archive())).at(1).data, Bytes(524289, 3));
+}
+
+TEST_F(Pack, SourceWithoutTrailingDelimiterPacksTheSame) {
+  MakeExample();
+  log_ = EventLog{};
+  EXPECT_EQ(RunPacker(SystemFileSystem(), Packen, root_.Path() + "Demo", Archive(), log_), 0);
+  EXPECT_EQ(ReadFile(Archive()).substr(0, 8), "8401Demo");
+  EXPECT_EQ(ReadFile(Archive()).size(), 357u);
+}
+
+// Generated trees come back byte for byte, also when unpacked over an earlier copy.
+TEST_F(Pack, RoundTripOfGeneratedTrees) {
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::filesystem::remove_all(Src());
+    MakeDirs(Src());
+    unsigned state = seed;
+    auto next = [&](unsigned n) {
+      state = state * 1103515245u + 12345u;
+      return (state >> 8) % n;
+    };
+    std::vector<std::string> folders{""};
+    for (int i = 0; i < 25; ++i) {
+      const std::string parent = folders[next(static_cast<unsigned>(folders.size()))];
+      if (next(3) == 0) {
+        folders.push_back(parent + "dir" + std::to_string(i) + Sep());
+        MakeDirs(Src() + folders.back());
+      } else {
+        const std::size_t size = next(5) == 0 ? 600000 + next(1000) : next(3000);
+        WriteFile(Src() + parent + "f" + std::to_string(i) + ".bin", Bytes(size, seed * 100 + i));
+      }
+    }
+    EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(log_.ProgressIsWellFormed());
+    const std::string dest = root_.Path() + "dest" + Sep();
+    MakeDirs(dest);
+    for (int pass = 0; pass < 2; ++pass) {
+      EventLog unpackLog;
+      EXPECT_EQ(RunPacker(SystemFileSystem(), Entpacken, Archive(), dest, unpackLog), 0);
+      EXPECT_TRUE(unpackLog.ProgressIsWellFormed());
+    }
+    EXPECT_EQ(TreeOf(dest + "Demo"), TreeOf(Src()));
+    std::filesystem::remove_all(dest);
+  }
+}
+
+TEST_F(Pack, NameLongerThan127BytesEndsWithStatus11) {
+  WriteFile(Src() + std::string(128, 'n'), "x");
+  EXPECT_EQ(Run(), 11);
+  EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("127"), std::string::npos);
+  EXPECT_NE(log_.progress.back(), 100);
+}
+
+TEST_F(Pack, TreeDeeperThan250LevelsEndsWithStatus11) {
+  if (SystemFileSystem().Delimiter() == '\\') GTEST_SKIP() << "paths that deep pass MAX_PATH";
+  std::string deep = Src();
+  for (int i = 0; i < 250; ++i) deep += std::string("d") + Sep();
+  WriteFile(deep + "f", "x");
+  EXPECT_EQ(Run(), 11);
+  EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("250"), std::string::npos);
+  // Without the file the deepest folder is at level 250 and must fit.
+}
+
+TEST_F(Pack, DriveRootHasNoNameToStore) {
+  const std::string rootFolder = SystemFileSystem().Delimiter() == '\\' ? "C:\\" : "/";
+  log_ = EventLog{};
+  EXPECT_EQ(RunPacker(SystemFileSystem(), Packen, rootFolder, Archive(), log_), 10);
+  EXPECT_FALSE(std::filesystem::exists(Archive()));
+}
+
+TEST_F(Pack, ArchiveInsideTheSourceIsNotPackedIntoItself) {
+  MakeExample();
+  log_ = EventLog{};
+  EXPECT_EQ(RunPacker(SystemFileSystem(), Packen, Src(), Src() + "self.qvp", log_), 12);
+  EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + "self.qvp");
+}
+
+TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
+  MakeExample();
+  MakeDirs(Src() + "ro");
+  namespace sfs = std::filesystem;
+  sfs::permissions(Src() + "ro",
+                   sfs::perms::owner_write | sfs::perms::group_write | sfs::perms::others_write,
+                   sfs::perm_options::remove);
+  EXPECT_EQ(Run(), 12);
+  sfs::permissions(Src() + "ro", sfs::perms::owner_write, sfs::perm_options::add);
+}
+
+// Reports chosen sizes for chosen names, as a listing taken before a file changed would.
+class SizeLyingFileSystem final : public FileSystem {
+ public:
+  explicit SizeLyingFileSystem(std::map<std::string, std::uint64_t> sizes)
+      : sizes_(std::move(sizes)) {}
+  char Delimiter() const override { return real_.Delimiter(); }
+  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern, std::uint32_t mask,
+                                             DirEntry& first) override {
+    auto search = real_.FindFirst(pattern, mask, first);
+    if (!search) return nullptr;
+    Adjust(first);
+    return std::make_unique<Search>(*this, std::move(search));
+  }
+  bool FileExists(const std::string& p) override { return real_.FileExists(p); }
+  bool DirectoryExists(const std::string& p) override { return real_.DirectoryExists(p); }
+  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
+  bool ForceDirectories(const std::string& p) override { return real_.ForceDirectories(p); }
+  std::unique_ptr<OpenFile> CreateExclusive(const std::string& p) override {
+    return real_.CreateExclusive(p);
+  }
+  std::unique_ptr<OpenFile> OpenShared(const std::string& p) override {
+    return real_.OpenShared(p);
+  }
+  bool CopyFile(const std::string& f, const std::string& t, bool x) override {
+    return real_.CopyFile(f, t, x);
+  }
+  std::string LastErrorText() const override { return real_.LastErrorText(); }
+
+ private:
+  struct Search final : DirectorySearch {
+    Search(SizeLyingFileSystem& o, std::unique_ptr<DirectorySearch> s)
+        : owner(o), real(std::move(s)) {}
+    bool Next(DirEntry& e) override {
+      if (!real->Next(e)) return false;
+      owner.Adjust(e);
+      return true;
+    }
+    SizeLyingFileSystem& owner;
+    std::unique_ptr<DirectorySearch> real;
+  };
+  void Adjust(DirEntry& e) {
+    if (auto it = sizes_.find(e.name); it != sizes_.end()) e.size = it->second;
+  }
+  FileSystem& real_ = SystemFileSystem();
+  std::map<std::string, std::uint64_t> sizes_;
+};
+
+TEST_F(Pack, SizesTheFormatCannotHoldOrThatChangeEndWithStatus14) {
+  struct Case {
+    const char* what;
+    std::uint64_t listed;
+    std::size_t actual;
+  };
+  const Case cases[] = {
+      {"two gibibytes", 0x80000000ull, 10},     {"four gibibytes", 0x100000000ull, 10},
+      {"shrunk after listing", 700000, 600000}, {"shrunk to nothing", 5, 0},
+      {"grown after listing", 10, 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(Src());
+    WriteFile(Src() + "f.bin", Bytes(c.actual, 5));
+    SizeLyingFileSystem fs({{"f.bin", c.listed}});
+    EXPECT_EQ(Run(fs), 14);
+    EXPECT_TRUE(log_.ProgressIsWellFormed());
+    EXPECT_NE(TQVRPacker::LastFailure().Path.find("f.bin"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace qvr::test

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "PackerTestSupport.h"
+#include "support/TempDir.h"
+
+namespace qvr::test {
+namespace {
+
+using Tree = std::vector<std::pair<std::string, std::string>>;
+
+class Unpack : public ::testing::Test {
+ protected:
+  // Writes `archive` beside the destination folder "dest" and unpacks it there.
+  std::int32_t Run(const std::string& archive) {
+    WriteFile(root_.Path() + "a.qvp", archive);
+    MakeDirs(Dest());
+    log_ = EventLog{};
+    return RunPacker(SystemFileSystem(), Entpacken, root_.Path() + "a.qvp", Dest(), log_);
+  }
+  std::string Dest() const { return root_.Path() + "dest" + Sep(); }
+  char Sep() const { return root_.Path().back(); }
+  Tree DestTree() const { return TreeOf(Dest()); }
+
+  TempDir root_;
+  EventLog log_;
+};
+
+TEST_F(Unpack, WorkedExampleRecreatesTheTree) {
+  EXPECT_EQ(Run(ExampleArchive()), 0);
+  EXPECT_EQ(DestTree(), (Tree{{"Demo/", ""},
+                              {"Demo/Bilder/", ""},
+                              {"Demo/Bilder/x.bmp", Bytes(300, 7)},
+                              {"Demo/a.txt", "Hallo"}}));
+  // The total counts the 52 header bytes too, so the chunks stay below 100.
+  EXPECT_EQ(log_.order, (std::vector<std::string>{"P0", "P1", "P85", "P100", "S0"}));
+  EXPECT_EQ(log_.statuses.at(0).second, "OK");
+}
+
+TEST_F(Unpack, EmptyArchiveCreatesNothing) {
+  EXPECT_EQ(Run(""), 0);
+  EXPECT_TRUE(DestTree().empty());
+  EXPECT_EQ(log_.order, (std::vector<std::string>{"P0", "P100", "S0"}));
+}
+
+TEST_F(Unpack, DestinationWithoutTrailingDelimiterStaysInside) {
+  WriteFile(root_.Path() + "a.qvp", ExampleArchive());
+  MakeDirs(Dest());
+  const std::string dest = Dest().substr(0, Dest().size() - 1);
+  EXPECT_EQ(RunPacker(SystemFileSystem(), Entpacken, root_.Path() + "a.qvp", dest, log_), 0);
+  EXPECT_EQ(DestTree().size(), 4u);
+}
+
+TEST_F(Unpack, MembersAreCopiedInChunksOfHalfAMebibyte) {
+  const std::string exact = Bytes(524288, 1);
+  const std::string oneMore = Bytes(524289, 2);
+  EXPECT_EQ(Run(FolderRecord("R", 1) + FileRecord("empty", 1, "") + FileRecord("exact", 1, exact) +
+                FileRecord("more", 1, oneMore)),
+            0);
+  // One chunk for the empty member, one for 524,288 bytes, two for 524,289.
+  ASSERT_EQ(log_.progress.size(), 6u);
+  EXPECT_TRUE(log_.ProgressIsWellFormed());
+  EXPECT_LT(log_.progress[4], 100);
+  EXPECT_EQ(log_.progress[5], 100);
+  EXPECT_EQ(ReadFile(Dest() + "R" + Sep() + "exact"), exact);
+  EXPECT_EQ(ReadFile(Dest() + "R" + Sep() + "more"), oneMore);
+  EXPECT_EQ(ReadFile(Dest() + "R" + Sep() + "empty"), "");
+}
+
+TEST_F(Unpack, ReusesFoldersReplacesFilesAndFollowsLevels) {
+  MakeDirs(Dest() + "Demo" + Sep() + "Bilder");
+  WriteFile(Dest() + "Demo" + Sep() + "a.txt", "a much longer old content");
+  // After the deeper subtree a level-1 record continues in Demo; level 0 in the destination.
+  EXPECT_EQ(Run(ExampleArchive() + FileRecord("b.txt", 1, "b") + FileRecord("c.txt", 0, "c") +
+                FileRecord("a.txt", 5, "twice")),
+            0);
+  EXPECT_EQ(DestTree(), (Tree{{"Demo/", ""},
+                              {"Demo/Bilder/", ""},
+                              {"Demo/Bilder/x.bmp", Bytes(300, 7)},
+                              {"Demo/a.txt", "Hallo"},
+                              {"Demo/b.txt", "b"},
+                              {"a.txt", "twice"},
+                              {"c.txt", "c"}}));
+}
+
+TEST_F(Unpack, ShortArchiveDataEndsWithStatus14) {
+  const std::string member = FileRecord("a.txt", 1, "0123456789");
+  EXPECT_EQ(Run(FolderRecord("R", 1) + member.substr(0, member.size() - 7)), 14);
+  EXPECT_EQ(ReadFile(Dest() + "R" + Sep() + "a.txt"), "012");
+  ASSERT_EQ(log_.progress.size(), 2u);  // the start and the one chunk that came
+  EXPECT_LT(log_.progress[1], 100);
+  EXPECT_FALSE(TQVRPacker::LastFailure().ErrorText.empty());
+}
+
+TEST_F(Unpack, SizeOfTwoGibibytesOrMoreEndsWithStatus14WithoutAFile) {
+  for (const char* size : {"80000000", "FFFFFFFF"}) {
+    EXPECT_EQ(Run(FolderRecord("R", 1) + "0101x" + size + "data"), 14) << size;
+    EXPECT_EQ(DestTree(), (Tree{{"R/", ""}}));
+  }
+}
+
+// Cutting a small archive anywhere gives a status or the malformed-archive error,
+// never a hang, and writes nothing outside the destination.
+TEST_F(Unpack, EveryTruncationPointEndsCleanly) {
+  const std::string archive = ExampleArchive();
+  const std::size_t boundaries[] = {0, 8, 30, 40, 57 + 300};
+  for (std::size_t cut = 0; cut <= archive.size(); ++cut) {
+    SCOPED_TRACE("cut at " + std::to_string(cut));
+    std::filesystem::remove_all(Dest());
+    std::int32_t status = -2;
+    try {
+      status = Run(archive.substr(0, cut));
+    } catch (const EArchiveError&) {
+      status = -1;
+    }
+    const bool atBoundary =
+        std::find(std::begin(boundaries), std::end(boundaries), cut) != std::end(boundaries);
+    if (atBoundary) {
+      EXPECT_EQ(status, 0);
+    } else {
+      EXPECT_TRUE(status == 11 || status == 14) << status;
+      EXPECT_TRUE(log_.progress.empty() || log_.progress.back() < 100);
+    }
+    const Tree outside = TreeOf(root_.Path());
+    for (const auto& [name, content] : outside) {
+      EXPECT_TRUE(name == "a.qvp" || name.starts_with("dest/")) << name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qvr::test
