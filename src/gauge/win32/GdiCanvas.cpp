@@ -1,0 +1,176 @@
+#include "gauge/win32/GdiCanvas.h"
+
+#include <algorithm>
+#include <string>
+
+#include "framework/Exceptions.h"
+#include "gauge/MemoryCanvas.h"
+
+namespace qvr {
+namespace {
+
+// Text for the wide GDI calls. Bytes that are no valid UTF-8 count as Latin-1, as the
+// memory backend reads them.
+std::wstring ToWide(std::string_view text) {
+  std::wstring wide;
+  for (char32_t code : DecodeUtf8(text)) {
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      wide.push_back(static_cast<wchar_t>(0xD800 + (code >> 10)));
+      wide.push_back(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      wide.push_back(static_cast<wchar_t>(code));
+    }
+  }
+  return wide;
+}
+
+std::string LastErrorText(const char* call) {
+  return std::string(call) + " failed (Windows error " + std::to_string(GetLastError()) + ")";
+}
+
+}  // namespace
+
+std::unique_ptr<Bitmap> GdiGraphicsBackend::CreateBitmap() {
+  return std::make_unique<GdiBitmap>(*this);
+}
+
+TColor GdiGraphicsBackend::ColorToRgb(TColor color) const {
+  if (!IsSystemColor(color)) return color & 0x00FFFFFF;
+  return static_cast<TColor>(GetSysColor(static_cast<int>(color & 0xFF))) & 0x00FFFFFF;
+}
+
+Graphics& GdiGraphics() {
+  static GdiGraphicsBackend backend;
+  return backend;
+}
+
+GdiBitmap::GdiBitmap(const Graphics& graphics)
+    : graphics_(graphics), dc_(CreateCompatibleDC(nullptr)) {
+  if (dc_.Get() == nullptr) throw Exception(LastErrorText("CreateCompatibleDC"));
+  SetFont(font_);
+}
+
+void GdiBitmap::SetSize(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width == width_ && height == height_) return;
+  bitmapSelection_ = gdi::ScopedSelection();
+  bitmap_ = gdi::UniqueBitmap();
+  bits_ = nullptr;
+  width_ = 0;
+  height_ = 0;
+  if (width == 0 || height == 0) {
+    width_ = width;
+    height_ = height;
+    return;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  gdi::UniqueBitmap bitmap(CreateDIBSection(dc_.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap) throw Exception(LastErrorText("CreateDIBSection"));
+  bitmap_ = std::move(bitmap);
+  bits_ = bits;
+  width_ = width;
+  height_ = height;
+  bitmapSelection_ = gdi::ScopedSelection(dc_.Get(), bitmap_.Get());
+}
+
+void GdiBitmap::FillRect(const TRect& rect, TColor color) {
+  // A reversed rectangle would be mirrored by GDI instead of left empty.
+  if (Empty() || rect.Left >= rect.Right || rect.Top >= rect.Bottom) return;
+  gdi::UniqueBrush brush(CreateSolidBrush(graphics_.ColorToRgb(color)));
+  if (!brush) return;
+  const RECT area{rect.Left, rect.Top, rect.Right, rect.Bottom};
+  ::FillRect(dc_.Get(), &area, brush.Get());
+}
+
+void GdiBitmap::Line(int x0, int y0, int x1, int y1, TColor color) {
+  if (Empty()) return;
+  gdi::UniquePen pen(CreatePen(PS_SOLID, 1, graphics_.ColorToRgb(color)));
+  if (!pen) return;
+  gdi::ScopedSelection selection(dc_.Get(), pen.Get());
+  MoveToEx(dc_.Get(), x0, y0, nullptr);
+  LineTo(dc_.Get(), x1, y1);
+}
+
+void GdiBitmap::Draw(int x, int y, const Bitmap& source) {
+  if (Empty() || source.Empty()) return;
+  if (const auto* gdiSource = dynamic_cast<const GdiBitmap*>(&source)) {
+    BitBlt(dc_.Get(), x, y, gdiSource->width_, gdiSource->height_, gdiSource->dc_.Get(), 0, 0,
+           SRCCOPY);
+    return;
+  }
+  GdiFlush();
+  const int left = std::max(x, 0);
+  const int top = std::max(y, 0);
+  const int right = std::min(x + source.Width(), width_);
+  const int bottom = std::min(y + source.Height(), height_);
+  for (int row = top; row < bottom; ++row) {
+    std::uint32_t* line = Row(row);
+    for (int column = left; column < right; ++column) {
+      const TColor rgb = source.Pixel(column - x, row - y);
+      line[column] =
+          static_cast<std::uint32_t>((RedOf(rgb) << 16) | (GreenOf(rgb) << 8) | BlueOf(rgb));
+    }
+  }
+}
+
+void GdiBitmap::SetFont(const FontSpec& font) {
+  const std::wstring name = ToWide(font.Name);
+  gdi::UniqueFont handle(CreateFontW(font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                     FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, name.c_str()));
+  if (!handle) throw Exception(LastErrorText("CreateFontW"));
+  fontSelection_ = gdi::ScopedSelection();
+  fontHandle_ = std::move(handle);
+  fontSelection_ = gdi::ScopedSelection(dc_.Get(), fontHandle_.Get());
+  font_ = font;
+}
+
+TSize GdiBitmap::TextExtent(std::string_view text) {
+  const std::wstring wide = ToWide(text);
+  SIZE size{};
+  GetTextExtentPoint32W(dc_.Get(), wide.c_str(), static_cast<int>(wide.size()), &size);
+  return {size.cx, size.cy};
+}
+
+void GdiBitmap::PrintText(int x, int y, std::string_view text) {
+  if (Empty()) return;
+  const std::wstring wide = ToWide(text);
+  SetBkMode(dc_.Get(), TRANSPARENT);
+  SetTextColor(dc_.Get(), graphics_.ColorToRgb(font_.Color));
+  TextOutW(dc_.Get(), x, y, wide.c_str(), static_cast<int>(wide.size()));
+}
+
+std::uint32_t* GdiBitmap::Row(int y) const {
+  return static_cast<std::uint32_t*>(bits_) + static_cast<std::size_t>(y) * width_;
+}
+
+TColor GdiBitmap::Pixel(int x, int y) const {
+  GdiFlush();
+  const std::uint32_t value = Row(y)[x];
+  return MakeRgb(static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                 static_cast<int>(value & 0xFF));
+}
+
+void GdiBitmap::SetPixel(int x, int y, TColor color) {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+  GdiFlush();
+  const TColor rgb = graphics_.ColorToRgb(color);
+  Row(y)[x] = static_cast<std::uint32_t>((RedOf(rgb) << 16) | (GreenOf(rgb) << 8) | BlueOf(rgb));
+}
+
+void GdiBitmap::BlitTo(HDC target, int x, int y) const {
+  if (Empty()) return;
+  BitBlt(target, x, y, width_, height_, dc_.Get(), 0, 0, SRCCOPY);
+}
+
+}  // namespace qvr
