@@ -1,0 +1,29 @@
+// The file-system layer on Windows: the ANSI file functions, with names passed
+// through unchanged in the system's code page.
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace qvr {
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  char Delimiter() const override { return '\\'; }
+
+  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
+                                             std::uint32_t attributeMask, DirEntry& first) override;
+
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool ForceDirectories(const std::string& path) override;
+
+  std::unique_ptr<OpenFile> CreateExclusive(const std::string& path) override;
+  std::unique_ptr<OpenFile> OpenShared(const std::string& path) override;
+
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+
+  std::string LastErrorText() const override;
+};
+
+}  // namespace qvr

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WinText.h"
+
+namespace qvr {
+namespace {
+
+int g_closed = 0;
+int g_lastClosed = 0;
+
+struct CountingTraits {
+  static int Invalid() noexcept { return -1; }
+  static void Close(int handle) noexcept {
+    ++g_closed;
+    g_lastClosed = handle;
+  }
+};
+
+TEST(UniqueHandleTest, ClosesEachHandleExactlyOnceAcrossMoves) {
+  g_closed = 0;
+  {
+    UniqueHandle<CountingTraits> a(7);
+    UniqueHandle<CountingTraits> b(std::move(a));
+    EXPECT_FALSE(a);
+    EXPECT_EQ(b.Get(), 7);
+    UniqueHandle<CountingTraits> c(9);
+    c = std::move(b);  // closes 9
+    EXPECT_EQ(g_closed, 1);
+    EXPECT_EQ(g_lastClosed, 9);
+    EXPECT_EQ(c.Release(), 7);
+    c.Reset(11);
+  }
+  EXPECT_EQ(g_closed, 2);
+  EXPECT_EQ(g_lastClosed, 11);
+  UniqueHandle<CountingTraits> empty;
+  empty.Reset();
+  EXPECT_EQ(g_closed, 2);
+}
+
+TEST(WinTextTest, RoundTripsUmlautsAndEmptyText) {
+  const std::string utf8 = "Best\xC3\xA4tigen \xE2\x82\xAC";
+  const std::wstring wide = L"Best\u00E4tigen \u20AC";
+  EXPECT_EQ(Utf8ToWide(utf8), wide);
+  EXPECT_EQ(WideToUtf8(wide), utf8);
+  EXPECT_EQ(Utf8ToWide(""), L"");
+  EXPECT_EQ(WideToAnsi(L""), "");
+  EXPECT_EQ(AnsiToWide("Setup.exe"), L"Setup.exe");
+  if (::GetACP() == 1252) {
+    EXPECT_EQ(AnsiToWide("\xE4\xDF"), L"\u00E4\u00DF");
+    EXPECT_EQ(WideToAnsi(L"\u00E4\u00DF"), "\xE4\xDF");
+  }
+}
+
+TEST(Win32FileSystemTest, DriveRootsCountAsExistingFolders) {
+  FileSystem& fs = SystemFileSystem();
+  EXPECT_TRUE(fs.DirectoryExists("C:\\"));
+  EXPECT_TRUE(fs.ForceDirectories("C:\\"));
+  EXPECT_FALSE(fs.FileExists("C:\\"));
+  // A drive letter that is not mapped cannot be forced into existence.
+  char missing[] = "?:\\qvr-test\\";
+  const DWORD drives = ::GetLogicalDrives();
+  for (char letter = 'Z'; letter > 'C'; --letter) {
+    if ((drives & (1u << (letter - 'A'))) == 0) missing[0] = letter;
+  }
+  ASSERT_NE(missing[0], '?');
+  EXPECT_FALSE(fs.ForceDirectories(missing));
+  EXPECT_FALSE(fs.LastErrorText().empty());
+}
+
+}  // namespace
+}  // namespace qvr
