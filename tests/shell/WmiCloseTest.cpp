@@ -369,7 +369,7 @@ TEST(SWbemLocator, ConnectsLazilyOnceAndAssertsWhenNoLocatorCanBeHad) {
     EXPECT_THAT(e.Message(),
                 MatchesRegex("DefaultInterface is NULL\\. Component is not connected to Server\\. "
                              "You must call 'Connect' or 'ConnectTo' before this operation "
-                             "\\(WbemScripting_TLB\\.cpp, line [0-9]+\\)"));
+                             "\\(WbemScripting_TLB\\.cpp, line \\d+\\)"));
   }
 
   std::string text;
