@@ -1,0 +1,148 @@
+#include "QvrPackTool.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "support/TempDir.h"
+
+namespace qvr::tool {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Result Tool(const std::vector<std::string>& args, bool terminal = false) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int code = RunQvrPack(args, SystemFileSystem(), out, err, terminal);
+  return {code, out.str(), err.str()};
+}
+
+// Demo holding a.txt and Bilder with x.bmp, in that order.
+const std::string kExample = "8401Demo0501a.txt00000005Hallo8601Bilder0502x.bmp00000003xyz";
+
+TEST(QvrPack, ListPrintsEveryRecordWithoutWriting) {
+  TempDir dir;
+  const char sep = dir.Path().back();
+  WriteFile(dir.Path() + "a.qvp", kExample + "0100c00000001c");
+  const Result r = Tool({"list", dir.Path() + "a.qvp"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  const std::string s(1, sep);
+  EXPECT_EQ(r.out,
+            "kind    level        size  path\n"
+            "folder      1           -  Demo" +
+                s +
+                "\n"
+                "file        1           5  Demo" +
+                s +
+                "a.txt\n"
+                "folder      1           -  Demo" +
+                s + "Bilder" + s +
+                "\n"
+                "file        2           3  Demo" +
+                s + "Bilder" + s +
+                "x.bmp\n"
+                "file        0           1  c\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "Demo"));
+}
+
+TEST(QvrPack, PackListUnpackWithRelativePathsAndNoTrailingDelimiter) {
+  TempDir dir;
+  const char sep = dir.Path().back();
+  WriteFile(dir.Path() + "Demo" + sep + "a.txt", "Hallo");
+  test::MakeDirs(dir.Path() + "dest");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  const Result packed = Tool({"pack", "Demo", "out.qvp"});
+  const Result unpacked =
+      Tool({"--quiet", "unpack", "." + std::string(1, sep) + "out.qvp", "dest"});
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(packed.code, 0) << packed.err;
+  EXPECT_EQ(ReadFile(dir.Path() + "out.qvp"), "8401Demo0501a.txt00000005Hallo");
+  EXPECT_EQ(unpacked.code, 0) << unpacked.err;
+  EXPECT_EQ(ReadFile(dir.Path() + "dest" + sep + "Demo" + sep + "a.txt"), "Hallo");
+  EXPECT_EQ(packed.err, "");  // not a terminal: no progress bar
+}
+
+TEST(QvrPack, ExitStatusesAndMessages) {
+  TempDir dir;
+  const std::string d = dir.Path();
+  WriteFile(d + "a.qvp", kExample);
+  WriteFile(d + "bad.qvp", "8401Demo8201..");
+  WriteFile(d + "short.qvp", "8401Demo0101x00000009abc");
+  test::MakeDirs(d + "sub");
+  WriteFile(d + "Demo", "a file where the archive wants a folder");
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string errHas;
+  };
+  const Case cases[] = {
+      {{}, 2, "Usage"},
+      {{"pack", d}, 2, "Usage"},
+      {{"--frobnicate", "list", d + "a.qvp"}, 2, "unknown option"},
+      {{"pack", d + "none", d + "x.qvp"}, 2, "Der zu packende Ordner wurde nicht gefunden"},
+      {{"pack", d, d + "no" + d.back() + "x.qvp"}, 4, "Zielpfad nicht gefunden"},
+      {{"unpack", d + "none.qvp", d}, 5, "Zu entpackende Datei nicht gefunden"},
+      {{"unpack", d + "a.qvp", d + "none"}, 4, "none"},
+      {{"unpack", d + "bad.qvp", d + "sub"}, 20, "byte offset 8"},
+      {{"list", d + "bad.qvp"}, 20, "byte offset 8"},
+      {{"unpack", d + "short.qvp", d + "none"}, 4, "could not"},
+      {{"list", d + "short.qvp"},
+       14,
+       "Dateigr\xC3\xB6\xC3\x9F"
+       "endifferenzfehler"},
+      {{"unpack", d + "a.qvp", d}, 21, "Demo"},
+      {{"list", d + "none.qvp"}, 5, "none.qvp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args[0] + " " + c.args.back());
+    const Result r = Tool(c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
+    if (c.code == 20) {
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    if (c.code != 2 && c.code != 20 && c.code != 21) {
+      EXPECT_NE(r.err.find("status " + std::to_string(c.code)), std::string::npos) << r.err;
+    }
+  }
+}
+
+TEST(QvrPack, HelpVersionAndProgressBar) {
+  const Result help = Tool({"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+  EXPECT_NE(help.out.find("  20  malformed archive"), std::string::npos);
+  const Result version = Tool({"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out.rfind("qvrpack ", 0), 0u);
+
+  TempDir dir;
+  WriteFile(dir.Path() + "a.qvp", kExample);
+  const Result bar = Tool({"unpack", dir.Path() + "a.qvp", dir.Path()}, true);
+  EXPECT_EQ(bar.code, 0);
+  EXPECT_NE(bar.err.find("100%"), std::string::npos) << bar.err;
+  const Result quiet = Tool({"unpack", "-q", dir.Path() + "a.qvp", dir.Path()}, true);
+  EXPECT_EQ(quiet.err, "");
+}
+
+TEST(QvrPack, FormatBytes) {
+  EXPECT_EQ(FormatBytes(0), "0 B");
+  EXPECT_EQ(FormatBytes(1023), "1023 B");
+  EXPECT_EQ(FormatBytes(1536), "1.5 KiB");
+  EXPECT_EQ(FormatBytes(3 * 1024 * 1024), "3.0 MiB");
+  EXPECT_EQ(FormatBytes(1610612736), "1.50 GiB");
+}
+
+}  // namespace
+}  // namespace qvr::tool

@@ -1,0 +1,302 @@
+#include "QvrPackTool.h"
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+
+#include "ToolConsole.h"
+#include "framework/Exceptions.h"
+#include "packer/ArchiveFormat.h"
+
+#ifndef QVR_VERSION
+#define QVR_VERSION "0.0.0"
+#endif
+
+namespace qvr::tool {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: qvrpack pack FOLDER ARCHIVE\n"
+    "       qvrpack unpack ARCHIVE DESTFOLDER\n"
+    "       qvrpack list ARCHIVE\n"
+    "       qvrpack --help | --version\n";
+
+constexpr const char* kHelp =
+    "Packs a folder tree into one archive file, unpacks such an archive into a folder,\n"
+    "or lists the records of an archive without writing anything.\n"
+    "\n"
+    "  pack FOLDER ARCHIVE       pack FOLDER (it becomes the archive's root folder)\n"
+    "  unpack ARCHIVE DESTFOLDER recreate the archive's tree inside DESTFOLDER, which must exist\n"
+    "  list ARCHIVE              print each record: kind, level, size and the path it unpacks to\n"
+    "\n"
+    "Options:\n"
+    "  -q, --quiet   no progress bar (it is only shown while standard error is a terminal)\n"
+    "  --help        this text\n"
+    "  --version     the version\n"
+    "\n"
+    "Folders may be given with or without a trailing delimiter; relative paths are taken\n"
+    "from the current folder.\n"
+    "\n"
+    "Exit status:\n"
+    "   0  success\n"
+    "   1  no source or destination path given\n"
+    "   2  usage error, or the folder to pack was not found (the message tells which)\n"
+    "   3  the archive path names a folder\n"
+    "   4  the destination folder (or the archive's folder) was not found\n"
+    "   5  the archive to unpack was not found\n"
+    "  10  the archive cannot be created or opened; also when the folder to pack is a\n"
+    "      drive root or has a name the archive cannot hold\n"
+    "  11  a write to the archive or a read from it failed or the archive ends inside a\n"
+    "      record; also when an entry cannot be stored: a name longer than 127 bytes or\n"
+    "      one the unpacker would refuse, or a tree deeper than 250 levels\n"
+    "  12  a file cannot be opened (packing) or created (unpacking); also a folder with\n"
+    "      attributes beyond the plain folder attribute, which is packed as a file\n"
+    "  13  a read from a file (packing) or a write to a file (unpacking) failed\n"
+    "  14  a file's size does not come out: it is 2 GiB or larger, it changed while it\n"
+    "      was packed, or the archive ends inside a file's data\n"
+    "  20  malformed archive: a record that is not hexadecimal or whose name would write\n"
+    "      outside the destination (the message names the record's byte offset)\n"
+    "  21  a folder of the archive cannot be created\n";
+
+// Fixed-width progress line: bar, percentage, bytes and rate.
+void DrawBar(std::ostream& err, std::int32_t percent, std::int64_t done, std::int64_t total,
+             double seconds) {
+  constexpr int kWidth = 30;
+  const int filled = percent * kWidth / 100;
+  std::string bar(static_cast<std::size_t>(filled), '#');
+  bar.append(static_cast<std::size_t>(kWidth - filled), '-');
+  char line[160];
+  const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+  std::snprintf(line, sizeof line, "\r[%s] %3d%%  %s of %s  %s/s   ", bar.c_str(),
+                static_cast<int>(percent), FormatBytes(done).c_str(), FormatBytes(total).c_str(),
+                FormatBytes(static_cast<std::int64_t>(rate)).c_str());
+  err << line << std::flush;
+}
+
+void ReportFailure(std::ostream& err, std::int32_t code, const std::string& operation,
+                   const std::string& path, const std::string& reason) {
+  err << "qvrpack: status " << code << ": " << TQVRPacker::StatusText(code) << "\n";
+  err << "qvrpack: could not " << operation;
+  if (!path.empty()) err << " \"" << path << "\"";
+  if (!reason.empty()) err << ": " << reason;
+  err << "\n";
+}
+
+std::string AsFolder(const std::string& path, char delimiter) {
+  std::string full = AbsolutePath(path);
+  if (!full.empty() && full.back() != delimiter) full.push_back(delimiter);
+  return full;
+}
+
+int RunPacker(FileSystem& fs, TPackModeSet mode, const std::string& source,
+              const std::string& target, std::ostream& err, bool bar) {
+  ConsoleEvents events(err, bar);
+  TQVRPacker packer(nullptr, fs);
+  packer.PackModus = mode;
+  packer.QuellPfad = source;
+  packer.ZielPfad = target;
+  events.Attach(packer);
+  try {
+    packer.Starten();
+  } catch (const EArchiveError& e) {
+    events.EndLine();
+    err << "qvrpack: " << e.Message() << "\n";
+    return kExitMalformedArchive;
+  } catch (const EInOutError& e) {
+    events.EndLine();
+    err << "qvrpack: " << e.Message() << "\n";
+    return kExitFolderNotCreated;
+  }
+  events.EndLine();
+  const std::int32_t code = events.StatusCode();
+  if (code != 0) {
+    const TPackerFailure& f = TQVRPacker::LastFailure();
+    ReportFailure(err, code, f.Operation, f.Path, f.ErrorText);
+  }
+  return code;
+}
+
+// Reads the archive record by record as the unpacker does, printing instead of writing.
+int ListArchive(FileSystem& fs, const std::string& path, std::ostream& out, std::ostream& err) {
+  const char delimiter = fs.Delimiter();
+  if (!fs.FileExists(path)) {
+    ReportFailure(err, 5, "find the archive", path, fs.LastErrorText());
+    return 5;
+  }
+  std::unique_ptr<OpenFile> file = fs.OpenShared(path);
+  if (!file) {
+    ReportFailure(err, 10, "open the archive", path, fs.LastErrorText());
+    return 10;
+  }
+  std::vector<char> buffer(archive::kChunkSize);
+  std::string relative;
+  std::uint64_t offset = 0;
+  char line[64];
+  std::snprintf(line, sizeof line, "%-6s  %5s  %10s  ", "kind", "level", "size");
+  out << line << "path\n";
+  for (;;) {
+    const std::uint64_t recordOffset = offset;
+    std::uint32_t got = 0;
+    if (!archive::ReadFully(*file, buffer.data(), archive::kHeaderSize, got)) {
+      ReportFailure(err, 11, "read the archive", path, fs.LastErrorText());
+      return 11;
+    }
+    if (got == 0) return 0;
+    archive::RecordHeader header;
+    if (got < archive::kHeaderSize) {
+      ReportFailure(err, 11, "read the archive", path, "the archive ends inside a record header");
+      return 11;
+    }
+    if (!archive::DecodeHeader(buffer.data(), header)) {
+      throw EArchiveError("Malformed archive: the record at byte offset " +
+                              std::to_string(recordOffset) +
+                              " has a header that is not hexadecimal",
+                          recordOffset);
+    }
+    if (!archive::ReadFully(*file, buffer.data(), header.nameLength, got) ||
+        got < header.nameLength) {
+      ReportFailure(err, 11, "read the archive", path, "the archive ends inside a record's name");
+      return 11;
+    }
+    const std::string name(buffer.data(), got);
+    if (const char* problem = archive::NameProblem(name, archive::RulesFor(fs))) {
+      throw EArchiveError("Malformed archive: the record at byte offset " +
+                              std::to_string(recordOffset) + " cannot be unpacked: " + problem,
+                          recordOffset);
+    }
+    offset += archive::kHeaderSize + got;
+    archive::CutPath(relative, header.level, delimiter);
+    if (header.folder) {
+      relative += name;
+      relative.push_back(delimiter);
+      std::snprintf(line, sizeof line, "%-6s  %5u  %10s  ", "folder", header.level, "-");
+      out << line << relative << "\n";
+      continue;
+    }
+    std::uint32_t size = 0;
+    if (!archive::ReadFully(*file, buffer.data(), archive::kSizeFieldSize, got) ||
+        got < archive::kSizeFieldSize) {
+      ReportFailure(err, 11, "read the archive", path, "the archive ends inside a record's size");
+      return 11;
+    }
+    if (!archive::ParseHex(std::string_view(buffer.data(), archive::kSizeFieldSize), size)) {
+      throw EArchiveError("Malformed archive: the record at byte offset " +
+                              std::to_string(recordOffset) + " has a size that is not hexadecimal",
+                          recordOffset);
+    }
+    offset += archive::kSizeFieldSize;
+    std::snprintf(line, sizeof line, "%-6s  %5u  %10lu  ", "file", header.level,
+                  static_cast<unsigned long>(size));
+    out << line << relative << name << "\n";
+    if (size > static_cast<std::uint32_t>(archive::kMaxFileSize)) {
+      ReportFailure(err, 14, "list", relative + name,
+                    "the record's size is 2 GiB or more, which the format excludes");
+      return 14;
+    }
+    for (std::uint32_t remaining = size; remaining > 0;) {
+      const std::uint32_t want = std::min(remaining, archive::kChunkSize);
+      if (!file->Read(buffer.data(), want, got)) {
+        ReportFailure(err, 11, "read the archive", path, fs.LastErrorText());
+        return 11;
+      }
+      if (got == 0) {
+        ReportFailure(err, 14, "list", relative + name, "the archive ends inside the file's data");
+        return 14;
+      }
+      remaining -= got;
+      offset += got;
+    }
+  }
+}
+
+}  // namespace
+
+ConsoleEvents::ConsoleEvents(std::ostream& err, bool progressBar)
+    : err_(err), progressBar_(progressBar), start_(std::chrono::steady_clock::now()) {}
+
+void ConsoleEvents::Attach(TQVRPacker& packer) {
+  packer.OnProgress = [this](std::int32_t percent) { Progress(percent); };
+  packer.OnStatus = [this](std::int32_t code, const std::string& text) { Status(code, text); };
+}
+
+void ConsoleEvents::Progress(std::int32_t percent) {
+  if (!progressBar_) return;
+  const auto now = std::chrono::steady_clock::now();
+  // Redraw on a new percentage or five times a second, not once per chunk.
+  if (percent == lastPercent_ && now - lastDraw_ < std::chrono::milliseconds(200)) return;
+  lastPercent_ = percent;
+  lastDraw_ = now;
+  const double seconds = std::chrono::duration<double>(now - start_).count();
+  DrawBar(err_, percent, TQVRPacker::DoneBytes(), TQVRPacker::TotalBytes(), seconds);
+  lineOpen_ = true;
+}
+
+void ConsoleEvents::Status(std::int32_t code, const std::string&) {
+  status_ = code;
+}
+
+void ConsoleEvents::EndLine() {
+  if (lineOpen_) err_ << "\n";
+  lineOpen_ = false;
+}
+
+std::string FormatBytes(std::int64_t bytes) {
+  char text[32];
+  if (bytes < 1024) {
+    std::snprintf(text, sizeof text, "%d B", static_cast<int>(bytes));
+  } else if (bytes < 1024 * 1024) {
+    std::snprintf(text, sizeof text, "%.1f KiB", static_cast<double>(bytes) / 1024);
+  } else if (bytes < 1024ll * 1024 * 1024) {
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1024 * 1024));
+  } else {
+    std::snprintf(text, sizeof text, "%.2f GiB",
+                  static_cast<double>(bytes) / (1024.0 * 1024 * 1024));
+  }
+  return text;
+}
+
+int RunQvrPack(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
+               std::ostream& err, bool terminal) {
+  bool quiet = false;
+  std::vector<std::string> words;
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      out << kUsage << "\n" << kHelp;
+      return 0;
+    }
+    if (arg == "--version") {
+      out << "qvrpack " << QVR_VERSION << "\n";
+      return 0;
+    }
+    if (arg == "-q" || arg == "--quiet") {
+      quiet = true;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+      err << "qvrpack: unknown option " << arg << "\n" << kUsage;
+      return kExitUsage;
+    } else {
+      words.push_back(arg);
+    }
+  }
+  const bool bar = terminal && !quiet;
+  const char delimiter = fs.Delimiter();
+  if (words.size() == 3 && words[0] == "pack") {
+    return RunPacker(fs, Packen, AsFolder(words[1], delimiter), AbsolutePath(words[2]), err, bar);
+  }
+  if (words.size() == 3 && words[0] == "unpack") {
+    return RunPacker(fs, Entpacken, AbsolutePath(words[1]), AsFolder(words[2], delimiter), err,
+                     bar);
+  }
+  if (words.size() == 2 && words[0] == "list") {
+    try {
+      return ListArchive(fs, AbsolutePath(words[1]), out, err);
+    } catch (const EArchiveError& e) {
+      err << "qvrpack: " << e.Message() << "\n";
+      return kExitMalformedArchive;
+    }
+  }
+  err << (words.empty() ? "qvrpack: no command given\n" : "qvrpack: wrong command or arguments\n")
+      << kUsage;
+  return kExitUsage;
+}
+
+}  // namespace qvr::tool

@@ -1,0 +1,18 @@
+// What the archive tool needs from the console and the process, per platform.
+#pragma once
+
+#include <string>
+
+namespace qvr::tool {
+
+// True while standard error is an interactive terminal (a progress bar makes sense).
+bool StderrIsTerminal();
+
+// Makes the console show the tool's UTF-8 output (German status texts) correctly for the
+// lifetime of the process.
+void PrepareConsole();
+
+// `path` made absolute against the current folder, with "." and ".." resolved.
+std::string AbsolutePath(const std::string& path);
+
+}  // namespace qvr::tool
