@@ -14,8 +14,10 @@
 namespace qvr {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
-using ::testing::MatchesRegex;
+using ::testing::EndsWith;
+using ::testing::StartsWith;
 
 // What the fake WMI answers, and the calls it saw. failAt names the call that
 // raises; live counts the fake objects still alive.
@@ -367,9 +369,10 @@ TEST(SWbemLocator, ConnectsLazilyOnceAndAssertsWhenNoLocatorCanBeHad) {
     ADD_FAILURE() << "no assertion";
   } catch (const EAssertionFailed& e) {
     EXPECT_THAT(e.Message(),
-                MatchesRegex("DefaultInterface is NULL\\. Component is not connected to Server\\. "
-                             "You must call 'Connect' or 'ConnectTo' before this operation "
-                             "\\(WbemScripting_TLB\\.cpp, line \\d+\\)"));
+                AllOf(StartsWith("DefaultInterface is NULL. Component is not connected to Server. "
+                                 "You must call 'Connect' or 'ConnectTo' before this operation "
+                                 "(WbemScripting_TLB.cpp, line "),
+                      EndsWith(")")));
   }
 
   std::string text;
