@@ -32,6 +32,8 @@ check() {
   if "$@"; then pass "$what"; else fail "$what"; fi
 }
 
+# quiet COMMAND...: COMMAND succeeds (its output is dropped).
+quiet() { "$@" >/dev/null; }
 # not COMMAND...: COMMAND fails (its output is dropped).
 not() { ! "$@" >/dev/null 2>&1; }
 
@@ -158,7 +160,7 @@ check_bar_full() {
 
 # install_to_final: "Install >>", then the final message; leaves it open.
 install_to_final() {
-  check "click Install >>" drv click "QVR-KELVADOR V2" "Install >>" >/dev/null
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
   if ! drv wait-window "Warnung" 60 >/dev/null; then
     fail "no final message"
     shot "$shots/99-no-final-message.png"
@@ -226,7 +228,7 @@ scenario_fresh_install() {
   install_to_final || return
   check "installing state: no buttons but the message's" \
     test -z "$(drv buttons "QVR-KELVADOR V2")"
-  check "answer &Nein" drv click "Warnung" "&Nein" >/dev/null
+  check "answer &Nein" quiet drv click "Warnung" "&Nein"
   check "setup ends after &Nein" setup_ended 20
   check "no restart requested after &Nein" no_wmi_loaded
   check_tree_installed
@@ -241,12 +243,12 @@ scenario_font_kept() {
   printf 'an older font file of the same name\n' >"$fonts/DejaVuSans.ttf"
   cp "$fonts/DejaVuSans.ttf" "$work/old-font"
   launch || return
-  check "click Abbrechen" drv click "QVR-KELVADOR V2" "Abbrechen" >/dev/null
+  check "click Abbrechen" quiet drv click "QVR-KELVADOR V2" "Abbrechen"
   if drv wait-window "Bestätigen" 10 >/dev/null; then
     shot "$shots/02-close-confirmation.png"
     check "close confirmation text" grep -q "Sind Sie sicher das sie die Installation abbrechen möchten?" \
       <(drv text "Bestätigen")
-    check "answer &Nein" drv click "Bestätigen" "&Nein" >/dev/null
+    check "answer &Nein" quiet drv click "Bestätigen" "&Nein"
     check "confirmation gone" drv wait-gone "Bestätigen" 10
     check "dialog stays in its welcome state" grep -qx "Install >>" <(drv buttons "QVR-KELVADOR V2")
   else
@@ -269,7 +271,7 @@ scenario_existing_cancel() {
   local before
   before="$(snapshot)"
   launch || return
-  check "click Install >>" drv click "QVR-KELVADOR V2" "Install >>" >/dev/null
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
   if ! drv wait-window "Bestätigen" 20 >/dev/null; then
     fail "no question about the earlier installation"
     return
@@ -281,7 +283,7 @@ scenario_existing_cancel() {
     grep -q "Dieses Programm ist auf Ihrem Computer schon installiert!!!" <<<"$text"
   check "question explains both answers" grep -q "Betätigen Sie JA um mit der Installation fortzufahren." <<<"$text"
   check "question buttons" test "$(drv buttons "Bestätigen" | sort | tr '\n' '|')" = "&Ja|Abbrechen|"
-  check "answer Abbrechen" drv click "Bestätigen" "Abbrechen" >/dev/null
+  check "answer Abbrechen" quiet drv click "Bestätigen" "Abbrechen"
   check "setup ends" setup_ended 20
   check "nothing on disk changed" test "$before" = "$(snapshot)"
   check "no shortcut" test ! -e "$desktop/$E2E_LINK"
@@ -292,7 +294,7 @@ scenario_missing_archive() {
   begin missing-archive || return
   rm -f "$medium/QVRKDV2.QVP"
   launch || return
-  check "click Install >>" drv click "QVR-KELVADOR V2" "Install >>" >/dev/null
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
   if ! drv wait-window "Setup" 20 >/dev/null; then
     fail "no failure message"
     shot "$shots/99-no-failure-message.png"
@@ -304,7 +306,7 @@ scenario_missing_archive() {
   check "failure message shows code 5" grep -qx "\[Static\] FehlerCode = 5" <<<"$text"
   check "failure message says the installation stops" grep -q "Die Installation wird abgebrochen!!!" <<<"$text"
   check "failure message has OK alone" test "$(drv buttons "Setup")" = "OK"
-  check "answer OK" drv click "Setup" "OK" >/dev/null
+  check "answer OK" quiet drv click "Setup" "OK"
   check "setup ends without a close confirmation" setup_ended 20
   check "installation root created and left empty" test -d "$install_root" -a -z "$(ls -A "$install_root" 2>/dev/null)"
   check "no font copied" test ! -e "$fonts/DejaVuSans.ttf"
@@ -318,7 +320,7 @@ scenario_damaged_archive() {
   python3 "$archive_tool" damage "$QVR_DIST_DIR/QVRKDV2.QVP" "$medium/QVRKDV2.QVP" \
     --after-folder Fonts >>"$log"
   launch || return
-  check "click Install >>" drv click "QVR-KELVADOR V2" "Install >>" >/dev/null
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
   local i
   for i in $(seq 1 200); do
     [ -f "$desktop/$E2E_LINK" ] && break
@@ -329,26 +331,26 @@ scenario_damaged_archive() {
   check "no final message" not drv wait-window "Warnung" 3
   check "no failure message" not drv exists "Setup"
   shot "$shots/02-after-damaged-run.png"
-  check "dialog still open" drv exists "QVR-KELVADOR V2" >/dev/null
+  check "dialog still open" quiet drv exists "QVR-KELVADOR V2"
   check "dialog in its installing state (no buttons)" test -z "$(drv buttons "QVR-KELVADOR V2")"
   check_fonts_copied
   check "fonts unpacked before the damage" test -d "$product/Daten/Programm/Fonts"
   check "nothing unpacked after the damage" test ! -e "$product/Intern"
   check_shortcut
 
-  check "close requested" drv close "QVR-KELVADOR V2" >/dev/null
+  check "close requested" quiet drv close "QVR-KELVADOR V2"
   if drv wait-window "Bestätigen" 10 >/dev/null; then
     shot "$shots/03-close-confirmation.png"
-    check "answer &Nein" drv click "Bestätigen" "&Nein" >/dev/null
+    check "answer &Nein" quiet drv click "Bestätigen" "&Nein"
     check "confirmation gone" drv wait-gone "Bestätigen" 10
-    check "dialog stays after &Nein" drv exists "QVR-KELVADOR V2" >/dev/null
+    check "dialog stays after &Nein" quiet drv exists "QVR-KELVADOR V2"
     check "setup still running" setup_running
   else
     fail "no close confirmation"
   fi
-  check "close requested again" drv close "QVR-KELVADOR V2" >/dev/null
+  check "close requested again" quiet drv close "QVR-KELVADOR V2"
   if drv wait-window "Bestätigen" 10 >/dev/null; then
-    check "answer &Ja" drv click "Bestätigen" "&Ja" >/dev/null
+    check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
     check "setup ends after &Ja" setup_ended 20
   else
     fail "no second close confirmation"
@@ -368,7 +370,7 @@ scenario_restart_yes() {
     { fail "packing the large archive"; return; }
   rm -rf "$big"
   launch || return
-  check "click Install >>" drv click "QVR-KELVADOR V2" "Install >>" >/dev/null
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
   local bx by i caught=""
   read -r bx by <<<"$(bar_origin)"
   for i in $(seq 1 60); do
@@ -395,7 +397,7 @@ scenario_restart_yes() {
   shot "$shots/03-final-message.png"
   check_bar_full "$shots/03-final-message.png"
   check "no WMI before the answer" no_wmi_loaded
-  check "answer &Ja" drv click "Warnung" "&Ja" >/dev/null
+  check "answer &Ja" quiet drv click "Warnung" "&Ja"
   check "setup ends after the refused restart" setup_ended 30
   check "restart requested through WMI" wmi_loaded
   check "large member unpacked whole" \
