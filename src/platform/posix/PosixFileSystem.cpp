@@ -234,9 +234,11 @@ int OpenRegular(const std::string& path, int flags, mode_t mode, Fd& fd) {
 }
 
 // A lock held by another open file maps to "busy", the counterpart of a Windows
-// sharing violation.
+// sharing violation. A file system without lock support (some network and FUSE
+// mounts) must still be usable: there the files are simply not protected.
 int Lock(const Fd& fd, int operation) {
   if (::flock(fd.Get(), operation | LOCK_NB) == 0) return 0;
+  if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) return 0;
   return errno == EWOULDBLOCK ? EBUSY : errno;
 }
 
