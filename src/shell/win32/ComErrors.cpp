@@ -1,7 +1,7 @@
 #include "shell/win32/ComErrors.h"
 
 #include "framework/Exceptions.h"
-#include "shell/win32/AnsiText.h"
+#include "platform/win32/WinText.h"
 #include "shell/win32/Bstr.h"
 
 #include <oleauto.h>

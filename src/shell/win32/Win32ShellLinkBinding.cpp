@@ -2,7 +2,7 @@
 #include "shell/ShellLinkBinding.h"
 
 #include "platform/win32/ComInitializer.h"
-#include "shell/win32/AnsiText.h"
+#include "platform/win32/WinText.h"
 #include "shell/win32/ComErrors.h"
 
 #include <windows.h>

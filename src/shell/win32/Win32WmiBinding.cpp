@@ -3,7 +3,7 @@
 #include "shell/WmiBinding.h"
 
 #include "framework/Exceptions.h"
-#include "shell/win32/AnsiText.h"
+#include "platform/win32/WinText.h"
 #include "shell/win32/Bstr.h"
 #include "shell/win32/ComErrors.h"
 #include "shell/win32/Variant.h"
