@@ -43,155 +43,105 @@ struct WmiScript {
   }
 };
 
-template <typename Interface>
-class Fake : public Interface {
- public:
-  explicit Fake(WmiScript& script) : s(script) { ++s.live; }
-  ~Fake() override { --s.live; }
-
- protected:
-  WmiScript& s;
-};
-
 std::string Named(const WmiNamedValueSet* set) {
   return set ? "set" : "none";
 }
 
-class FakeProperty final : public Fake<WmiProperty> {
+// One fake for every scripting object: each call is logged with its arguments,
+// and the object it hands out is another node, named after what it stands for.
+class FakeNode final : public WmiServerObject,
+                       public WmiLocator,
+                       public WmiServices,
+                       public WmiSecurity,
+                       public WmiPrivilegeSet,
+                       public WmiObjectSet,
+                       public WmiEnumerator,
+                       public WmiElement,
+                       public WmiObject,
+                       public WmiMethod,
+                       public WmiProperty {
  public:
-  using Fake::Fake;
-  void SetValue(std::int32_t value) override { s.Call("SetValue(" + std::to_string(value) + ")"); }
-  std::int32_t IntegerValue() override {
-    s.Call("IntegerValue()");
-    return s.returnValue;
-  }
-};
-
-class FakeObject final : public Fake<WmiObject> {
- public:
-  FakeObject(WmiScript& script, std::string id) : Fake(script), id_(std::move(id)) {}
-  std::unique_ptr<WmiMethod> Method(const std::string& name, std::int32_t flags) override;
-  std::unique_ptr<WmiProperty> AddProperty(const std::string& name, std::int32_t cimType,
-                                           bool isArray, std::int32_t flags) override {
-    s.Call("AddProperty(" + id_ + "," + name + "," + std::to_string(cimType) + "," +
-           (isArray ? "array" : "single") + "," + std::to_string(flags) + ")");
-    return std::make_unique<FakeProperty>(s);
-  }
-  std::unique_ptr<WmiObject> ExecMethod(const std::string& name, WmiObject& in, std::int32_t flags,
-                                        WmiNamedValueSet* set) override {
-    s.Call("ExecMethod(" + id_ + "," + name + "," + static_cast<FakeObject&>(in).id_ + "," +
-           std::to_string(flags) + "," + Named(set) + ")");
-    return std::make_unique<FakeObject>(s, "out");
-  }
-  std::unique_ptr<WmiProperty> PropertyItem(const std::string& name, std::int32_t flags) override {
-    s.Call("PropertyItem(" + id_ + "," + name + "," + std::to_string(flags) + ")");
-    return std::make_unique<FakeProperty>(s);
+  FakeNode(WmiScript& script, std::string id) : s(script), id_(std::move(id)) { ++s.live; }
+  ~FakeNode() override {
+    --s.live;
+    if (id_ == "locator") s.log.push_back("~Locator");
   }
 
- private:
-  std::string id_;
-};
-
-class FakeMethod final : public Fake<WmiMethod> {
- public:
-  using Fake::Fake;
-  std::unique_ptr<WmiObject> SpawnInParameters(std::int32_t flags) override {
-    s.Call("SpawnInParameters(" + std::to_string(flags) + ")");
-    return std::make_unique<FakeObject>(s, "in");
-  }
-};
-
-std::unique_ptr<WmiMethod> FakeObject::Method(const std::string& name, std::int32_t flags) {
-  s.Call("Method(" + id_ + "," + name + "," + std::to_string(flags) + ")");
-  return std::make_unique<FakeMethod>(s);
-}
-
-class FakeElement final : public Fake<WmiElement> {
- public:
-  using Fake::Fake;
-  std::unique_ptr<WmiObject> QueryObject() override {
-    s.Call("QueryObject()");
-    return std::make_unique<FakeObject>(s, "os");
-  }
-};
-
-class FakeEnumerator final : public Fake<WmiEnumerator> {
- public:
-  using Fake::Fake;
-  std::int32_t Next(std::unique_ptr<WmiElement>& element) override {
-    s.Call("Next()");
-    if (s.nextResult == 0) element = std::make_unique<FakeElement>(s);
-    return s.nextResult;
-  }
-};
-
-class FakeObjectSet final : public Fake<WmiObjectSet> {
- public:
-  using Fake::Fake;
-  std::int32_t Count() override {
-    s.Call("Count()");
-    return s.count;
-  }
-  std::unique_ptr<WmiEnumerator> NewEnum() override {
-    s.Call("NewEnum()");
-    return std::make_unique<FakeEnumerator>(s);
-  }
-};
-
-class FakePrivileges final : public Fake<WmiPrivilegeSet> {
- public:
-  using Fake::Fake;
-  void Add(std::int32_t privilege, bool enabled) override {
-    s.Call("Add(" + std::to_string(privilege) + "," + (enabled ? "enabled" : "disabled") + ")");
-  }
-};
-
-class FakeSecurity final : public Fake<WmiSecurity> {
- public:
-  using Fake::Fake;
-  std::unique_ptr<WmiPrivilegeSet> Privileges() override {
-    s.Call("Privileges()");
-    return std::make_unique<FakePrivileges>(s);
-  }
-};
-
-class FakeServices final : public Fake<WmiServices> {
- public:
-  using Fake::Fake;
-  std::unique_ptr<WmiSecurity> Security() override {
-    s.Call("Security()");
-    return std::make_unique<FakeSecurity>(s);
-  }
-  std::unique_ptr<WmiObjectSet> ExecQuery(const std::string& query, const std::string& language,
-                                          std::int32_t flags, WmiNamedValueSet* set) override {
-    s.Call("ExecQuery(" + query + "," + language + "," + std::to_string(flags) + "," + Named(set) +
-           ")");
-    return std::make_unique<FakeObjectSet>(s);
-  }
-};
-
-class FakeLocator final : public Fake<WmiLocator> {
- public:
-  using Fake::Fake;
-  ~FakeLocator() override { s.log.push_back("~Locator"); }
+  std::unique_ptr<WmiLocator> QueryLocator() override { return Node("QueryLocator()", "locator"); }
   std::unique_ptr<WmiServices> ConnectServer(const std::string& server, const std::string& ns,
                                              const std::string& user, const std::string& password,
                                              const std::string& locale,
                                              const std::string& authority, std::int32_t flags,
                                              WmiNamedValueSet* set) override {
-    s.Call("ConnectServer(" + server + "," + ns + "," + user + "," + password + "," + locale + "," +
-           authority + "," + std::to_string(flags) + "," + Named(set) + ")");
-    return std::make_unique<FakeServices>(s);
+    return Node("ConnectServer(" + server + "," + ns + "," + user + "," + password + "," + locale +
+                    "," + authority + "," + std::to_string(flags) + "," + Named(set) + ")",
+                "services");
   }
-};
+  std::unique_ptr<WmiSecurity> Security() override { return Node("Security()", "security"); }
+  std::unique_ptr<WmiPrivilegeSet> Privileges() override {
+    return Node("Privileges()", "privileges");
+  }
+  void Add(std::int32_t privilege, bool enabled) override {
+    s.Call("Add(" + std::to_string(privilege) + "," + (enabled ? "enabled" : "disabled") + ")");
+  }
+  std::unique_ptr<WmiObjectSet> ExecQuery(const std::string& query, const std::string& language,
+                                          std::int32_t flags, WmiNamedValueSet* set) override {
+    return Node("ExecQuery(" + query + "," + language + "," + std::to_string(flags) + "," +
+                    Named(set) + ")",
+                "set");
+  }
+  std::int32_t Count() override {
+    s.Call("Count()");
+    return s.count;
+  }
+  std::unique_ptr<WmiEnumerator> NewEnum() override { return Node("NewEnum()", "enum"); }
+  std::int32_t Next(std::unique_ptr<WmiElement>& element) override {
+    s.Call("Next()");
+    if (s.nextResult == 0) element = std::make_unique<FakeNode>(s, "element");
+    return s.nextResult;
+  }
+  std::unique_ptr<WmiObject> QueryObject() override { return Node("QueryObject()", "os"); }
+  std::unique_ptr<WmiMethod> Method(const std::string& name, std::int32_t flags) override {
+    return Node(Describe("Method", name, flags), "method");
+  }
+  std::unique_ptr<WmiObject> SpawnInParameters(std::int32_t flags) override {
+    return Node("SpawnInParameters(" + std::to_string(flags) + ")", "in");
+  }
+  std::unique_ptr<WmiProperty> AddProperty(const std::string& name, std::int32_t cimType,
+                                           bool isArray, std::int32_t flags) override {
+    return Node(
+        Describe("AddProperty",
+                 name + "," + std::to_string(cimType) + "," + (isArray ? "array" : "single"),
+                 flags),
+        "property");
+  }
+  void SetValue(std::int32_t value) override { s.Call("SetValue(" + std::to_string(value) + ")"); }
+  std::unique_ptr<WmiObject> ExecMethod(const std::string& name, WmiObject& in, std::int32_t flags,
+                                        WmiNamedValueSet* set) override {
+    return Node("ExecMethod(" + id_ + "," + name + "," + dynamic_cast<FakeNode&>(in).id_ + "," +
+                    std::to_string(flags) + "," + Named(set) + ")",
+                "out");
+  }
+  std::unique_ptr<WmiProperty> PropertyItem(const std::string& name, std::int32_t flags) override {
+    return Node(Describe("PropertyItem", name, flags), "property");
+  }
+  std::int32_t IntegerValue() override {
+    s.Call("IntegerValue()");
+    return s.returnValue;
+  }
 
-class FakeServerObject final : public Fake<WmiServerObject> {
- public:
-  using Fake::Fake;
-  std::unique_ptr<WmiLocator> QueryLocator() override {
-    s.Call("QueryLocator()");
-    return std::make_unique<FakeLocator>(s);
+ private:
+  std::unique_ptr<FakeNode> Node(std::string call, std::string id) {
+    s.Call(std::move(call));
+    return std::make_unique<FakeNode>(s, std::move(id));
   }
+  std::string Describe(const std::string& call, const std::string& arguments,
+                       std::int32_t flags) const {
+    return call + "(" + id_ + "," + arguments + "," + std::to_string(flags) + ")";
+  }
+
+  WmiScript& s;
+  std::string id_;
 };
 
 class FakeWmi final : public WmiBinding {
@@ -199,11 +149,11 @@ class FakeWmi final : public WmiBinding {
   explicit FakeWmi(WmiScript& script) : s(script) {}
   std::unique_ptr<WmiServerObject> GetActiveObject() override {
     s.log.push_back("GetActiveObject()");
-    return s.running ? std::make_unique<FakeServerObject>(s) : nullptr;
+    return s.running ? std::make_unique<FakeNode>(s, "server") : nullptr;
   }
   std::unique_ptr<WmiServerObject> CreateObject() override {
     s.Call("CreateObject()");
-    return s.createNothing ? nullptr : std::make_unique<FakeServerObject>(s);
+    return s.createNothing ? nullptr : std::make_unique<FakeNode>(s, "server");
   }
   std::string SystemMessage(std::uint32_t code) override {
     s.log.push_back("SystemMessage(" + std::to_string(code) + ")");

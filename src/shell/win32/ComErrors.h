@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <unknwn.h>
 
 namespace qvr {
 
