@@ -85,20 +85,26 @@ void MemoryBitmap::FillRect(const TRect& rect, TColor color) {
   if (left >= right || top >= bottom) return;
   const TColor rgb = graphics_.ColorToRgb(color);
   for (int y = top; y < bottom; ++y) {
-    std::fill_n(pixels_.begin() + static_cast<std::ptrdiff_t>(Index(left, y)), right - left, rgb);
+    std::fill_n(pixels_.data() + Index(left, y), right - left, rgb);
   }
 }
 
 void MemoryBitmap::Line(int x0, int y0, int x1, int y1, TColor color) {
   const TColor rgb = graphics_.ColorToRgb(color);
-  if (x0 == x1) {
-    const int step = y1 > y0 ? 1 : -1;
-    for (int y = y0; y != y1; y += step) Plot(x0, y, rgb);
+  if (y0 == y1) {
+    if (y0 < 0 || y0 >= height_ || x0 == x1) return;
+    // The end point is excluded: x1 itself for a rightward line, so x1 + 1 leftwards.
+    const int left = std::max(x1 > x0 ? x0 : x1 + 1, 0);
+    const int right = std::min(x1 > x0 ? x1 : x0 + 1, width_);
+    if (left < right) std::fill_n(pixels_.data() + Index(left, y0), right - left, rgb);
     return;
   }
-  if (y0 == y1) {
-    const int step = x1 > x0 ? 1 : -1;
-    for (int x = x0; x != x1; x += step) Plot(x, y0, rgb);
+  if (x0 == x1) {
+    if (x0 < 0 || x0 >= width_) return;
+    const int top = std::max(y1 > y0 ? y0 : y1 + 1, 0);
+    const int bottom = std::min(y1 > y0 ? y1 : y0 + 1, height_);
+    TColor* pixel = pixels_.data() + Index(x0, std::max(top, 0));
+    for (int y = top; y < bottom; ++y, pixel += width_) *pixel = rgb;
     return;
   }
   // Slanted lines are not needed by the controls; a plain Bresenham line serves.

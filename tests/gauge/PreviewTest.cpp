@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -164,7 +165,7 @@ TEST(GaugePreview, WarnsAboutAPositionTheControlIgnores) {
 // A little-endian BMP file with the given header fields and pixel rows as stored.
 std::vector<std::uint8_t> MakeBmp(int width, int height, int bits, std::uint32_t compression,
                                   const std::vector<std::uint8_t>& rows) {
-  std::vector<std::uint8_t> b(54, 0);
+  std::vector<std::uint8_t> b(54 + rows.size(), 0);
   auto put = [&](std::size_t at, std::uint32_t v, int size) {
     for (int i = 0; i < size; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
   };
@@ -178,7 +179,7 @@ std::vector<std::uint8_t> MakeBmp(int width, int height, int bits, std::uint32_t
   put(26, 1, 2);
   put(28, static_cast<std::uint32_t>(bits), 2);
   put(30, compression, 4);
-  b.insert(b.end(), rows.begin(), rows.end());
+  std::copy(rows.begin(), rows.end(), b.begin() + 54);
   return b;
 }
 
