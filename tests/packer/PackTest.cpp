@@ -163,6 +163,10 @@ TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
   sfs::permissions(Src() + "ro",
                    sfs::perms::owner_write | sfs::perms::group_write | sfs::perms::others_write,
                    sfs::perm_options::remove);
+  DirEntry entry;
+  const bool marked = SystemFileSystem().FindFirst(Src() + "ro", attr::kAnyFile, entry) &&
+                      entry.attributes != attr::kDirectory;
+  if (!marked) GTEST_SKIP() << "no read-only bit on folders here";
   EXPECT_EQ(Run(), 12);
   sfs::permissions(Src() + "ro", sfs::perms::owner_write, sfs::perm_options::add);
 }

@@ -19,14 +19,20 @@ std::string Hex(unsigned value, int digits) {
 
 }  // namespace
 
+std::string Tag(char kind, std::int32_t value) {
+  std::string tag(1, kind);
+  tag.append(std::to_string(value));
+  return tag;
+}
+
 void EventLog::Attach(TQVRPacker& packer) {
   packer.OnProgress = [this](std::int32_t value) {
     progress.push_back(value);
-    order.push_back("P" + std::to_string(value));
+    order.push_back(Tag('P', value));
   };
   packer.OnStatus = [this](std::int32_t code, const std::string& text) {
     statuses.emplace_back(code, text);
-    order.push_back("S" + std::to_string(code));
+    order.push_back(Tag('S', code));
   };
 }
 

@@ -23,6 +23,9 @@ struct EventLog {
   bool ProgressIsWellFormed() const;
 };
 
+// "P42", "S0": an event as EventLog::order records it.
+std::string Tag(char kind, std::int32_t value);
+
 // Runs one packer and returns its status (-1 when no status event came).
 std::int32_t RunPacker(FileSystem& fs, TPackModeSet mode, const std::string& source,
                        const std::string& target, EventLog& log);

@@ -65,7 +65,7 @@ TEST(PackerValidation, ChecksRunInOrderAndReportTheirCode) {
     SCOPED_TRACE(c.what);
     EventLog log;
     EXPECT_EQ(RunPacker(SystemFileSystem(), c.mode, c.source, c.target, log), c.code);
-    EXPECT_EQ(log.order, (std::vector<std::string>{"P0", "S" + std::to_string(c.code)}));
+    EXPECT_EQ(log.order, (std::vector<std::string>{"P0", Tag('S', c.code)}));
     EXPECT_EQ(log.statuses.at(0).second, TQVRPacker::StatusText(c.code));
     EXPECT_FALSE(TQVRPacker::LastFailure().Operation.empty());
   }

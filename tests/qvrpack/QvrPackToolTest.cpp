@@ -64,7 +64,7 @@ TEST(QvrPack, PackListUnpackWithRelativePathsAndNoTrailingDelimiter) {
   std::filesystem::current_path(dir.Path());
   const Result packed = Tool({"pack", "Demo", "out.qvp"});
   const Result unpacked =
-      Tool({"--quiet", "unpack", "." + std::string(1, sep) + "out.qvp", "dest"});
+      Tool({"--quiet", "unpack", std::string(".").append(1, sep).append("out.qvp"), "dest"});
   std::filesystem::current_path(previous);
   EXPECT_EQ(packed.code, 0) << packed.err;
   EXPECT_EQ(ReadFile(dir.Path() + "out.qvp"), "8401Demo0501a.txt00000005Hallo");
