@@ -28,9 +28,9 @@ class ControlPeer {
 class FormPeer : public ControlPeer {
  public:
   // The window's outer bounds as the window system has them now (maximised, moved).
-  virtual TRect OuterBounds() const = 0;
+  virtual TBounds OuterBounds() const = 0;
   // Marks a part of the client area for repainting.
-  virtual void Invalidate(const TRect& area) = 0;
+  virtual void Invalidate(const TBounds& area) = 0;
 };
 
 class WindowBackend {

@@ -29,7 +29,7 @@ class TControl : public TComponent {
   TForm& Form() const { return form_; }
   TControl* Parent() const { return parent_; }
 
-  const TRect& Bounds() const { return bounds_; }
+  const TBounds& Bounds() const { return bounds_; }
   void SetBounds(int left, int top, int width, int height);
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
@@ -62,7 +62,7 @@ class TControl : public TComponent {
   TForm& form_;
   TControl* parent_;
   ControlKind kind_;
-  TRect bounds_;
+  TBounds bounds_;
   bool visible_ = true;
   bool enabled_ = true;
   std::string caption_;

@@ -21,7 +21,7 @@ void TForm::SetCaption(const std::string& caption) {
   if (peer_) peer_->Changed(ControlChange::Caption);
 }
 
-TRect TForm::BoundsRect() const {
+TBounds TForm::BoundsRect() const {
   return peer_ ? peer_->OuterBounds() : bounds_;
 }
 
@@ -92,7 +92,7 @@ void TForm::PaintWindowless() {
   for (const auto& paint : painters_) app_.RunHandler(paint);
 }
 
-void TForm::Invalidate(const TRect& area) {
+void TForm::Invalidate(const TBounds& area) {
   if (peer_) peer_->Invalidate(area);
 }
 

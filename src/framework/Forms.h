@@ -51,7 +51,7 @@ class TForm : public TCustomForm {
 
   // Outer bounds, frame and title bar included; the window system's once the
   // window exists.
-  TRect BoundsRect() const;
+  TBounds BoundsRect() const;
   void SetBounds(int left, int top, int width, int height);
   int Width() const { return BoundsRect().Width; }
   int Height() const { return BoundsRect().Height; }
@@ -77,7 +77,7 @@ class TForm : public TCustomForm {
   // form's client area is painted.
   void AddWindowlessPainter(std::function<void()> paint);
   void PaintWindowless();
-  void Invalidate(const TRect& area);
+  void Invalidate(const TBounds& area);
 
   const std::vector<TControl*>& Controls() const { return controls_; }
   void AddControl(TControl& control);
@@ -88,7 +88,7 @@ class TForm : public TCustomForm {
 
   TApplication& app_;
   std::string caption_;
-  TRect bounds_;
+  TBounds bounds_;
   bool visible_ = false;
   bool modal_ = false;
   std::unique_ptr<FormPeer> peer_;

@@ -17,12 +17,12 @@ inline constexpr TColor kGrayText = 0xFF000011;
 }  // namespace syscolor
 
 // Bounds in the parent's client area (outer bounds on the screen for a form).
-struct TRect {
+struct TBounds {
   int Left = 0;
   int Top = 0;
   int Width = 0;
   int Height = 0;
-  friend bool operator==(const TRect&, const TRect&) = default;
+  friend bool operator==(const TBounds&, const TBounds&) = default;
 };
 
 // A font by face name; Height is negative for a character height in pixels.

@@ -158,7 +158,7 @@ TEST_F(FrameworkTest, ControlsKeepTheirState) {
   memo.SetBounds(8, 48, 513, 281);
   EXPECT_FALSE(memo.Enabled());
   EXPECT_FALSE(memo.Visible());
-  EXPECT_EQ(memo.Bounds(), (TRect{8, 48, 513, 281}));
+  EXPECT_EQ(memo.Bounds(), (TBounds{8, 48, 513, 281}));
   EXPECT_EQ(memo.Parent(), &panel);
   EXPECT_EQ(form.Controls().size(), 2u);
   form.HandleNeeded();

@@ -1,0 +1,91 @@
+#include "framework/win32/Win32Common.h"
+
+#include "framework/Application.h"
+#include "framework/Controls.h"
+#include "framework/Forms.h"
+#include "platform/win32/WinText.h"
+
+namespace qvr {
+
+HINSTANCE ProgramInstance() {
+  return GetModuleHandleW(nullptr);
+}
+
+COLORREF ResolveColor(TColor color) {
+  if ((color & 0xFF000000) == 0xFF000000) return GetSysColor(static_cast<int>(color & 0xFF));
+  return static_cast<COLORREF>(color & 0x00FFFFFF);
+}
+
+HBRUSH SystemBrush(TColor color) {
+  if ((color & 0xFF000000) == 0xFF000000) return GetSysColorBrush(static_cast<int>(color & 0xFF));
+  return nullptr;
+}
+
+gdi::UniqueFont MakeFont(const TFont& font) {
+  return gdi::UniqueFont(CreateFontW(font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                     FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, Utf8ToWide(font.Name).c_str()));
+}
+
+TControl* ControlOf(HWND window) {
+  return reinterpret_cast<TControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void SetControlOf(HWND window, TControl* control) {
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
+}
+
+bool HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, HBRUSH background,
+                        LRESULT& result) {
+  switch (message) {
+    case WM_COMMAND: {
+      const auto child = reinterpret_cast<HWND>(lParam);
+      if (child == nullptr || HIWORD(wParam) != BN_CLICKED) return false;
+      if (TControl* control = ControlOf(child);
+          control != nullptr && control->Kind() == ControlKind::Button) {
+        control->Click();
+      }
+      result = 0;
+      return true;
+    }
+    case WM_CTLCOLORSTATIC: {
+      const auto dc = reinterpret_cast<HDC>(wParam);
+      TControl* control = ControlOf(reinterpret_cast<HWND>(lParam));
+      if (control == nullptr) return false;
+      if (control->Kind() == ControlKind::Memo) {
+        // A read-only or disabled memo keeps the white of a text field.
+        SetTextColor(dc, GetSysColor(control->Enabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        return true;
+      }
+      SetTextColor(dc, ResolveColor(control->Font().Color));
+      SetBkMode(dc, TRANSPARENT);
+      result = reinterpret_cast<LRESULT>(background);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+ModalOwnerLock::ModalOwnerLock(HWND modal) : modal_(modal) {
+  EnumThreadWindows(GetCurrentThreadId(), &ModalOwnerLock::Collect, reinterpret_cast<LPARAM>(this));
+  for (HWND window : disabled_) EnableWindow(window, FALSE);
+}
+
+ModalOwnerLock::~ModalOwnerLock() {
+  // Enabled again before the modal window goes, so that activation returns to them.
+  for (HWND window : disabled_) EnableWindow(window, TRUE);
+}
+
+BOOL CALLBACK ModalOwnerLock::Collect(HWND window, LPARAM self) {
+  auto* lock = reinterpret_cast<ModalOwnerLock*>(self);
+  if (window != lock->modal_ && IsWindowVisible(window) && IsWindowEnabled(window)) {
+    lock->disabled_.push_back(window);
+  }
+  return TRUE;
+}
+
+}  // namespace qvr

@@ -1,0 +1,165 @@
+#include "framework/win32/Win32Controls.h"
+
+#include <string>
+
+#include "framework/Controls.h"
+#include "framework/Exceptions.h"
+#include "framework/win32/Win32Common.h"
+#include "platform/win32/WinText.h"
+
+namespace qvr {
+namespace {
+
+constexpr wchar_t kPanelClass[] = L"QvrPanel";
+constexpr wchar_t kPictureClass[] = L"QvrPicture";
+
+// A label or message shows a lone CR as a line break only when it is CR LF.
+std::wstring WindowText(const std::string& caption) {
+  std::wstring text;
+  const std::wstring wide = Utf8ToWide(caption);
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    text += wide[i];
+    if (wide[i] == L'\r' && (i + 1 == wide.size() || wide[i + 1] != L'\n')) text += L'\n';
+  }
+  return text;
+}
+
+LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    LRESULT result = 0;
+    if (HandleChildMessage(message, wParam, lParam, GetSysColorBrush(COLOR_BTNFACE), result)) {
+      return result;
+    }
+    if (message == WM_PAINT) {
+      PaintScope paint(window);
+      RECT r;
+      GetClientRect(window, &r);
+      FillRect(paint.Get(), &r, GetSysColorBrush(COLOR_BTNFACE));
+      DrawEdge(paint.Get(), &r, BDR_RAISEDINNER, BF_RECT);
+      return 0;
+    }
+  } catch (...) {
+    // Nothing may unwind through the window system.
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) {
+    PaintScope paint(window);
+    TControl* control = ControlOf(window);
+    auto* peer = control != nullptr ? static_cast<Win32ControlPeer*>(control->Peer()) : nullptr;
+    if (peer == nullptr || peer->Picture() == nullptr) return 0;
+    BITMAP info{};
+    GetObjectW(peer->Picture(), sizeof info, &info);
+    gdi::UniqueDc memory(CreateCompatibleDC(paint.Get()));
+    gdi::ScopedSelection selected(memory.Get(), peer->Picture());
+    RECT r;
+    GetClientRect(window, &r);
+    SetStretchBltMode(paint.Get(), HALFTONE);
+    SetBrushOrgEx(paint.Get(), 0, 0, nullptr);
+    StretchBlt(paint.Get(), 0, 0, r.right, r.bottom, memory.Get(), 0, 0, info.bmWidth,
+               info.bmHeight, SRCCOPY);
+    return 0;
+  }
+  if (message == WM_ERASEBKGND) return 1;
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+struct WindowKind {
+  const wchar_t* className;
+  DWORD style;
+  DWORD exStyle;
+};
+
+WindowKind KindOf(const TControl& control) {
+  const DWORD align = control.Alignment == taCenter         ? SS_CENTER
+                      : control.Alignment == taRightJustify ? SS_RIGHT
+                      : control.WordWrap                    ? SS_LEFT
+                                                            : SS_LEFTNOWORDWRAP;
+  switch (control.Kind()) {
+    case ControlKind::Panel:
+      return {kPanelClass, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
+    case ControlKind::Label:
+      return {L"STATIC", align | SS_NOPREFIX, 0};
+    case ControlKind::Memo: {
+      const DWORD edit = control.Alignment == taCenter ? ES_CENTER : ES_LEFT;
+      return {
+          L"EDIT",
+          WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | edit | (control.ReadOnly ? ES_READONLY : 0),
+          WS_EX_CLIENTEDGE};
+    }
+    case ControlKind::Button:
+      return {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
+    case ControlKind::Image:
+      return {kPictureClass, 0, 0};
+  }
+  return {L"STATIC", 0, 0};
+}
+
+}  // namespace
+
+void Win32ControlPeer::RegisterClasses() {
+  WNDCLASSEXW panel{};
+  panel.cbSize = sizeof panel;
+  panel.lpfnWndProc = PanelProc;
+  panel.hInstance = ProgramInstance();
+  panel.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  panel.lpszClassName = kPanelClass;
+  RegisterClassExW(&panel);
+
+  WNDCLASSEXW picture = panel;
+  picture.lpfnWndProc = PictureProc;
+  picture.lpszClassName = kPictureClass;
+  RegisterClassExW(&picture);
+}
+
+Win32ControlPeer::Win32ControlPeer(TControl& control) : control_(control) {
+  const WindowKind kind = KindOf(control);
+  const TBounds& b = control.Bounds();
+  DWORD style = WS_CHILD | kind.style;
+  if (control.Visible()) style |= WS_VISIBLE;
+  if (!control.Enabled()) style |= WS_DISABLED;
+  window_.Reset(CreateWindowExW(kind.exStyle, kind.className, WindowText(control.Caption()).c_str(),
+                                style, b.Left, b.Top, b.Width, b.Height,
+                                static_cast<HWND>(control.ParentHandle()), nullptr,
+                                ProgramInstance(), nullptr));
+  if (!window_) throw Exception("Steuerelement konnte nicht erzeugt werden");
+  SetControlOf(window_.Get(), &control);
+  if (control.Kind() == ControlKind::Image) {
+    const auto& image = static_cast<const TImage&>(control);
+    picture_ = gdi::UniqueBitmap(
+        static_cast<HBITMAP>(LoadImageW(ProgramInstance(), Utf8ToWide(image.PictureName).c_str(),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  }
+  Changed(ControlChange::Font);
+}
+
+void Win32ControlPeer::Changed(ControlChange what) {
+  HWND w = window_.Get();
+  const TBounds& b = control_.Bounds();
+  switch (what) {
+    case ControlChange::Bounds:
+      SetWindowPos(w, nullptr, b.Left, b.Top, b.Width, b.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+      InvalidateRect(w, nullptr, TRUE);
+      break;
+    case ControlChange::Visible:
+      ShowWindow(w, control_.Visible() ? SW_SHOWNA : SW_HIDE);
+      break;
+    case ControlChange::Enabled:
+      EnableWindow(w, control_.Enabled() ? TRUE : FALSE);
+      break;
+    case ControlChange::Caption:
+      SetWindowTextW(w, WindowText(control_.Caption()).c_str());
+      break;
+    case ControlChange::Font: {
+      // The control lets go of the old font before it is deleted.
+      gdi::UniqueFont font = MakeFont(control_.Font());
+      SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+      font_ = std::move(font);
+      break;
+    }
+  }
+}
+
+}  // namespace qvr

@@ -1,0 +1,198 @@
+#include "framework/win32/Win32Form.h"
+
+#include <algorithm>
+
+#include "framework/Application.h"
+#include "framework/Exceptions.h"
+#include "framework/Forms.h"
+#include "framework/win32/Win32Common.h"
+#include "platform/win32/WinText.h"
+
+namespace qvr {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"QvrForm";
+// Posted on activation, so that OnActivate (which may show a modal dialog) runs
+// after the window system has finished activating the form.
+constexpr UINT kActivateMessage = WM_APP + 1;
+
+DWORD StyleOf(const TForm& form) {
+  DWORD style = WS_CLIPCHILDREN;
+  if (form.BorderStyle == bsDialog) {
+    style |= WS_POPUP | WS_CAPTION | WS_DLGFRAME;
+  } else {
+    style |= WS_OVERLAPPEDWINDOW;
+  }
+  if (!form.BorderIcons) style &= ~static_cast<DWORD>(WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+  return style;
+}
+
+DWORD ExStyleOf(const TForm& form) {
+  DWORD ex = WS_EX_CONTROLPARENT;
+  if (form.BorderStyle == bsDialog) ex |= WS_EX_DLGMODALFRAME;
+  return ex;
+}
+
+RECT WorkArea() {
+  RECT area{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  return area;
+}
+
+}  // namespace
+
+void Win32FormPeer::RegisterWindowClass() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &Win32FormPeer::WindowProc;
+  wc.hInstance = ProgramInstance();
+  wc.hIcon = LoadIconW(ProgramInstance(), L"MAINICON");
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = kFormClass;
+  RegisterClassExW(&wc);
+}
+
+Win32FormPeer::Win32FormPeer(TForm& form) : form_(form) {
+  const DWORD style = StyleOf(form);
+  const DWORD ex = ExStyleOf(form);
+  RECT r{0, 0, form.ClientWidth, form.ClientHeight};
+  AdjustWindowRectEx(&r, style, FALSE, ex);
+  const TForm* main = form.Application().MainForm();
+  HWND owner = main != nullptr && main != &form ? static_cast<HWND>(main->WindowHandle()) : nullptr;
+  const TBounds b = form.BoundsRect();
+  HWND window =
+      CreateWindowExW(ex, kFormClass, Utf8ToWide(form.Caption()).c_str(), style, b.Left, b.Top,
+                      r.right - r.left, r.bottom - r.top, owner, nullptr, ProgramInstance(), this);
+  if (window == nullptr) throw Exception("Fenster konnte nicht erzeugt werden");
+  window_.Reset(window);
+}
+
+void Win32FormPeer::Changed(ControlChange what) {
+  HWND w = window_.Get();
+  switch (what) {
+    case ControlChange::Caption:
+      SetWindowTextW(w, Utf8ToWide(form_.Caption()).c_str());
+      break;
+    case ControlChange::Bounds: {
+      const TBounds b = form_.BoundsRect();
+      MoveWindow(w, b.Left, b.Top, b.Width, b.Height, TRUE);
+      break;
+    }
+    case ControlChange::Visible:
+      if (!form_.Visible()) {
+        ShowWindow(w, SW_HIDE);
+        break;
+      }
+      if (!shownOnce_) PlaceForFirstShow();
+      shownOnce_ = true;
+      ShowWindow(w, form_.WindowState == wsMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+      UpdateWindow(w);
+      break;
+    case ControlChange::Enabled:
+    case ControlChange::Font:
+      break;
+  }
+}
+
+void Win32FormPeer::PlaceForFirstShow() {
+  RECT own;
+  GetWindowRect(window_.Get(), &own);
+  const int w = own.right - own.left;
+  const int h = own.bottom - own.top;
+  RECT around = WorkArea();
+  if (form_.Position == poMainFormCenter) {
+    const TForm* main = form_.Application().MainForm();
+    if (main != nullptr && main != &form_ && main->WindowHandle() != nullptr) {
+      GetWindowRect(static_cast<HWND>(main->WindowHandle()), &around);
+    }
+  } else if (form_.Position != poScreenCenter) {
+    return;
+  }
+  const int left = around.left + (around.right - around.left - w) / 2;
+  const int top = around.top + (around.bottom - around.top - h) / 2;
+  SetWindowPos(window_.Get(), nullptr, std::max(left, 0), std::max(top, 0), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TBounds Win32FormPeer::OuterBounds() const {
+  RECT r{};
+  GetWindowRect(window_.Get(), &r);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Win32FormPeer::Invalidate(const TBounds& area) {
+  RECT r{area.Left, area.Top, area.Left + area.Width, area.Top + area.Height};
+  InvalidateRect(window_.Get(), &r, TRUE);
+}
+
+LRESULT CALLBACK Win32FormPeer::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* peer = reinterpret_cast<Win32FormPeer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (peer != nullptr && peer->window_.Get() == window) {
+    try {
+      return peer->Handle(message, wParam, lParam);
+    } catch (...) {
+      // Handlers report their own errors; nothing may unwind through the window system.
+    }
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT Win32FormPeer::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND w = window_.Get();
+  TApplication& app = form_.Application();
+  LRESULT result = 0;
+  const TColor color = form_.Color;
+  HBRUSH systemBrush = SystemBrush(color);
+  if (HandleChildMessage(message, wParam, lParam,
+                         systemBrush != nullptr ? systemBrush : GetSysColorBrush(COLOR_BTNFACE),
+                         result)) {
+    return result;
+  }
+  switch (message) {
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) {
+        PostMessageW(w, kActivateMessage, 0, 0);
+        DefWindowProcW(w, message, wParam, lParam);
+        // The keyboard goes to the first control that takes it, as in a dialog.
+        if (HWND first = GetNextDlgTabItem(w, nullptr, FALSE);
+            first != nullptr && !IsChild(w, GetFocus())) {
+          SetFocus(first);
+        }
+        return 0;
+      }
+      break;
+    case kActivateMessage:
+      form_.Activate();
+      return 0;
+    case WM_CLOSE:
+      app.RunHandler([this] { form_.Close(); });
+      return 0;
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(w, &r);
+      gdi::UniqueGdiObject<HBRUSH> own(
+          systemBrush == nullptr ? CreateSolidBrush(ResolveColor(color)) : nullptr);
+      FillRect(reinterpret_cast<HDC>(wParam), &r, systemBrush != nullptr ? systemBrush : own.Get());
+      return 1;
+    }
+    case WM_PAINT: {
+      {
+        PaintScope paint(w);
+      }
+      // Windowless controls draw through their own device context once the paint
+      // cycle has validated the window.
+      form_.PaintWindowless();
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(w, message, wParam, lParam);
+}
+
+}  // namespace qvr
