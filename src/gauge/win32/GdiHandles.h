@@ -6,54 +6,14 @@
 
 #include <utility>
 
+#include "platform/win32/UniqueHandle.h"
+
 namespace qvr::gdi {
 
-class UniqueDc {
- public:
-  UniqueDc() = default;
-  explicit UniqueDc(HDC dc) : dc_(dc) {}
-  ~UniqueDc() {
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  UniqueDc(UniqueDc&& other) noexcept : dc_(std::exchange(other.dc_, nullptr)) {}
-  UniqueDc& operator=(UniqueDc&& other) noexcept {
-    if (this != &other) UniqueDc(std::move(other)).Swap(*this);
-    return *this;
-  }
-  UniqueDc(const UniqueDc&) = delete;
-  UniqueDc& operator=(const UniqueDc&) = delete;
+using UniqueDc = UniqueHandle<MemoryDcTraits>;
 
-  HDC Get() const { return dc_; }
-  void Swap(UniqueDc& other) noexcept { std::swap(dc_, other.dc_); }
-
- private:
-  HDC dc_ = nullptr;
-};
-
-template <typename Handle>
-class UniqueGdiObject {
- public:
-  UniqueGdiObject() = default;
-  explicit UniqueGdiObject(Handle handle) : handle_(handle) {}
-  ~UniqueGdiObject() {
-    if (handle_ != nullptr) DeleteObject(handle_);
-  }
-  UniqueGdiObject(UniqueGdiObject&& other) noexcept
-      : handle_(std::exchange(other.handle_, nullptr)) {}
-  UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
-    if (this != &other) UniqueGdiObject(std::move(other)).Swap(*this);
-    return *this;
-  }
-  UniqueGdiObject(const UniqueGdiObject&) = delete;
-  UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-
-  Handle Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-  void Swap(UniqueGdiObject& other) noexcept { std::swap(handle_, other.handle_); }
-
- private:
-  Handle handle_ = nullptr;
-};
+template <typename Object>
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits<Object>>;
 
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
 using UniqueFont = UniqueGdiObject<HFONT>;

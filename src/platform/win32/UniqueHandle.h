@@ -58,4 +58,17 @@ struct FindHandleTraits {
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 
+// A memory device context from CreateCompatibleDC.
+struct MemoryDcTraits {
+  static HDC Invalid() noexcept { return nullptr; }
+  static void Close(HDC dc) noexcept { ::DeleteDC(dc); }
+};
+
+// A GDI object (bitmap, font, pen, brush); it must no longer be selected into a DC.
+template <typename Object>
+struct GdiObjectTraits {
+  static Object Invalid() noexcept { return nullptr; }
+  static void Close(Object object) noexcept { ::DeleteObject(object); }
+};
+
 }  // namespace qvr
