@@ -41,11 +41,18 @@ void OleCheck(HRESULT result) {
   if (FAILED(result)) RaiseOleSysError(result);
 }
 
-void RaiseOleException(HRESULT result) {
+void RaiseOleException(HRESULT result, IUnknown* object, REFIID iid) {
+  Microsoft::WRL::ComPtr<ISupportErrorInfo> support;
   Microsoft::WRL::ComPtr<IErrorInfo> info;
   std::string description, source, helpFile;
   DWORD helpContext = 0;
-  if (GetErrorInfo(0, &info) == S_OK && info) {
+  // The thread's error object belongs to this failure only when the object says so.
+  const bool supports =
+      object != nullptr &&
+      SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo,
+                                       reinterpret_cast<void**>(support.GetAddressOf()))) &&
+      support->InterfaceSupportsErrorInfo(iid) == S_OK;
+  if (supports && GetErrorInfo(0, &info) == S_OK && info) {
     Bstr text;
     if (SUCCEEDED(info->GetDescription(text.Receive()))) description = WideToUtf8(text.Text());
     if (SUCCEEDED(info->GetSource(text.Receive()))) source = WideToUtf8(text.Text());
@@ -55,10 +62,6 @@ void RaiseOleException(HRESULT result) {
   if (description.empty()) description = SystemText(result);
   throw EOleException(description, result, source, helpFile,
                       static_cast<std::int32_t>(helpContext));
-}
-
-void WmiCheck(HRESULT result) {
-  if (FAILED(result)) RaiseOleException(result);
 }
 
 void RaiseIntfCastError() {

@@ -57,12 +57,12 @@ class Win32WmiProperty final : public WmiProperty {
 
   void SetValue(std::int32_t value) override {
     Variant number(value);
-    WmiCheck(property_->put_Value(number.Get()));
+    AutomationCheck(property_->put_Value(number.Get()), property_);
   }
 
   std::int32_t IntegerValue() override {
     Variant value;
-    WmiCheck(property_->get_Value(value.Receive()));
+    AutomationCheck(property_->get_Value(value.Receive()), property_);
     Variant converted;
     if (FAILED(VariantChangeType(converted.Get(), value.Get(), 0, VT_I4))) {
       throw EConvertError("The value has no integer form");
@@ -91,53 +91,57 @@ class Win32WmiObject final : public WmiObject {
 
   std::unique_ptr<WmiMethod> Method(const std::string& name, std::int32_t flags) override {
     ComPtr<ISWbemMethodSet> methods;
-    WmiCheck(object_->get_Methods_(&methods));
+    AutomationCheck(object_->get_Methods_(&methods), object_);
     ComPtr<ISWbemMethod> method;
-    WmiCheck(methods->Item(ToBstr(name).Get(), flags, &method));
+    AutomationCheck(methods->Item(ToBstr(name).Get(), flags, &method), methods);
     return std::make_unique<Win32WmiMethod>(std::move(method));
   }
 
   std::unique_ptr<WmiProperty> AddProperty(const std::string& name, std::int32_t cimType,
                                            bool isArray, std::int32_t flags) override {
     ComPtr<ISWbemPropertySet> properties;
-    WmiCheck(object_->get_Properties_(&properties));
+    AutomationCheck(object_->get_Properties_(&properties), object_);
     ComPtr<ISWbemProperty> property;
-    WmiCheck(properties->Add(ToBstr(name).Get(), static_cast<WbemCimtypeEnum>(cimType),
-                             isArray ? VARIANT_TRUE : VARIANT_FALSE, flags, &property));
+    AutomationCheck(properties->Add(ToBstr(name).Get(), static_cast<WbemCimtypeEnum>(cimType),
+                                    isArray ? VARIANT_TRUE : VARIANT_FALSE, flags, &property),
+                    properties);
     return std::make_unique<Win32WmiProperty>(std::move(property));
   }
 
   std::unique_ptr<WmiObject> ExecMethod(const std::string& name, WmiObject& inParameters,
                                         std::int32_t flags, WmiNamedValueSet* valueSet) override {
     ComPtr<ISWbemObject> outParameters;
-    WmiCheck(object_->ExecMethod_(ToBstr(name).Get(), Native(inParameters), flags,
-                                  DispatchOf(valueSet), &outParameters));
+    AutomationCheck(object_->ExecMethod_(ToBstr(name).Get(), Native(inParameters), flags,
+                                         DispatchOf(valueSet), &outParameters),
+                    object_);
     return std::make_unique<Win32WmiObject>(std::move(outParameters));
   }
 
   std::unique_ptr<WmiProperty> PropertyItem(const std::string& name, std::int32_t flags) override {
     ComPtr<ISWbemPropertySet> properties;
-    WmiCheck(object_->get_Properties_(&properties));
+    AutomationCheck(object_->get_Properties_(&properties), object_);
     ComPtr<ISWbemProperty> property;
-    WmiCheck(properties->Item(ToBstr(name).Get(), flags, &property));
+    AutomationCheck(properties->Item(ToBstr(name).Get(), flags, &property), properties);
     return std::make_unique<Win32WmiProperty>(std::move(property));
   }
 
  private:
-  // Objects handed to this backend were all made by it.
+  // Only objects that this backend made carry a scripting object.
   static ISWbemObject* Native(WmiObject& object) {
-    return static_cast<Win32WmiObject&>(object).object_.Get();
+    auto* own = dynamic_cast<Win32WmiObject*>(&object);
+    if (own == nullptr) RaiseIntfCastError();
+    return own->object_.Get();
   }
   ComPtr<ISWbemObject> object_;
 };
 
 std::unique_ptr<WmiObject> Win32WmiMethod::SpawnInParameters(std::int32_t flags) {
   ComPtr<ISWbemObject> parametersClass;
-  WmiCheck(method_->get_InParameters(&parametersClass));
+  AutomationCheck(method_->get_InParameters(&parametersClass), method_);
   // A method without input parameters has no class to spawn from.
-  if (!parametersClass) RaiseOleException(E_POINTER);
+  if (!parametersClass) RaiseOleSysError(E_POINTER);
   ComPtr<ISWbemObject> instance;
-  WmiCheck(parametersClass->SpawnInstance_(flags, &instance));
+  AutomationCheck(parametersClass->SpawnInstance_(flags, &instance), parametersClass);
   return std::make_unique<Win32WmiObject>(std::move(instance));
 }
 
@@ -180,13 +184,13 @@ class Win32WmiObjectSet final : public WmiObjectSet {
 
   std::int32_t Count() override {
     LONG count = 0;
-    WmiCheck(set_->get_Count(&count));
+    AutomationCheck(set_->get_Count(&count), set_);
     return count;
   }
 
   std::unique_ptr<WmiEnumerator> NewEnum() override {
     ComPtr<IUnknown> enumerator;
-    WmiCheck(set_->get__NewEnum(&enumerator));
+    AutomationCheck(set_->get__NewEnum(&enumerator), set_);
     return std::make_unique<Win32WmiEnumerator>(QueryOrRaise<IEnumVARIANT>(enumerator.Get()));
   }
 
@@ -200,8 +204,9 @@ class Win32WmiPrivilegeSet final : public WmiPrivilegeSet {
 
   void Add(std::int32_t privilege, bool enabled) override {
     ComPtr<ISWbemPrivilege> added;
-    WmiCheck(set_->Add(static_cast<WbemPrivilegeEnum>(privilege),
-                       enabled ? VARIANT_TRUE : VARIANT_FALSE, &added));
+    AutomationCheck(set_->Add(static_cast<WbemPrivilegeEnum>(privilege),
+                              enabled ? VARIANT_TRUE : VARIANT_FALSE, &added),
+                    set_);
   }
 
  private:
@@ -214,7 +219,7 @@ class Win32WmiSecurity final : public WmiSecurity {
 
   std::unique_ptr<WmiPrivilegeSet> Privileges() override {
     ComPtr<ISWbemPrivilegeSet> privileges;
-    WmiCheck(security_->get_Privileges(&privileges));
+    AutomationCheck(security_->get_Privileges(&privileges), security_);
     return std::make_unique<Win32WmiPrivilegeSet>(std::move(privileges));
   }
 
@@ -228,15 +233,16 @@ class Win32WmiServices final : public WmiServices {
 
   std::unique_ptr<WmiSecurity> Security() override {
     ComPtr<ISWbemSecurity> security;
-    WmiCheck(services_->get_Security_(&security));
+    AutomationCheck(services_->get_Security_(&security), services_);
     return std::make_unique<Win32WmiSecurity>(std::move(security));
   }
 
   std::unique_ptr<WmiObjectSet> ExecQuery(const std::string& query, const std::string& language,
                                           std::int32_t flags, WmiNamedValueSet* valueSet) override {
     ComPtr<ISWbemObjectSet> set;
-    WmiCheck(services_->ExecQuery(ToBstr(query).Get(), ToBstr(language).Get(), flags,
-                                  DispatchOf(valueSet), &set));
+    AutomationCheck(services_->ExecQuery(ToBstr(query).Get(), ToBstr(language).Get(), flags,
+                                         DispatchOf(valueSet), &set),
+                    services_);
     return std::make_unique<Win32WmiObjectSet>(std::move(set));
   }
 
@@ -255,10 +261,11 @@ class Win32WmiLocator final : public WmiLocator {
                                              std::int32_t securityFlags,
                                              WmiNamedValueSet* valueSet) override {
     ComPtr<ISWbemServices> services;
-    WmiCheck(locator_->ConnectServer(ToBstr(server).Get(), ToBstr(nameSpace).Get(),
-                                     ToBstr(user).Get(), ToBstr(password).Get(),
-                                     ToBstr(locale).Get(), ToBstr(authority).Get(), securityFlags,
-                                     DispatchOf(valueSet), &services));
+    AutomationCheck(locator_->ConnectServer(ToBstr(server).Get(), ToBstr(nameSpace).Get(),
+                                            ToBstr(user).Get(), ToBstr(password).Get(),
+                                            ToBstr(locale).Get(), ToBstr(authority).Get(),
+                                            securityFlags, DispatchOf(valueSet), &services),
+                    locator_);
     return std::make_unique<Win32WmiServices>(std::move(services));
   }
 
