@@ -125,7 +125,8 @@ class TGradientProgressBar : public TComponent {
   // How many gradient colours have been computed so far (a cost counter for tests).
   std::uint64_t GradientColorCalls() const { return gradientColorCalls_; }
 
-  // The text the control shows: prefix, value and suffix.
+  // The text the control shows: prefix, value and suffix. With Percentage and Max 0 there
+  // is no percentage to compute; the value then shows as 0.
   std::string PosText() const;
   // The off-screen buffer as of the last paint.
   const Bitmap& Buffer() const { return *buffer_; }
