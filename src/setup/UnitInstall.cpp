@@ -28,7 +28,7 @@ const std::vector<std::string> kWelcomeText = {
 };
 
 constexpr char kAddress[] =
-    "QVR Software GmbH, Musterstraße 12, 12345 Beispielstadt\r\nwww.qvr-software.example";
+    "QVR Software GmbH, Am Markt 1, 12345 Musterstadt\r\nwww.qvr-software.example";
 
 constexpr char kSchonInstalliert[] =
     "Dieses Programm ist auf Ihrem Computer schon installiert!!!\r"
