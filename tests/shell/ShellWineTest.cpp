@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace qvr {
@@ -108,6 +110,37 @@ TEST(ShellLinkUnderWindows, DesktopFolderIsAnExistingFolderWithoutTrailingBacksl
   std::string unknown = "unchanged";
   link.GetSpecialFolder(0x7F, unknown);
   EXPECT_EQ(unknown, "unchanged");
+}
+
+APTTYPE ApartmentType() {
+  APTTYPE type = APTTYPE_CURRENT;
+  APTTYPEQUALIFIER qualifier;
+  return CoGetApartmentType(&type, &qualifier) == S_OK ? type : APTTYPE_CURRENT;
+}
+
+TEST(ComApartment, OnlyASuccessfulStartIsBalanced) {
+  // The shortcut unit's start-up has joined this thread already, so a further start
+  // answers S_FALSE and still owes one CoUninitialize, paid once after a move.
+  {
+    ComInitializer again;
+    EXPECT_EQ(again.Result(), S_FALSE);
+    ComInitializer moved(std::move(again));
+    EXPECT_TRUE(moved.Succeeded());
+    EXPECT_FALSE(again.Succeeded());
+  }
+  EXPECT_EQ(ApartmentType(), APTTYPE_MAINSTA);
+
+  // On a thread of the multi-threaded apartment the start fails and must not end it.
+  std::thread([] {
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    {
+      ComInitializer refused;
+      EXPECT_EQ(refused.Result(), RPC_E_CHANGED_MODE);
+      EXPECT_FALSE(refused.Succeeded());
+    }
+    EXPECT_EQ(ApartmentType(), APTTYPE_MTA);
+    CoUninitialize();
+  }).join();
 }
 
 TEST(WmiUnderWine, RestartRequestEndsAsAFailedWmiStep) {
