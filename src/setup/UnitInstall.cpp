@@ -27,8 +27,7 @@ const std::vector<std::string> kWelcomeText = {
     "Ihr QVR-Team",
 };
 
-constexpr char kAddress[] =
-    "QVR Software GmbH, Am Markt 1, 12345 Musterstadt\r\nwww.qvr-software.example";
+constexpr char kAddress[] = "QVR Software, Markt 1, 12345 Musterstadt\r\nwww.qvr-software.example";
 
 constexpr char kSchonInstalliert[] =
     "Dieses Programm ist auf Ihrem Computer schon installiert!!!\r"

@@ -62,6 +62,14 @@ class FakeShellLinks : public ShellLinkBinding {
   std::vector<std::string>& log_;
 };
 
+// A path written with '/' in the platform's own delimiter.
+std::string N(std::string path) {
+  for (char& c : path) {
+    if (c == '/') c = SystemFileSystem().Delimiter();
+  }
+  return path;
+}
+
 // Everything under a folder with its content, to tell whether anything changed.
 std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> tree;
@@ -75,14 +83,14 @@ class InstallSequenceTest : public ::testing::Test {
  protected:
   InstallSequenceTest() {
     const std::string r = tmp.Path();
-    SetupPfad = r + "medium/";
-    LaufwerkPfad = r + "drive/";
-    InstallPfad = LaufwerkPfad + "QVR-SOFTWARE/";
-    const std::string product = InstallPfad + "QVR-Kelvador [DV2.95]/";
-    ProgrammPfad = product + "Intern/Programm/";
-    BilderPfad = product + "Daten/Programm/Bilder/";
-    FontsPfad = product + "Daten/Programm/Fonts/";
-    WinFontsPfad = r + "windows/Fonts/";
+    SetupPfad = r + N("medium/");
+    LaufwerkPfad = r + N("drive/");
+    InstallPfad = LaufwerkPfad + N("QVR-SOFTWARE/");
+    const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
+    ProgrammPfad = product + N("Intern/Programm/");
+    BilderPfad = product + N("Daten/Programm/Bilder/");
+    FontsPfad = product + N("Daten/Programm/Fonts/");
+    WinFontsPfad = r + N("windows/Fonts/");
     MakeDirs(SetupPfad);
     MakeDirs(LaufwerkPfad);
     MakeDirs(WinFontsPfad);
@@ -98,11 +106,11 @@ class InstallSequenceTest : public ::testing::Test {
 
   // Packs a small product tree into the archive beside the setup.
   void MakeArchive() {
-    const std::string src = tmp.Path() + "source/QVR-Kelvador [DV2.95]/";
-    WriteFile(src + "Intern/Programm/QVR-Kelvador.exe", "MZ program");
-    WriteFile(src + "Daten/Programm/Bilder/QVR.bmp", "BM icon");
-    WriteFile(src + "Daten/Programm/Fonts/QVRSans.ttf", "new sans");
-    WriteFile(src + "Daten/Programm/Fonts/QVRSerif.ttf", "new serif");
+    const std::string src = tmp.Path() + N("source/QVR-Kelvador [DV2.95]/");
+    WriteFile(src + N("Intern/Programm/QVR-Kelvador.exe"), "MZ program");
+    WriteFile(src + N("Daten/Programm/Bilder/QVR.bmp"), "BM icon");
+    WriteFile(src + N("Daten/Programm/Fonts/QVRSans.ttf"), "new sans");
+    WriteFile(src + N("Daten/Programm/Fonts/QVRSerif.ttf"), "new serif");
     TQVRPacker packer;
     packer.QuellPfad = src;
     packer.ZielPfad = SetupPfad + "QVRKDV2.QVP";
@@ -231,7 +239,7 @@ TEST_F(InstallSequenceTest, InstallingStateHidesTheButtonsForGood) {
 TEST_F(InstallSequenceTest, ExistingProductFolderAndCancelChangeNothing) {
   MakeArchive();
   MakeDirs(InstallPfad + "QVR-Kelvador [DV2.95]");
-  WriteFile(InstallPfad + "QVR-Kelvador [DV2.95]/alt.txt", "alt");
+  WriteFile(InstallPfad + N("QVR-Kelvador [DV2.95]/alt.txt"), "alt");
   const auto before = Snapshot(tmp.Path());
   backend.QueueAnswer(mrCancel);
   Install();
@@ -249,12 +257,12 @@ TEST_F(InstallSequenceTest, ExistingProductFolderAndCancelChangeNothing) {
 
 TEST_F(InstallSequenceTest, ExistingProductFolderAndYesInstallsOverIt) {
   MakeArchive();
-  WriteFile(InstallPfad + "QVR-Kelvador [DV2.95]/alt.txt", "alt");
+  WriteFile(InstallPfad + N("QVR-Kelvador [DV2.95]/alt.txt"), "alt");
   backend.QueueAnswer(mrYes);  // unpack over it
   backend.QueueAnswer(mrNo);   // no restart
   Install();
   EXPECT_EQ(ReadFile(ProgrammPfad + "QVR-Kelvador.exe"), "MZ program");
-  EXPECT_EQ(ReadFile(InstallPfad + "QVR-Kelvador [DV2.95]/alt.txt"), "alt");
+  EXPECT_EQ(ReadFile(InstallPfad + N("QVR-Kelvador [DV2.95]/alt.txt")), "alt");
   EXPECT_EQ(backend.Dialogs().size(), 2u);
   EXPECT_TRUE(app.Terminated());
 }
@@ -288,7 +296,7 @@ TEST_F(InstallSequenceTest, MissingArchiveShowsCodeFiveAndEndsAtOnce) {
 TEST_F(InstallSequenceTest, StatusTextNeverReachesTheUser) {
   // A root that cannot be created (a file is in its way) gives the packer's status 4.
   WriteFile(SetupPfad + "QVRKDV2.QVP", "");
-  WriteFile(tmp.Path() + "drive/QVR-SOFTWARE", "blocker");
+  WriteFile(tmp.Path() + N("drive/QVR-SOFTWARE"), "blocker");
   Install();
   EXPECT_EQ(backend.HaltCode(), 4);
   ASSERT_EQ(backend.Dialogs().size(), 1u);
@@ -298,7 +306,7 @@ TEST_F(InstallSequenceTest, StatusTextNeverReachesTheUser) {
 
 TEST_F(InstallSequenceTest, ErrorInTheRunStillInstallsFontsAndShortcutButEndsNothing) {
   WriteFile(SetupPfad + "QVRKDV2.QVP", "this is no archive at all, just text");
-  FontsPfad = tmp.Path() + "fonts/";
+  FontsPfad = tmp.Path() + N("fonts/");
   WriteFile(FontsPfad + "Extra.ttf", "extra");
   Install();
   EXPECT_EQ(ReadFile(WinFontsPfad + "Extra.ttf"), "extra");
@@ -457,7 +465,7 @@ TEST(DirectoryListTest, EveryListedNameIsCopiedWithFailIfExistsAndFailuresAreIgn
   links.desktop = "/desk";
   test::TempDir tmp;
   SetupPfad = tmp.Path();
-  InstallPfad = tmp.Path() + "root/";
+  InstallPfad = tmp.Path() + N("root/");
   FontsPfad = "/fonts/";
   WriteFile(SetupPfad + "QVRKDV2.QVP", "garbage");
   TFormInstall dialog(app, MemoryGraphics(), fs, links);
