@@ -101,6 +101,8 @@ no_wmi_loaded() { ! wmi_loaded; }
 # window's outer size, and the dialog centred over it.
 check_welcome_screen() {
   local file="$shots/01-welcome.png"
+  # The dialog is found as soon as it is shown; give the first paint a moment.
+  sleep 1
   shot "$file"
   local bl bt br bb cx cy cw ch
   read -r bl bt br bb <<<"$(drv_window "QVR-LORWENTHASCOP V1.0")"
@@ -109,6 +111,9 @@ check_welcome_screen() {
     fail "the background window has no rectangle"
     return
   fi
+  check "background maximised" grep -qx "state maximized" <(drv rect "QVR-LORWENTHASCOP V1.0")
+  check "background covers the screen (outer $bl,$bt-$br,$bb)" \
+    test "$bl" -le 0 -a "$bt" -le 0 -a "$br" -ge 1024 -a "$bb" -ge 768
   local W=$((br - bl)) H=$((bb - bt))
   # Picture sizes: outer width and height divided by 2.3, 8.5, 3 and 9.5, truncated.
   local w1=$((W * 10 / 23)) h1=$((H * 10 / 85)) w2=$((W / 3)) h2=$((H * 10 / 95))
@@ -249,7 +254,7 @@ scenario_font_kept() {
     check "close confirmation text" grep -q "Sind Sie sicher das sie die Installation abbrechen möchten?" \
       <(drv text "Bestätigen")
     check "answer &Nein" quiet drv click "Bestätigen" "&Nein"
-    check "confirmation gone" drv wait-gone "Bestätigen" 10
+    check "confirmation gone" quiet drv wait-gone "Bestätigen" 10
     check "dialog stays in its welcome state" grep -qx "Install >>" <(drv buttons "QVR-KELVADOR V2")
   else
     fail "no close confirmation"
@@ -342,7 +347,7 @@ scenario_damaged_archive() {
   if drv wait-window "Bestätigen" 10 >/dev/null; then
     shot "$shots/03-close-confirmation.png"
     check "answer &Nein" quiet drv click "Bestätigen" "&Nein"
-    check "confirmation gone" drv wait-gone "Bestätigen" 10
+    check "confirmation gone" quiet drv wait-gone "Bestätigen" 10
     check "dialog stays after &Nein" quiet drv exists "QVR-KELVADOR V2"
     check "setup still running" setup_running
   else

@@ -40,13 +40,25 @@ make_prefix() {
   for link in "$dir/drive_c/users/$(id -un)"/*; do
     if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
   done
-  wine --version >"$dir/.qvr-wine-version"
+  # Wine's own desktop of the screen's size: without a window manager on the X
+  # display a maximised window would keep its design size, and windows would have
+  # no frames; the virtual desktop maximises and draws frames itself.
+  WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 \
+    /f >/dev/null 2>&1
+  WINEPREFIX="$dir" wineserver -w || true
+  grep -q '"Default"="1024x768"' "$dir/user.reg" ||
+    { echo "make_prefix: the virtual desktop was not set in $dir" >&2; return 1; }
+  prefix_stamp >"$dir/.qvr-wine-version"
 }
 
-# pristine_prefix DIR: make_prefix once, reused while the Wine version holds.
+prefix_stamp() { echo "$(wine --version) $(md5sum <"$root/tests/e2e/lib.sh" | cut -c1-12)"; }
+
+# pristine_prefix DIR: make_prefix once, reused while the Wine version and this
+# file (which says how a prefix is made) stay the same.
 pristine_prefix() {
   local dir="$1"
-  if [ -f "$dir/system.reg" ] && [ "$(cat "$dir/.qvr-wine-version" 2>/dev/null)" = "$(wine --version)" ]; then
+  if [ -f "$dir/system.reg" ] && [ "$(cat "$dir/.qvr-wine-version" 2>/dev/null)" = "$(prefix_stamp)" ]; then
     return 0
   fi
   make_prefix "$dir"

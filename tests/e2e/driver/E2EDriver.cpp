@@ -32,7 +32,8 @@ const char kUsage[] =
     "  click CAPTION BUTTON [SECONDS]   post a click to the window's visible button BUTTON\n"
     "  buttons CAPTION [SECONDS]        the texts of the window's visible buttons\n"
     "  text CAPTION [SECONDS]           class and text of every child control with a text\n"
-    "  rect CAPTION [SECONDS]           'window L T R B' and 'client X Y W H' in screen pixels\n"
+    "  rect CAPTION [SECONDS]           'window L T R B', 'client X Y W H' in screen pixels and\n"
+    "                                   'state maximized|minimized|normal'\n"
     "  close CAPTION [SECONDS]          post the window-close command (as Alt+F4 does)\n"
     "SECONDS defaults to 20. Captions and texts are compared exactly; for buttons the\n"
     "mnemonic '&' may be left out.\n";
@@ -194,6 +195,9 @@ int Rect(const Arguments& args) {
   std::snprintf(line, sizeof line, "client %ld %ld %ld %ld", origin.x, origin.y,
                 client.right - client.left, client.bottom - client.top);
   Print(line);
+  Print(IsZoomed(window)   ? "state maximized"
+        : IsIconic(window) ? "state minimized"
+                           : "state normal");
   return 0;
 }
 
