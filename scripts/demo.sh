@@ -48,7 +48,7 @@ run_headless() {
   need drv click "QVR-KELVADOR V2" "Install >>"
   need drv wait-window "Warnung" 120
   saved 02-final-message.png
-  drv text "Warnung" | sed -n 's/^\[Static\] */   | /p'
+  drv text "Warnung" | grep -v '^\[Button\]' | sed 's/^\[Static\] //; s/^/   | /'
   step "&Nein: no restart"
   need drv click "Warnung" "&Nein"
   local i

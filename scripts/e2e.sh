@@ -239,6 +239,8 @@ scenario_fresh_install() {
   check_tree_installed
   check_fonts_copied
   check_shortcut
+  wine start /unix "$desktop/$E2E_LINK" >>"$log" 2>&1
+  check "installed program starts through the shortcut" quiet drv wait-window "$E2E_PRODUCT" 20
 }
 
 # A font of the same name that is already installed keeps its content; the close
