@@ -16,7 +16,8 @@ source "$root/tests/e2e/lib.sh"
 work="$root/build/e2e"
 screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
-all_scenarios=(fresh-install font-kept existing-cancel missing-archive damaged-archive restart-yes)
+all_scenarios=(fresh-install font-kept existing-cancel existing-yes missing-archive root-blocked
+  damaged-archive restart-yes)
 
 passed=0
 failed=0
@@ -34,6 +35,9 @@ check() {
 
 # quiet COMMAND...: COMMAND succeeds (its output is dropped).
 quiet() { "$@" >/dev/null; }
+# settle: a window found by the driver may not have painted yet; give it a moment
+# before a screenshot (only pictures depend on it, no check does).
+settle() { sleep 0.5; }
 # not COMMAND...: COMMAND fails (its output is dropped).
 not() { ! "$@" >/dev/null 2>&1; }
 
@@ -73,11 +77,16 @@ launch() {
   fi
 }
 
-# setup_ended [SECONDS]: the Setup process has ended within SECONDS.
+# setup_ended [SECONDS]: the Setup process has ended within SECONDS; its exit
+# code is then in SETUP_RC.
 setup_ended() {
   local i
   for i in $(seq 1 $((${1:-20} * 10))); do
-    kill -0 "$SETUP_PID" 2>/dev/null || { wait "$SETUP_PID" 2>/dev/null; return 0; }
+    if ! kill -0 "$SETUP_PID" 2>/dev/null; then
+      SETUP_RC=0
+      wait "$SETUP_PID" 2>/dev/null || SETUP_RC=$?
+      return 0
+    fi
     sleep 0.1
   done
   return 1
@@ -171,6 +180,7 @@ install_to_final() {
     shot "$shots/99-no-final-message.png"
     return 1
   fi
+  settle
   shot "$shots/03-final-message.png"
   local text
   text="$(drv text "Warnung")"
@@ -235,6 +245,7 @@ scenario_fresh_install() {
     test -z "$(drv buttons "QVR-KELVADOR V2")"
   check "answer &Nein" quiet drv click "Warnung" "&Nein"
   check "setup ends after &Nein" setup_ended 20
+  check "setup ends with exit code 0 (is ${SETUP_RC:-none})" test "${SETUP_RC:-}" = 0
   check "no restart requested after &Nein" no_wmi_loaded
   check_tree_installed
   check_fonts_copied
@@ -252,6 +263,7 @@ scenario_font_kept() {
   launch || return
   check "click Abbrechen" quiet drv click "QVR-KELVADOR V2" "Abbrechen"
   if drv wait-window "Bestätigen" 10 >/dev/null; then
+    settle
     shot "$shots/02-close-confirmation.png"
     check "close confirmation text" grep -q "Sind Sie sicher das sie die Installation abbrechen möchten?" \
       <(drv text "Bestätigen")
@@ -283,6 +295,7 @@ scenario_existing_cancel() {
     fail "no question about the earlier installation"
     return
   fi
+  settle
   shot "$shots/02-already-installed.png"
   local text
   text="$(drv text "Bestätigen")"
@@ -296,6 +309,30 @@ scenario_existing_cancel() {
   check "no shortcut" test ! -e "$desktop/$E2E_LINK"
 }
 
+# An earlier installation, answered "&Ja": the archive is unpacked over it;
+# files of the archive are replaced, files of the user's stay.
+scenario_existing_yes() {
+  begin existing-yes || return
+  mkdir -p "$product/Intern/Programm" "$product/Daten/Eigene"
+  printf 'from an earlier installation\n' >"$product/Intern/Programm/QVR-Kelvador.exe"
+  printf 'the user'"'"'s own report\n' >"$product/Daten/Eigene/Bericht.txt"
+  launch || return
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
+  if ! drv wait-window "Bestätigen" 20 >/dev/null; then
+    fail "no question about the earlier installation"
+    return
+  fi
+  check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
+  check "final message after installing over" quiet drv wait-window "Warnung" 60
+  drv click "Warnung" "&Nein" >/dev/null
+  check "setup ends" setup_ended 20
+  check "program replaced by the archive's" cmp -s \
+    "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern/Programm/QVR-Kelvador.exe" "$product/Intern/Programm/QVR-Kelvador.exe"
+  check "the user's own file stays" test -f "$product/Daten/Eigene/Bericht.txt"
+  rm -rf "$product/Daten/Eigene"
+  check_tree_installed
+}
+
 # No archive beside the setup: failure code 5, the program ends.
 scenario_missing_archive() {
   begin missing-archive || return
@@ -307,15 +344,38 @@ scenario_missing_archive() {
     shot "$shots/99-no-failure-message.png"
     return
   fi
+  settle
   shot "$shots/02-failure-code.png"
   local text
   text="$(drv text "Setup")"
   check "failure message shows code 5" grep -qx "\[Static\] FehlerCode = 5" <<<"$text"
   check "failure message says the installation stops" grep -q "Die Installation wird abgebrochen!!!" <<<"$text"
   check "failure message has OK alone" test "$(drv buttons "Setup")" = "OK"
+  check "the packer's own status text is not shown" not grep -q "Zu entpackende Datei" <<<"$text"
   check "answer OK" quiet drv click "Setup" "OK"
   check "setup ends without a close confirmation" setup_ended 20
   check "installation root created and left empty" test -d "$install_root" -a -z "$(ls -A "$install_root" 2>/dev/null)"
+  check "no font copied" test ! -e "$fonts/DejaVuSans.ttf"
+  check "no shortcut" test ! -e "$desktop/$E2E_LINK"
+}
+
+# A file where the installation root belongs: the root cannot be created, and the
+# packer reports the missing destination folder, code 4.
+scenario_root_blocked() {
+  begin root-blocked || return
+  printf 'not a folder\n' >"$install_root"
+  launch || return
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
+  if ! drv wait-window "Setup" 20 >/dev/null; then
+    fail "no failure message"
+    return
+  fi
+  settle
+  shot "$shots/02-failure-code.png"
+  check "failure message shows code 4" grep -qx "\[Static\] FehlerCode = 4" <(drv text "Setup")
+  check "answer OK" quiet drv click "Setup" "OK"
+  check "setup ends" setup_ended 20
+  check "the blocking file is left alone" test "$(cat "$install_root")" = "not a folder"
   check "no font copied" test ! -e "$fonts/DejaVuSans.ttf"
   check "no shortcut" test ! -e "$desktop/$E2E_LINK"
 }
@@ -347,6 +407,7 @@ scenario_damaged_archive() {
 
   check "close requested" quiet drv close "QVR-KELVADOR V2"
   if drv wait-window "Bestätigen" 10 >/dev/null; then
+    settle
     shot "$shots/03-close-confirmation.png"
     check "answer &Nein" quiet drv click "Bestätigen" "&Nein"
     check "confirmation gone" quiet drv wait-gone "Bestätigen" 10
