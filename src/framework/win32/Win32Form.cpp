@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Application.h"
+#include "framework/Controls.h"
 #include "framework/Exceptions.h"
 #include "framework/Forms.h"
 #include "framework/win32/Win32Common.h"
@@ -162,6 +163,18 @@ LRESULT Win32FormPeer::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (HWND first = GetNextDlgTabItem(w, nullptr, FALSE);
             first != nullptr && !IsChild(w, GetFocus())) {
           SetFocus(first);
+        }
+        return 0;
+      }
+      break;
+    case WM_COMMAND:
+      // Enter: the dialog manager asks for the default button; a focused push button
+      // is clicked, as in a dialog whose focused button is its default.
+      if (lParam == 0 && LOWORD(wParam) == IDOK) {
+        HWND focus = GetFocus();
+        if (TControl* control = IsChild(w, focus) ? ControlOf(focus) : nullptr;
+            control != nullptr && control->Kind() == ControlKind::Button) {
+          control->Click();
         }
         return 0;
       }

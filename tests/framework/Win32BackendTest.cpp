@@ -1,0 +1,245 @@
+// The Win32 backend with real windows (run under Wine): window classes, texts and
+// bounds of the controls, and the message dialog answered by clicking its buttons.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/Application.h"
+#include "framework/Controls.h"
+#include "framework/Dialogs.h"
+#include "framework/Forms.h"
+#include "framework/win32/Win32Backend.h"
+#include "platform/win32/WinText.h"
+
+namespace qvr {
+namespace {
+
+constexpr UINT kRun = WM_APP + 7;
+
+// Runs a step from inside a modal loop: the step is posted before the loop starts
+// and dispatched by it once the modal window is up.
+class Driver {
+ public:
+  Driver() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &Driver::Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QvrTestDriver";
+    RegisterClassExW(&wc);
+    window_ = CreateWindowExW(0, L"QvrTestDriver", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              wc.hInstance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~Driver() { DestroyWindow(window_); }
+
+  void Post(std::function<void()> step) {
+    step_ = std::move(step);
+    PostMessageW(window_, kRun, 0, 0);
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<Driver*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    if (m == kRun && self != nullptr && self->step_) {
+      auto step = std::move(self->step_);
+      step();
+      return 0;
+    }
+    return DefWindowProcW(w, m, wp, lp);
+  }
+  HWND window_;
+  std::function<void()> step_;
+};
+
+std::string Text(HWND window) {
+  wchar_t buffer[512];
+  const int n = GetWindowTextW(window, buffer, 512);
+  return WideToUtf8(std::wstring(buffer, n));
+}
+
+std::string ClassOf(HWND window) {
+  wchar_t buffer[64];
+  const int n = GetClassNameW(window, buffer, 64);
+  return WideToUtf8(std::wstring(buffer, n));
+}
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> found;
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+HWND ChildWithText(HWND parent, const std::string& text) {
+  for (HWND child : Children(parent)) {
+    if (Text(child) == text) return child;
+  }
+  return nullptr;
+}
+
+TBounds BoundsInParent(HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+class Win32BackendTest : public ::testing::Test {
+ protected:
+  Win32BackendTest() { app.Title = "Setup"; }
+
+  // Windows need a display; under Wine without one (a plain test run) none can be made.
+  void SetUp() override {
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    if (probe == nullptr) GTEST_SKIP() << "no display to create windows on";
+    DestroyWindow(probe);
+  }
+
+  Win32Backend backend;
+  TApplication app{backend};
+  Driver driver;
+};
+
+TEST_F(Win32BackendTest, FormsAndControlsAreStandardWindowsAtTheirBounds) {
+  TForm main(app);
+  TForm dialog(app);
+  dialog.SetCaption("QVR-KELVADOR V2");
+  dialog.BorderStyle = bsDialog;
+  dialog.BorderIcons = false;
+  dialog.ClientWidth = 550;
+  dialog.ClientHeight = 443;
+  TPanel panel(dialog, nullptr);
+  panel.SetBounds(8, 8, 529, 393);
+  TMemo memo(dialog, &panel);
+  memo.SetBounds(8, 48, 513, 281);
+  memo.Alignment = taCenter;
+  memo.ReadOnly = true;
+  memo.SetEnabled(false);
+  memo.SetLines({"Liebe Kundin,", "", "Ihr Team"});
+  TLabel label(dialog, &panel);
+  label.SetBounds(160, 24, 188, 19);
+  label.SetCaption("Dateien werden installiert ...");
+  label.SetVisible(false);
+  TButton button(dialog, nullptr);
+  button.SetBounds(462, 407, 75, 25);
+  button.SetCaption("Install >>");
+  dialog.HandleNeeded();
+
+  const auto w = static_cast<HWND>(dialog.WindowHandle());
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(Text(w), "QVR-KELVADOR V2");
+  EXPECT_EQ(GetWindowLongW(w, GWL_STYLE) & WS_SYSMENU, 0);
+  RECT client;
+  GetClientRect(w, &client);
+  EXPECT_EQ(client.right, 550);
+  EXPECT_EQ(client.bottom, 443);
+
+  const auto b = static_cast<HWND>(button.Handle());
+  EXPECT_EQ(ClassOf(b), "Button");
+  EXPECT_EQ(Text(b), "Install >>");
+  EXPECT_EQ(BoundsInParent(b), (TBounds{462, 407, 75, 25}));
+  const auto m = static_cast<HWND>(memo.Handle());
+  EXPECT_EQ(ClassOf(m), "Edit");
+  EXPECT_EQ(Text(m), "Liebe Kundin,\r\n\r\nIhr Team");
+  EXPECT_NE(GetWindowLongW(m, GWL_STYLE) & ES_CENTER, 0);
+  EXPECT_FALSE(IsWindowEnabled(m));
+  EXPECT_EQ(GetParent(m), static_cast<HWND>(panel.Handle()));
+  EXPECT_EQ(BoundsInParent(m), (TBounds{8, 48, 513, 281}));
+  const auto l = static_cast<HWND>(label.Handle());
+  EXPECT_EQ(ClassOf(l), "Static");
+  EXPECT_FALSE(IsWindowVisible(l));
+  label.SetVisible(true);
+  label.SetCaption("Fertig");
+  EXPECT_NE(GetWindowLongW(l, GWL_STYLE) & WS_VISIBLE, 0);
+  EXPECT_EQ(Text(l), "Fertig");
+
+  // A click on the real button reaches OnClick.
+  int clicks = 0;
+  button.OnClick = [&](TComponent*) { ++clicks; };
+  SendMessageW(b, BM_CLICK, 0, 0);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
+  struct Case {
+    std::vector<TMsgDlgBtn> buttons;
+    const char* press;  // a button text, "" for the close box, "<esc>" or "<alt+n>" for keys
+    TModalResult answer;
+  } cases[] = {
+      {{mbYes, mbNo}, "&Nein", mrNo},
+      {{mbYes, mbNo}, "&Ja", mrYes},
+      {{mbYes, mbCancel}, "Abbrechen", mrCancel},
+      {{mbYes, mbNo}, "", mrCancel},
+      {{mbYes, mbNo}, "<esc>", mrCancel},
+      {{mbYes, mbNo}, "<alt+n>", mrNo},
+      {{mbOK}, "OK", mrOk},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> seen;
+    std::string text;
+    driver.Post([&] {
+      HWND box = FindWindowW(L"QvrMessageDialog", L"Bestätigen");
+      ASSERT_NE(box, nullptr);
+      for (HWND child : Children(box)) {
+        if (ClassOf(child) == "Button") seen.push_back(Text(child));
+        if (ClassOf(child) == "Static" && !Text(child).empty()) text = Text(child);
+      }
+      const std::string press = c.press;
+      if (press.empty()) {
+        PostMessageW(box, WM_CLOSE, 0, 0);
+      } else if (press == "<esc>") {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
+      } else if (press == "<alt+n>") {
+        PostMessageW(GetFocus(), WM_SYSCHAR, 'n', 1 | (1 << 29));
+      } else {
+        PostMessageW(ChildWithText(box, c.press), BM_CLICK, 0, 0);
+      }
+    });
+    EXPECT_EQ(MessageDlg(app, "Erste Zeile\rZweite Zeile", mtConfirmation, c.buttons), c.answer)
+        << c.press;
+    std::vector<std::string> expected;
+    for (TMsgDlgBtn b : c.buttons) expected.push_back(ButtonText(b));
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(text, "Erste Zeile\r\nZweite Zeile");
+  }
+}
+
+TEST_F(Win32BackendTest, ModalFormEndsThroughItsCloseHandlingAndNotAfterTerminate) {
+  TForm main(app);
+  main.Show();
+  TForm dialog(app);
+  dialog.SetCaption("Modal");
+  dialog.ClientWidth = 200;
+  dialog.ClientHeight = 100;
+  int asked = 0;
+  dialog.OnClose = [&](TComponent*, TCloseAction& action) {
+    if (++asked == 1) action = caNone;
+  };
+  driver.Post([&] {
+    EXPECT_FALSE(IsWindowEnabled(static_cast<HWND>(main.WindowHandle())));
+    SendMessageW(static_cast<HWND>(dialog.WindowHandle()), WM_CLOSE, 0, 0);
+    EXPECT_EQ(dialog.ModalResult, mrNone);
+    SendMessageW(static_cast<HWND>(dialog.WindowHandle()), WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+  EXPECT_EQ(asked, 2);
+  EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(main.WindowHandle())));
+  EXPECT_FALSE(IsWindowVisible(static_cast<HWND>(dialog.WindowHandle())));
+
+  app.Terminate();
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+  EXPECT_EQ(asked, 2);
+}
+
+}  // namespace
+}  // namespace qvr
