@@ -35,8 +35,9 @@ struct RunState {
   std::unique_ptr<OpenFile> output;
   std::uint32_t bytesRead = 0;
   std::uint32_t bytesWritten = 0;
-  std::string sourcePath;  // QuellPfad, ending with the delimiter when it names a folder
-  std::string targetPath;  // ZielPfad, ending with the delimiter when it names a folder
+  std::uint32_t pending = 0;  // archive bytes gathered in the transfer buffer (packing)
+  std::string sourcePath;     // QuellPfad, ending with the delimiter when it names a folder
+  std::string targetPath;     // ZielPfad, ending with the delimiter when it names a folder
   std::array<Listing, kMaxLevel> listings;
   TPackerFailure failure;
   bool active = false;
@@ -401,13 +402,25 @@ void TQVRPacker::GesamtgroesseErmitteln() {
       [](const DirEntry& entry) { run.totalBytes += static_cast<std::int64_t>(entry.size); });
 }
 
-bool TQVRPacker::WriteRecord() {
-  const auto length = static_cast<std::uint32_t>(run.recordText.size());
-  std::copy(run.recordText.begin(), run.recordText.end(), transferBuffer);
+// The archive is written through the transfer buffer: records and files that fit
+// beside them are gathered there and go out in one write once the next does not fit,
+// instead of two small writes per file. Larger files go out in whole chunks.
+bool TQVRPacker::FlushArchive() {
+  if (run.pending == 0) return true;
+  const std::uint32_t length = run.pending;
+  run.pending = 0;
   if (!run.output->Write(transferBuffer, length, run.bytesWritten) || run.bytesWritten != length) {
     Fail(11, "write to the archive", run.targetPath, fs_.LastErrorText());
     return false;
   }
+  return true;
+}
+
+bool TQVRPacker::AppendRecord(std::uint32_t reserve) {
+  const auto length = static_cast<std::uint32_t>(run.recordText.size());
+  if (run.pending + length + reserve > kChunkSize && !FlushArchive()) return false;
+  std::copy(run.recordText.begin(), run.recordText.end(), transferBuffer + run.pending);
+  run.pending += length;
   return true;
 }
 
@@ -422,7 +435,7 @@ bool TQVRPacker::PackFolder(const DirEntry& entry) {
     return false;
   }
   archive::FormatFolderRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth));
-  return WriteRecord();
+  return AppendRecord(0);
 }
 
 void TQVRPacker::PackFile(const DirEntry& entry) {
@@ -442,14 +455,19 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
   }
   archive::FormatFileRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth),
                             static_cast<std::uint32_t>(entry.size));
-  if (!WriteRecord()) {
+  run.memberSize = static_cast<std::int64_t>(entry.size);
+  run.memberCopied = 0;
+  const bool gather = run.recordText.size() + entry.size <= kChunkSize;
+  if (!AppendRecord(gather ? static_cast<std::uint32_t>(entry.size) : 0) ||
+      (!gather && !FlushArchive())) {
     run.input.reset();
     return;
   }
-  run.memberSize = static_cast<std::int64_t>(entry.size);
-  run.memberCopied = 0;
   do {
-    if (!run.input->Read(transferBuffer, kChunkSize, run.bytesRead)) {
+    // A gathered file is read behind the pending records, asking for all the room left,
+    // so that a file grown since it was listed shows as more than its size.
+    unsigned char* const chunk = gather ? transferBuffer + run.pending : transferBuffer;
+    if (!run.input->Read(chunk, kChunkSize - (gather ? run.pending : 0), run.bytesRead)) {
       Fail(13, "read", path, fs_.LastErrorText());
       break;
     }
@@ -457,8 +475,11 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
       Fail(14, "pack", path, "the file became shorter while it was packed");
       break;
     }
-    if (!run.output->Write(transferBuffer, run.bytesRead, run.bytesWritten) ||
-        run.bytesWritten != run.bytesRead) {
+    if (gather) {
+      run.pending += run.bytesRead;
+      run.bytesWritten = run.bytesRead;
+    } else if (!run.output->Write(chunk, run.bytesRead, run.bytesWritten) ||
+               run.bytesWritten != run.bytesRead) {
       Fail(11, "write to the archive", run.targetPath, fs_.LastErrorText());
       break;
     }
@@ -482,12 +503,15 @@ void TQVRPacker::OrdnerPacken() {
     Fail(10, "create the archive", run.targetPath, fs_.LastErrorText());
     return;
   }
+  run.pending = 0;
   archive::FormatFolderRecord(run.recordText, run.currentName, 1);
-  if (WriteRecord()) {
+  if (AppendRecord(0)) {
     WalkSource(
         fs_, true, [this](const DirEntry& entry) { return PackFolder(entry); },
         [this](const DirEntry& entry) { PackFile(entry); });
   }
+  // Also after a failure: what was packed up to it stays in the archive.
+  FlushArchive();
   run.output.reset();
   if (run.status == 0) Progress(100);
 }

@@ -76,7 +76,8 @@ class TQVRPacker : public TComponent {
   void OrdnerPacken();
   void PackFile(const DirEntry& entry);
   bool PackFolder(const DirEntry& entry);
-  bool WriteRecord();
+  bool AppendRecord(std::uint32_t reserve);
+  bool FlushArchive();
   void ReportProgress();
   void Progress(std::int32_t value);
 
