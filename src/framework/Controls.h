@@ -44,6 +44,9 @@ class TControl : public TComponent {
   TAlignment Alignment = taLeftJustify;
   bool WordWrap = false;
   bool ReadOnly = false;
+  // A label without word wrap takes the size of its text in its font, so that a
+  // substituted, wider font does not cut it off; the design bounds give its place.
+  bool AutoSize = false;
 
   std::function<void(TComponent* sender)> OnClick;
   // Runs OnClick; an error that escapes it goes to the application's error box.
@@ -77,7 +80,9 @@ class TPanel : public TControl {
 
 class TLabel : public TControl {
  public:
-  TLabel(TForm& form, TControl* parent) : TControl(form, parent, ControlKind::Label) {}
+  TLabel(TForm& form, TControl* parent) : TControl(form, parent, ControlKind::Label) {
+    AutoSize = true;
+  }
 };
 
 class TButton : public TControl {

@@ -95,6 +95,7 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
   Label3.SetBounds(48, 344, 435, 35);
   Label3.Alignment = taCenter;
   Label3.WordWrap = true;
+  Label3.AutoSize = false;
   Label3.SetFont(kBoldTimes);
   Label3.SetCaption(kAddress);
 

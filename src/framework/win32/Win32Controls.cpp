@@ -135,12 +135,25 @@ Win32ControlPeer::Win32ControlPeer(TControl& control) : control_(control) {
   Changed(ControlChange::Font);
 }
 
+void Win32ControlPeer::FitToText() {
+  if (!control_.AutoSize || control_.WordWrap) return;
+  const std::wstring text = WindowText(control_.Caption());
+  WindowDc dc(window_.Get());
+  gdi::ScopedSelection selected(dc.Get(), font_.Get());
+  RECT r{0, 0, 0, 0};
+  DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r,
+            DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+  SetWindowPos(window_.Get(), nullptr, 0, 0, r.right, r.bottom,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void Win32ControlPeer::Changed(ControlChange what) {
   HWND w = window_.Get();
   const TBounds& b = control_.Bounds();
   switch (what) {
     case ControlChange::Bounds:
       SetWindowPos(w, nullptr, b.Left, b.Top, b.Width, b.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+      FitToText();
       InvalidateRect(w, nullptr, TRUE);
       break;
     case ControlChange::Visible:
@@ -151,12 +164,14 @@ void Win32ControlPeer::Changed(ControlChange what) {
       break;
     case ControlChange::Caption:
       SetWindowTextW(w, WindowText(control_.Caption()).c_str());
+      FitToText();
       break;
     case ControlChange::Font: {
       // The control lets go of the old font before it is deleted.
       gdi::UniqueFont font = MakeFont(control_.Font());
       SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
       font_ = std::move(font);
+      FitToText();
       break;
     }
   }

@@ -24,6 +24,9 @@ class Win32ControlPeer : public ControlPeer {
   static void RegisterClasses();
 
  private:
+  // An auto-sized label takes the size of its text.
+  void FitToText();
+
   TControl& control_;
   UniqueWindow window_;
   gdi::UniqueFont font_;
