@@ -79,7 +79,7 @@ WindowKind KindOf(const TControl& control) {
                                                             : SS_LEFTNOWORDWRAP;
   switch (control.Kind()) {
     case ControlKind::Panel:
-      return {kPanelClass, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
+      return {kPanelClass, WS_CLIPSIBLINGS | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
     case ControlKind::Label:
       return {L"STATIC", align | SS_NOPREFIX, 0};
     case ControlKind::Memo: {
