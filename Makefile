@@ -1,5 +1,5 @@
 # The two commands of the README. Both install missing Debian packages first.
-.PHONY: demo test deps build
+.PHONY: demo test deps build bench-packer
 
 deps:
 	@scripts/install-deps.sh
@@ -12,3 +12,6 @@ test: deps
 
 build: deps
 	@scripts/build.sh
+
+bench-packer: deps
+	@bench/packer/run.sh
