@@ -136,13 +136,5 @@ TEST(QvrPack, HelpVersionAndProgressBar) {
   EXPECT_EQ(quiet.err, "");
 }
 
-TEST(QvrPack, FormatBytes) {
-  EXPECT_EQ(FormatBytes(0), "0 B");
-  EXPECT_EQ(FormatBytes(1023), "1023 B");
-  EXPECT_EQ(FormatBytes(1536), "1.5 KiB");
-  EXPECT_EQ(FormatBytes(3 * 1024 * 1024), "3.0 MiB");
-  EXPECT_EQ(FormatBytes(1610612736), "1.50 GiB");
-}
-
 }  // namespace
 }  // namespace qvr::tool
