@@ -16,8 +16,8 @@ source "$root/tests/e2e/lib.sh"
 work="$root/build/e2e"
 screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
-all_scenarios=(fresh-install font-kept existing-cancel existing-yes missing-archive root-blocked
-  damaged-archive restart-yes)
+all_scenarios=(medium fresh-install welcome-close font-kept existing-cancel existing-yes
+  missing-archive root-blocked damaged-archive restart-yes)
 
 passed=0
 failed=0
@@ -254,8 +254,45 @@ scenario_fresh_install() {
   check "installed program starts through the shortcut" quiet drv wait-window "$E2E_PRODUCT" 20
 }
 
+# The medium itself, without Wine: packing the reference tree again gives the
+# same archive, and the native qvrpack unpacks it into the same tree.
+scenario_medium() {
+  scenario=medium
+  echo "== $scenario"
+  local tmp="$work/medium"
+  rm -rf "$tmp"
+  mkdir -p "$tmp/unpacked"
+  check "archive packs reproducibly" quiet "$E2E_QVRPACK" pack -q \
+    "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/" "$tmp/again.qvp"
+  check "same bytes as the medium's archive" cmp "$tmp/again.qvp" "$QVR_DIST_DIR/QVRKDV2.QVP"
+  check "native unpack" quiet "$E2E_QVRPACK" unpack -q "$QVR_DIST_DIR/QVRKDV2.QVP" "$tmp/unpacked"
+  check "unpacked tree equals the reference tree" \
+    diff -r "$QVR_DIST_TREE_DIR/$E2E_PRODUCT" "$tmp/unpacked/$E2E_PRODUCT"
+  check "a member above one chunk of 524,288 bytes" \
+    test "$(stat -c %s "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Daten/Programm/Vorlagen/Spielbericht.dat")" -gt 524288
+  rm -rf "$tmp"
+}
+
+# The close confirmation in the welcome state answered "&Ja": the setup ends and
+# nothing is installed.
+scenario_welcome_close() {
+  begin welcome-close || return
+  launch || return
+  check "click Abbrechen" quiet drv click "QVR-KELVADOR V2" "Abbrechen"
+  if ! drv wait-window "Bestätigen" 10 >/dev/null; then
+    fail "no close confirmation"
+    return
+  fi
+  check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
+  check "setup ends" setup_ended 20
+  check "setup ends with exit code 0 (is ${SETUP_RC:-none})" test "${SETUP_RC:-}" = 0
+  check "no installation root" test ! -e "$install_root"
+  check "no shortcut" test ! -e "$desktop/$E2E_LINK"
+}
+
 # A font of the same name that is already installed keeps its content; the close
-# confirmation answered "&Nein" keeps the dialog in its welcome state.
+# confirmation answered "&Nein" keeps the dialog in its welcome state; Escape at
+# the final message answers no.
 scenario_font_kept() {
   begin font-kept || return
   printf 'an older font file of the same name\n' >"$fonts/DejaVuSans.ttf"
@@ -274,8 +311,9 @@ scenario_font_kept() {
     fail "no close confirmation"
   fi
   install_to_final || return
-  drv click "Warnung" "&Nein" >/dev/null
-  check "setup ends" setup_ended 20
+  check "Escape at the final message" quiet drv key "Warnung" escape
+  check "setup ends after Escape" setup_ended 20
+  check "no restart requested after Escape" no_wmi_loaded
   check "existing font keeps its content" cmp -s "$work/old-font" "$fonts/DejaVuSans.ttf"
   check "other font copied" cmp -s "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Daten/Programm/Fonts/DejaVuSans-Bold.ttf" \
     "$fonts/DejaVuSans-Bold.ttf"

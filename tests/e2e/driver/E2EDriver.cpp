@@ -35,6 +35,8 @@ const char kUsage[] =
     "  rect CAPTION [SECONDS]           'window L T R B', 'client X Y W H' in screen pixels and\n"
     "                                   'state maximized|minimized|normal'\n"
     "  close CAPTION [SECONDS]          post the window-close command (as Alt+F4 does)\n"
+    "  key CAPTION KEY [SECONDS]        post KEY (escape, enter, space, tab) to the focused "
+    "control\n"
     "SECONDS defaults to 20. Captions and texts are compared exactly; for buttons the\n"
     "mnemonic '&' may be left out.\n";
 
@@ -212,6 +214,44 @@ int Close(const Arguments& args) {
   return 0;
 }
 
+// The key goes to the control that has the keyboard focus in the window's thread,
+// where a keyboard would deliver it, so that the target's own message loop and
+// dialog navigation handle it.
+int Key(const Arguments& args) {
+  struct NamedKey {
+    const wchar_t* name;
+    WPARAM code;
+  };
+  const NamedKey keys[] = {
+      {L"escape", VK_ESCAPE}, {L"enter", VK_RETURN}, {L"space", VK_SPACE}, {L"tab", VK_TAB}};
+  WPARAM code = 0;
+  for (const NamedKey& key : keys) {
+    if (args[2] == key.name) code = key.code;
+  }
+  if (code == 0) {
+    PrintError("unknown key \"" + WideToUtf8(args[2]) + "\" (escape, enter, space, tab)");
+    return 2;
+  }
+  HWND window = WaitForWindow(args[1], args.Seconds(3));
+  if (window == nullptr) return 1;
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  HWND target = window;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) &&
+      thread.hwndFocus != nullptr) {
+    target = thread.hwndFocus;
+  }
+  UINT scan = MapVirtualKeyW(static_cast<UINT>(code), MAPVK_VK_TO_VSC);
+  LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+  LPARAM up = down | (LPARAM{1} << 30) | (LPARAM{1} << 31);
+  if (!PostMessageW(target, WM_KEYDOWN, code, down) || !PostMessageW(target, WM_KEYUP, code, up)) {
+    PrintError("posting the key failed, error " + std::to_string(GetLastError()));
+    return 1;
+  }
+  Print("key posted to " + Hex(target));
+  return 0;
+}
+
 struct Command {
   const wchar_t* name;
   size_t required;  // arguments after the command's name
@@ -228,6 +268,7 @@ const Command kCommands[] = {
     {L"text", 1, Text},
     {L"rect", 1, Rect},
     {L"close", 1, Close},
+    {L"key", 2, Key},
 };
 
 int Run(const Arguments& args) {
