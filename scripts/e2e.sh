@@ -254,8 +254,9 @@ scenario_fresh_install() {
   check "installed program starts through the shortcut" quiet drv wait-window "$E2E_PRODUCT" 20
 }
 
-# The medium itself, without Wine: packing the reference tree again gives the
-# same archive, and the native qvrpack unpacks it into the same tree.
+# The medium itself, without Wine: the generated tree and its archive come out the
+# same byte for byte when made again, and the native qvrpack unpacks the archive
+# into the same tree.
 scenario_medium() {
   scenario=medium
   echo "== $scenario"
@@ -268,6 +269,10 @@ scenario_medium() {
   check "native unpack" quiet "$E2E_QVRPACK" unpack -q "$QVR_DIST_DIR/QVRKDV2.QVP" "$tmp/unpacked"
   check "unpacked tree equals the reference tree" \
     diff -r "$QVR_DIST_TREE_DIR/$E2E_PRODUCT" "$tmp/unpacked/$E2E_PRODUCT"
+  check "the product tree generates the same bytes again" quiet python3 "$root/demo/make_tree.py" \
+    --out "$tmp/tree" --exe "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern/Programm/QVR-Kelvador.exe"
+  check "regenerated tree equals the reference tree" \
+    diff -r "$QVR_DIST_TREE_DIR/$E2E_PRODUCT" "$tmp/tree/$E2E_PRODUCT"
   check "a member above one chunk of 524,288 bytes" \
     test "$(stat -c %s "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Daten/Programm/Vorlagen/Spielbericht.dat")" -gt 524288
   rm -rf "$tmp"
