@@ -497,7 +497,10 @@ scenario_restart_yes() {
   rm -f "$work/bar.png"
   if [ -n "$caught" ]; then
     pass "bar caught part filled: lime at the left, white at the right"
-    check "installing label shown" grep -q "Dateien werden installiert ..." <(drv text "QVR-KELVADOR V2")
+    local labels
+    labels="$(drv text "QVR-KELVADOR V2")"
+    check "installing label shown" grep -q "Dateien werden installiert \.\.\." <<<"$labels"
+    check "welcome label hidden" not grep -q "Allgemeine Informationen:" <<<"$labels"
   else
     echo "    note: the bar was not caught mid-run (the unpack was faster than the screenshots)"
   fi
