@@ -25,7 +25,12 @@ scenario=""
 SETUP_PID=""
 
 pass() { passed=$((passed + 1)); echo "  ok    $scenario: $*"; }
-fail() { failed=$((failed + 1)); echo "  FAIL  $scenario: $*"; }
+failures=()
+fail() {
+  failed=$((failed + 1))
+  failures+=("$scenario: $*")
+  echo "  FAIL  $scenario: $*"
+}
 # check WHAT COMMAND...: one counted check.
 check() {
   local what="$1"
@@ -554,6 +559,9 @@ for s in "${selected[@]}"; do
   "$fn"
   finish
 done
-echo "== end-to-end: $((SECONDS - started)) s; screenshots in $screens"
+echo "== end-to-end: $((SECONDS - started)) s; screenshots in $screens, Wine's output in $work/logs"
+if [ "$failed" -gt 0 ]; then
+  printf '  failed: %s\n' "${failures[@]}"
+fi
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
