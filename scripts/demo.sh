@@ -8,7 +8,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-# shellcheck source=../tests/e2e/lib.sh
+# shellcheck source=tests/e2e/lib.sh
 source "$root/tests/e2e/lib.sh"
 
 scripts/make-dist.sh e2e-driver
@@ -51,8 +51,7 @@ run_headless() {
   drv text "Warnung" | grep -v '^\[Button\]' | sed 's/^\[Static\] //; s/^/   | /'
   step "&Nein: no restart"
   need drv click "Warnung" "&Nein"
-  local i
-  for i in $(seq 1 200); do
+  for _ in $(seq 1 200); do
     kill -0 "$setup" 2>/dev/null || break
     sleep 0.1
   done

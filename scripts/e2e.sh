@@ -9,8 +9,8 @@
 # QVR_E2E_SKIP_BUILD=1 uses the distribution and driver that are already built.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-cd "$root"
-# shellcheck source=../tests/e2e/lib.sh
+cd "$root" || exit 1
+# shellcheck source=tests/e2e/lib.sh
 source "$root/tests/e2e/lib.sh"
 
 work="$root/build/e2e"
@@ -85,8 +85,7 @@ launch() {
 # setup_ended [SECONDS]: the Setup process has ended within SECONDS; its exit
 # code is then in SETUP_RC.
 setup_ended() {
-  local i
-  for i in $(seq 1 $((${1:-20} * 10))); do
+  for _ in $(seq 1 $((${1:-20} * 10))); do
     if ! kill -0 "$SETUP_PID" 2>/dev/null; then
       SETUP_RC=0
       wait "$SETUP_PID" 2>/dev/null || SETUP_RC=$?
@@ -118,9 +117,9 @@ check_welcome_screen() {
   # The dialog is found as soon as it is shown; give the first paint a moment.
   sleep 1
   shot "$file"
-  local bl bt br bb cx cy cw ch
+  local bl bt br bb cx cy ch
   read -r bl bt br bb <<<"$(drv_window "QVR-LORWENTHASCOP V1.0")"
-  read -r cx cy cw ch <<<"$(drv_client "QVR-LORWENTHASCOP V1.0")"
+  read -r cx cy _ ch <<<"$(drv_client "QVR-LORWENTHASCOP V1.0")"
   if [ -z "${ch:-}" ]; then
     fail "the background window has no rectangle"
     return
@@ -436,8 +435,7 @@ scenario_damaged_archive() {
     --after-folder Fonts >>"$log"
   launch || return
   check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
-  local i
-  for i in $(seq 1 200); do
+  for _ in $(seq 1 200); do
     [ -f "$desktop/$E2E_LINK" ] && break
     sleep 0.1
   done
@@ -487,9 +485,9 @@ scenario_restart_yes() {
   rm -rf "$big"
   launch || return
   check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
-  local bx by i caught=""
+  local bx by caught=""
   read -r bx by <<<"$(bar_origin)"
-  for i in $(seq 1 60); do
+  for _ in $(seq 1 60); do
     shot "$work/bar.png"
     if colour_near "$work/bar.png" $((bx + 1)) "$by" 1 255 0 >/dev/null &&
       colour_near "$work/bar.png" $((bx + 526)) "$by" 255 255 255 0 >/dev/null; then

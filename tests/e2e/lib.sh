@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034  # the E2E_ names are for the sourcing scripts
 # Helpers shared by scripts/e2e.sh and scripts/demo.sh: Wine prefixes, Xvfb
 # displays, the window driver (e2e-driver.exe), screenshots and their pixels.
 # Sourced, not run; expects `root` (the checkout) to be set.
@@ -73,8 +74,7 @@ start_xvfb() {
   fdfile="$(mktemp)"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   XVFB_PID=$!
-  local i
-  for i in $(seq 1 100); do
+  for _ in $(seq 1 100); do
     [ -s "$fdfile" ] && break
     sleep 0.1
   done
@@ -83,7 +83,8 @@ start_xvfb() {
     rm -f "$fdfile"
     return 1
   fi
-  export DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+  DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+  export DISPLAY
   rm -f "$fdfile"
 }
 
