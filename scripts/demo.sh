@@ -43,10 +43,12 @@ run_headless() {
   local setup=$!
   step "Setup.exe started from $QVR_DIST_DIR"
   need drv wait-window "QVR-KELVADOR V2" 30
+  sleep 1 # the first paint
   saved 01-welcome.png
   step "Install >>"
   need drv click "QVR-KELVADOR V2" "Install >>"
   need drv wait-window "Warnung" 120
+  sleep 0.5
   saved 02-final-message.png
   drv text "Warnung" | grep -v '^\[Button\]' | sed 's/^\[Static\] //; s/^/   | /'
   step "&Nein: no restart"
@@ -64,6 +66,7 @@ run_headless() {
   step "the installed program, started through its desktop shortcut"
   wine start /unix "$desktop/$E2E_LINK" >/dev/null 2>&1 || true
   if drv wait-window "$E2E_PRODUCT" 20 >/dev/null; then
+    sleep 0.5
     saved 03-installed-program.png
     drv close "$E2E_PRODUCT" >/dev/null || true
   else
