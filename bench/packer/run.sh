@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 root="$PWD/build/bench-packer"
-reps="${QVR_BENCH_REPS:-3}"
+reps="${QVR_BENCH_REPS:-5}"
 mkdir -p "$root"
 
 if [ -z "${QVRPACK:-}" ]; then
@@ -42,42 +42,43 @@ PY
   touch "$root/trees.done"
 }
 
-# Runs `prep`, then the command, `reps` times; prints the best wall time (s) and the
-# largest peak RSS (KiB).
+# Runs `prep`, then the command; keeps in best[$key] the least wall time (s) and in
+# peak[$key] the largest peak RSS (KiB).
+declare -A best peak
 measure() {
-  local prep="$1" best="" peak=0 t rss
-  shift
-  for _ in $(seq "$reps"); do
-    "$prep"
-    /usr/bin/time -f '%e %M' -o "$root/time.txt" "$@" >/dev/null 2>&1
-    read -r t rss <"$root/time.txt"
-    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
-    if [ "$rss" -gt "$peak" ]; then peak=$rss; fi
-  done
-  echo "$best $peak"
+  local key="$1" prep="$2" t rss
+  shift 2
+  "$prep"
+  /usr/bin/time -f '%e %M' -o "$root/time.txt" "$@" >/dev/null 2>&1
+  read -r t rss <"$root/time.txt"
+  if [ -z "${best[$key]:-}" ] || awk "BEGIN{exit !($t < ${best[$key]})}"; then best[$key]=$t; fi
+  if [ "$rss" -gt "${peak[$key]:-0}" ]; then peak[$key]=$rss; fi
 }
 
 clear_qvp() { rm -f "$root/$tree.qvp"; sync; }
-clear_tar() { rm -f "$root/$tree.tar.new"; sync; }
+clear_tar() { rm -f "$root/$tree.tar"; sync; }
 clear_out() { rm -rf "$root/out"; mkdir -p "$root/out"; sync; }
 
 make_trees
 printf '%-6s %-8s %9s %9s %9s %8s %12s\n' tree step qvrpack tar "cp -r" ratio "peak qvrpack"
 for tree in small large; do
   src="$root/$tree"
-  read -r qp qpm < <(measure clear_qvp "$QVRPACK" -q pack "$src/tree" "$root/$tree.qvp")
-  read -r tp _ < <(measure clear_tar tar -cf "$root/$tree.tar.new" -C "$src" tree)
-  read -r qu qum < <(measure clear_out "$QVRPACK" -q unpack "$root/$tree.qvp" "$root/out")
-  mv "$root/$tree.tar.new" "$root/$tree.tar"
-  read -r tu _ < <(measure clear_out tar -xf "$root/$tree.tar" -C "$root/out")
-  read -r cp _ < <(measure clear_out cp -r "$src/tree" "$root/out/")
+  # The tools take turns in every round, so that a disturbance hits them alike.
+  for _ in $(seq "$reps"); do
+    measure qp clear_qvp "$QVRPACK" -q pack "$src/tree" "$root/$tree.qvp"
+    measure tp clear_tar tar -cf "$root/$tree.tar" -C "$src" tree
+    measure qu clear_out "$QVRPACK" -q unpack "$root/$tree.qvp" "$root/out"
+    measure tu clear_out tar -xf "$root/$tree.tar" -C "$root/out"
+    measure cp clear_out cp -r "$src/tree" "$root/out/"
+  done
   # The unpacked tree must equal the source.
   clear_out
   "$QVRPACK" -q unpack "$root/$tree.qvp" "$root/out"
   diff -r "$src/tree" "$root/out/tree" >/dev/null
-  printf '%-6s %-8s %8ss %8ss %9s %8s %9s KiB\n' "$tree" pack "$qp" "$tp" "" \
-    "$(awk "BEGIN{printf \"%.2f\", $qp/$tp}")" "$qpm"
-  printf '%-6s %-8s %8ss %8ss %8ss %8s %9s KiB\n' "$tree" unpack "$qu" "$tu" "$cp" \
-    "$(awk "BEGIN{printf \"%.2f\", $qu/$tu}")" "$qum"
+  printf '%-6s %-8s %8ss %8ss %9s %8s %9s KiB\n' "$tree" pack "${best[qp]}" "${best[tp]}" "" \
+    "$(awk "BEGIN{printf \"%.2f\", ${best[qp]}/${best[tp]}}")" "${peak[qp]}"
+  printf '%-6s %-8s %8ss %8ss %8ss %8s %9s KiB\n' "$tree" unpack "${best[qu]}" "${best[tu]}" \
+    "${best[cp]}" "$(awk "BEGIN{printf \"%.2f\", ${best[qu]}/${best[tu]}}")" "${peak[qu]}"
+  best=() peak=()
 done
 rm -rf "$root/out"
