@@ -43,6 +43,19 @@ quiet() { "$@" >/dev/null; }
 # settle: a window found by the driver may not have painted yet; give it a moment
 # before a screenshot (only pictures depend on it, no check does).
 settle() { sleep 0.5; }
+# has_words TEXT WORD...: every WORD occurs in TEXT as a whole word, and no
+# -WORD does.
+has_words() {
+  local text=" $1 " word
+  shift
+  for word in "$@"; do
+    if [[ "$word" == -* ]]; then
+      [[ "$text" != *" ${word#-} "* ]] || return 1
+    else
+      [[ "$text" == *" $word "* ]] || return 1
+    fi
+  done
+}
 # not COMMAND...: COMMAND fails (its output is dropped).
 not() { ! "$@" >/dev/null 2>&1; }
 
@@ -152,9 +165,19 @@ check_welcome_screen() {
   local ddx=$(((dl + dr) - (bl + br))) ddy=$(((dt + db) - (bt + bb)))
   check "dialog centred over the background (offset $((ddx / 2)),$((ddy / 2)))" \
     test "${ddx#-}" -le 16 -a "${ddy#-}" -le 16
-  local dcw dch
-  read -r _ _ dcw dch <<<"$(drv_client "QVR-KELVADOR V2")"
+  local dcx dcy dcw dch
+  read -r dcx dcy dcw dch <<<"$(drv_client "QVR-KELVADOR V2")"
   check "dialog client area 550 x 443 (is ${dcw}x${dch})" test "$dcw" = 550 -a "$dch" = 443
+  # shellcheck disable=SC2046  # the colour is three words
+  check "dialog background in the button-face colour" \
+    colour_near "$file" $((dcx + 3)) $((dcy + 3)) $(drv syscolor 15) 0
+  local style
+  style=" $(drv style "QVR-LORWENTHASCOP V1.0") "
+  check "background: resizable frame with the title-bar buttons ($style)" \
+    has_words "$style" caption sysmenu thickframe minimizebox maximizebox
+  style=" $(drv style "QVR-KELVADOR V2") "
+  check "dialog: a caption, no system menu, not resizable ($style)" \
+    has_words "$style" caption -sysmenu -thickframe
   check "welcome buttons" test "$(drv buttons "QVR-KELVADOR V2" | sort | tr '\n' '|')" = "Abbrechen|Install >>|"
   check "welcome text shown" grep -q "QVR-KELVADOR SERIES V2" <(drv text "QVR-KELVADOR V2")
 }
@@ -174,6 +197,11 @@ check_bar_full() {
   check "bar column 1 lime" colour_near "$file" $((bx + 1)) "$by" 1 255 0
   check "bar column 264 yellow" colour_near "$file" $((bx + 264)) "$by" 255 255 0
   check "bar column 527 pink-red" colour_near "$file" $((bx + 527)) "$by" 255 1 128
+  # shellcheck disable=SC2046  # the colour is three words
+  check "bar frame: button shadow at the left" colour_near "$file" "$bx" "$by" $(drv syscolor 16) 0
+  # shellcheck disable=SC2046
+  check "bar frame: button highlight at the right" \
+    colour_near "$file" $((bx + 528)) "$by" $(drv syscolor 20) 0
 }
 
 # install_to_final: "Install >>", then the final message; leaves it open.

@@ -252,6 +252,46 @@ int Key(const Arguments& args) {
   return 0;
 }
 
+int Style(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(2));
+  if (window == nullptr) return 1;
+  struct NamedStyle {
+    const char* name;
+    LONG bits;
+  };
+  const NamedStyle styles[] = {
+      {"caption", WS_CAPTION},
+      {"sysmenu", WS_SYSMENU},
+      {"thickframe", WS_THICKFRAME},
+      {"dlgframe", WS_DLGFRAME},
+      {"minimizebox", WS_MINIMIZEBOX},
+      {"maximizebox", WS_MAXIMIZEBOX},
+      {"popup", static_cast<LONG>(WS_POPUP)},
+      {"disabled", WS_DISABLED},
+  };
+  LONG style = GetWindowLongW(window, GWL_STYLE);
+  std::string line;
+  for (const NamedStyle& named : styles) {
+    if ((style & named.bits) != named.bits) continue;
+    if (!line.empty()) line += ' ';
+    line += named.name;
+  }
+  Print(line);
+  return 0;
+}
+
+// A system colour as the running Windows (or Wine) resolves it, for comparing
+// pixels painted in system colours.
+int SysColor(const Arguments& args) {
+  int index = std::wcstol(args[1].c_str(), nullptr, 10);
+  DWORD colour = GetSysColor(index);
+  char line[48];
+  std::snprintf(line, sizeof line, "%u %u %u", GetRValue(colour), GetGValue(colour),
+                GetBValue(colour));
+  Print(line);
+  return 0;
+}
+
 struct Command {
   const wchar_t* name;
   size_t required;  // arguments after the command's name
@@ -269,6 +309,8 @@ const Command kCommands[] = {
     {L"rect", 1, Rect},
     {L"close", 1, Close},
     {L"key", 2, Key},
+    {L"style", 1, Style},
+    {L"syscolor", 1, SysColor},
 };
 
 int Run(const Arguments& args) {
