@@ -17,7 +17,7 @@ work="$root/build/e2e"
 screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
 all_scenarios=(medium fresh-install welcome-close font-kept existing-cancel existing-yes
-  missing-archive root-blocked damaged-archive restart-yes)
+  missing-archive root-blocked shortcut-blocked damaged-archive restart-yes)
 
 passed=0
 failed=0
@@ -453,6 +453,31 @@ scenario_root_blocked() {
   check "the blocking file is left alone" test "$(cat "$install_root")" = "not a folder"
   check "no font copied" test ! -e "$fonts/DejaVuSans.ttf"
   check "no shortcut" test ! -e "$desktop/$E2E_LINK"
+}
+
+# A folder in the place of the shortcut file: saving the link fails, the error
+# box says so, and the completion goes on with the final message.
+scenario_shortcut_blocked() {
+  begin shortcut-blocked || return
+  mkdir -p "$desktop/$E2E_LINK"
+  launch || return
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
+  if ! drv wait-window "Setup" 60 >/dev/null; then
+    fail "no error box for the shortcut"
+    shot "$shots/99-no-error-box.png"
+    return
+  fi
+  settle
+  shot "$shots/02-shortcut-error.png"
+  check "error box text with a full stop" grep -qx "\[Static\] Unable to create \.lnk file\." <(drv text "Setup")
+  check "error box has OK alone" test "$(drv buttons "Setup")" = "OK"
+  check "answer OK" quiet drv click "Setup" "OK"
+  check "final message follows" quiet drv wait-window "Warnung" 20
+  drv click "Warnung" "&Nein" >/dev/null
+  check "setup ends" setup_ended 20
+  check "the folder in the way is left alone" test -d "$desktop/$E2E_LINK"
+  check_tree_installed
+  check_fonts_copied
 }
 
 # A bad record header after the fonts: no status, fonts and shortcut done, the
