@@ -17,7 +17,7 @@ work="$root/build/e2e"
 screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
 all_scenarios=(medium fresh-install welcome-close font-kept existing-cancel existing-yes
-  missing-archive root-blocked shortcut-blocked damaged-archive restart-yes)
+  product-file missing-archive root-blocked shortcut-blocked damaged-archive restart-yes)
 
 passed=0
 failed=0
@@ -406,6 +406,30 @@ scenario_existing_yes() {
   check "the user's own file stays" test -f "$product/Daten/Eigene/Bericht.txt"
   rm -rf "$product/Daten/Eigene"
   check_tree_installed
+}
+
+# A file named like the product folder is no earlier installation: no question.
+# Unpacking cannot create the product folder, which ends the run without a
+# status; the shortcut is still written and the dialog stays open.
+scenario_product_file() {
+  begin product-file || return
+  mkdir -p "$install_root"
+  printf 'a file, not a folder\n' >"$product"
+  launch || return
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
+  for _ in $(seq 1 200); do
+    [ -f "$desktop/$E2E_LINK" ] && break
+    sleep 0.1
+  done
+  check "shortcut written" test -f "$desktop/$E2E_LINK"
+  check "no question about an earlier installation" not drv exists "Bestätigen"
+  check "no final message" not drv wait-window "Warnung" 3
+  check "no failure message" not drv exists "Setup"
+  settle
+  shot "$shots/02-after-failed-run.png"
+  check "dialog still open" quiet drv exists "QVR-KELVADOR V2"
+  check "the file is left alone" test "$(cat "$product")" = "a file, not a folder"
+  check "no font copied" test ! -e "$fonts/DejaVuSans.ttf"
 }
 
 # No archive beside the setup: failure code 5, the program ends.
