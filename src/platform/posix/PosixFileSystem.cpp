@@ -338,7 +338,11 @@ std::unique_ptr<OpenFile> PosixFileSystem::CreateExclusive(const std::string& pa
   Fd fd;
   if (const int error = OpenRegular(path, O_RDWR | O_CREAT, 0666, fd)) return FailOpen(error);
   if (const int error = Lock(fd, LOCK_EX)) return FailOpen(error);
-  if (::ftruncate(fd.Get(), 0) != 0) return FailOpen(errno);
+  // Truncating a new, empty file is not free: on some file systems it makes the
+  // final close flush the whole file to disk.
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) return FailOpen(errno);
+  if (st.st_size != 0 && ::ftruncate(fd.Get(), 0) != 0) return FailOpen(errno);
   return std::make_unique<PosixOpenFile>(std::move(fd));
 }
 
