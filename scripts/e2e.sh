@@ -633,6 +633,9 @@ for s in "${selected[@]}"; do
   fi
   "$fn"
   finish
+  if [ -f "$work/logs/$s.log" ] && grep -q "Unhandled exception" "$work/logs/$s.log"; then
+    fail "Setup.exe crashed (backtrace in $work/logs/$s.log)"
+  fi
 done
 echo "== end-to-end: $((SECONDS - started)) s; screenshots in $screens, Wine's output in $work/logs"
 if [ "$failed" -gt 0 ]; then

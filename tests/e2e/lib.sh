@@ -47,6 +47,10 @@ make_prefix() {
   WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 \
     /f >/dev/null 2>&1
+  # A crash ends the program with a backtrace in its output instead of a dialog
+  # that would wait for a click.
+  WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
+    /d 0 /f >/dev/null 2>&1
   WINEPREFIX="$dir" wineserver -w || true
   grep -q '"Default"="1024x768"' "$dir/user.reg" ||
     { echo "make_prefix: the virtual desktop was not set in $dir" >&2; return 1; }
