@@ -631,10 +631,15 @@ for s in "${selected[@]}"; do
     fail "unknown scenario"
     continue
   fi
+  failed_before=$failed
   "$fn"
   finish
   if [ -f "$work/logs/$s.log" ] && grep -q "Unhandled exception" "$work/logs/$s.log"; then
     fail "Setup.exe crashed (backtrace in $work/logs/$s.log)"
+  fi
+  # A prefix is some 600 MB: keep it only where there is something to look at.
+  if [ "$failed" -eq "$failed_before" ]; then
+    rm -rf "$work/prefixes/$s" "$work/media/$s"
   fi
 done
 echo "== end-to-end: $((SECONDS - started)) s; screenshots in $screens, Wine's output in $work/logs"
