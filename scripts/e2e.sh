@@ -639,7 +639,7 @@ for s in "${selected[@]}"; do
   fi
   # A prefix is some 600 MB: keep it only where there is something to look at.
   if [ "$failed" -eq "$failed_before" ]; then
-    rm -rf "$work/prefixes/$s" "$work/media/$s"
+    rm -rf "${work:?}/prefixes/$s" "${work:?}/media/$s"
   fi
 done
 echo "== end-to-end: $((SECONDS - started)) s; screenshots in $screens, Wine's output in $work/logs"
