@@ -11,7 +11,7 @@ packages=(
   wine wine32:i386
   xvfb xdotool x11-utils imagemagick
   liblnk-utils
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation
   python3 time
 )
 

@@ -47,6 +47,10 @@ make_prefix() {
   WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 \
     /f >/dev/null 2>&1
+  # Windows' "Times New Roman" has a metric twin in Liberation Serif; without it
+  # Wine falls back to a wide sans serif face and the dialog's texts wrap.
+  WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Times New Roman" \
+    /d "Liberation Serif" /f >/dev/null 2>&1
   # A crash ends the program with a backtrace in its output instead of a dialog
   # that would wait for a click.
   WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
