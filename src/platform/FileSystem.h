@@ -28,8 +28,8 @@ inline constexpr std::uint32_t kAnyFile = 63;
 
 // One entry of a directory search.
 struct DirEntry {
-  std::string name;            // bare name, no path
-  std::uint64_t size = 0;      // 64-bit size; 0 for folders
+  std::string name;        // bare name, no path
+  std::uint64_t size = 0;  // 64-bit size; 0 for folders
   std::uint32_t attributes = 0;
 };
 
