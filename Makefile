@@ -1,5 +1,5 @@
 # The two commands of the README. Both install missing Debian packages first.
-.PHONY: demo test deps build bench-packer
+.PHONY: demo test deps build bench-packer bench-gauge
 
 deps:
 	@scripts/install-deps.sh
@@ -15,3 +15,7 @@ build: deps
 
 bench-packer: deps
 	@bench/packer/run.sh
+
+bench-gauge: deps
+	@cmake --preset native >/dev/null && cmake --build --preset native --target gauge_bench
+	@build/native/bench/gauge/gauge_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
