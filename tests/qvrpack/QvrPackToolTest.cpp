@@ -136,5 +136,22 @@ TEST(QvrPack, HelpVersionAndProgressBar) {
   EXPECT_EQ(quiet.err, "");
 }
 
+// "--" ends the options: a path that starts with "-" is taken as a path, and "--" itself
+// is no argument.
+TEST(QvrPack, DoubleDashEndsTheOptions) {
+  TempDir dir;
+  test::MakeDirs(dir.Path() + "-src");
+  WriteFile(dir.Path() + "-src" + dir.Path().back() + "a.txt", "Hallo");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  const Result packed = Tool({"-q", "pack", "--", "-src", "-out.qvp"});
+  const Result listed = Tool({"--", "list", "--help"});
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(packed.code, 0) << packed.err;
+  EXPECT_EQ(ReadFile(dir.Path() + "-out.qvp"), "8401-src0501a.txt00000005Hallo");
+  EXPECT_EQ(listed.code, 5) << listed.err;
+  EXPECT_NE(listed.err.find("--help"), std::string::npos) << listed.err;
+}
+
 }  // namespace
 }  // namespace qvr::tool

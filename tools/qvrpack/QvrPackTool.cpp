@@ -33,6 +33,7 @@ constexpr const char* kHelp =
     "  -q, --quiet   no progress bar (it is only shown while standard error is a terminal)\n"
     "  --help        this text\n"
     "  --version     the version\n"
+    "  --            every later argument is a path, also one that starts with \"-\"\n"
     "\n"
     "Folders may be given with or without a trailing delimiter; relative paths are taken\n"
     "from the current folder.\n"
@@ -258,8 +259,18 @@ std::string FormatBytes(std::int64_t bytes) {
 int RunQvrPack(const std::vector<std::string>& args, FileSystem& fs, std::ostream& out,
                std::ostream& err, bool terminal) {
   bool quiet = false;
+  bool optionsEnded = false;
   std::vector<std::string> words;
   for (const std::string& arg : args) {
+    // After "--" every argument is a path, also one that starts with "-".
+    if (optionsEnded) {
+      words.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
     if (arg == "--help" || arg == "-h") {
       out << kUsage << "\n" << kHelp;
       return 0;
@@ -270,7 +281,7 @@ int RunQvrPack(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
     }
     if (arg == "-q" || arg == "--quiet") {
       quiet = true;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+    } else if (arg.size() > 1 && arg[0] == '-') {
       err << "qvrpack: unknown option " << arg << "\n" << kUsage;
       return kExitUsage;
     } else {
