@@ -92,6 +92,7 @@ TEST(QvrPack, ExitStatusesAndMessages) {
       {{"--frobnicate", "list", d + "a.qvp"}, 2, "unknown option"},
       {{"pack", d + "none", d + "x.qvp"}, 2, "Der zu packende Ordner wurde nicht gefunden"},
       {{"pack", d, d + "no" + d.back() + "x.qvp"}, 4, "Zielpfad nicht gefunden"},
+      {{"pack", d + "sub", d + "new" + d.back()}, 3, "Zieldateiname fehlt"},
       {{"unpack", d + "none.qvp", d}, 5, "Zu entpackende Datei nicht gefunden"},
       {{"unpack", d + "a.qvp", d + "none"}, 4, "none"},
       {{"unpack", d + "bad.qvp", d + "sub"}, 20, "byte offset 8"},

@@ -12,7 +12,8 @@ bool StderrIsTerminal();
 // lifetime of the process.
 void PrepareConsole();
 
-// `path` made absolute against the current folder, with "." and ".." resolved.
+// `path` made absolute against the current folder, with "." and ".." resolved; a
+// trailing delimiter is kept.
 std::string AbsolutePath(const std::string& path);
 
 }  // namespace qvr::tool

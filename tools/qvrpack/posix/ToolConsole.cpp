@@ -40,6 +40,8 @@ std::string AbsolutePath(const std::string& path) {
   }
   std::string result;
   for (const std::string& part : parts) result += "/" + part;
+  // A trailing delimiter stays, as on Windows: it tells that the path names a folder.
+  if (!result.empty() && path.back() == '/') result.push_back('/');
   return result.empty() ? "/" : result;
 }
 
