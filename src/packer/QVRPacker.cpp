@@ -450,7 +450,13 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
   }
   run.input = fs_.OpenShared(path);
   if (!run.input) {
-    Fail(12, "open", path, fs_.LastErrorText());
+    // Only a bare folder is entered; one with further attributes is packed as a file,
+    // and the system's "is a directory" or "access denied" would not tell why.
+    Fail(12, "open", path,
+         (entry.attributes & attr::kDirectory) != 0
+             ? "it is a folder with further attributes (read-only, hidden, system or archive), "
+               "which is packed as a file"
+             : fs_.LastErrorText());
     return;
   }
   archive::FormatFileRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth),

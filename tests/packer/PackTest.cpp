@@ -168,6 +168,10 @@ TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
                       entry.attributes != attr::kDirectory;
   if (!marked) GTEST_SKIP() << "no read-only bit on folders here";
   EXPECT_EQ(Run(), 12);
+  EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + "ro");
+  EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("folder with further attributes"),
+            std::string::npos)
+      << TQVRPacker::LastFailure().ErrorText;
   sfs::permissions(Src() + "ro", sfs::perms::owner_write, sfs::perm_options::add);
 }
 
