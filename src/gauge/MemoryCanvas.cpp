@@ -103,8 +103,7 @@ void MemoryBitmap::Line(int x0, int y0, int x1, int y1, TColor color) {
     if (x0 < 0 || x0 >= width_) return;
     const int top = std::max(y1 > y0 ? y0 : y1 + 1, 0);
     const int bottom = std::min(y1 > y0 ? y1 : y0 + 1, height_);
-    TColor* pixel = pixels_.data() + Index(x0, std::max(top, 0));
-    for (int y = top; y < bottom; ++y, pixel += width_) *pixel = rgb;
+    for (int y = top; y < bottom; ++y) pixels_[Index(x0, y)] = rgb;
     return;
   }
   // Slanted lines are not needed by the controls; a plain Bresenham line serves.
