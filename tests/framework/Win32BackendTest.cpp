@@ -170,6 +170,30 @@ TEST_F(Win32BackendTest, FormsAndControlsAreStandardWindowsAtTheirBounds) {
   EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(Win32BackendTest, ActivationLaysOutTheControlsBeforeTheirFirstPaint) {
+  TForm form(app);
+  form.ClientWidth = 300;
+  form.ClientHeight = 200;
+  TImage image(form, nullptr);
+  image.SetBounds(0, 0, 100, 50);
+  int activations = 0;
+  bool paintedBeforeActivation = true;
+  form.OnActivate = [&](TComponent*) {
+    ++activations;
+    RECT pending;
+    paintedBeforeActivation =
+        GetUpdateRect(static_cast<HWND>(image.Handle()), &pending, FALSE) == 0;
+    image.SetBounds(10, 10, 50, 20);
+  };
+  form.Show();
+  for (int i = 0; i < 100 && activations == 0; ++i) {
+    app.ProcessMessages();
+    Sleep(10);
+  }
+  ASSERT_EQ(activations, 1);
+  EXPECT_FALSE(paintedBeforeActivation);
+}
+
 TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
   struct Case {
     std::vector<TMsgDlgBtn> buttons;

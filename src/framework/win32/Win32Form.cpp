@@ -86,8 +86,9 @@ void Win32FormPeer::Changed(ControlChange what) {
       }
       if (!shownOnce_) PlaceForFirstShow();
       shownOnce_ = true;
+      // No UpdateWindow: the activation handler, posted by the showing, lays the
+      // controls out before the first paint, so the design bounds are never seen.
       ShowWindow(w, form_.WindowState == wsMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
-      UpdateWindow(w);
       break;
     case ControlChange::Enabled:
     case ControlChange::Font:
