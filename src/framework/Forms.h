@@ -53,6 +53,8 @@ class TForm : public TCustomForm {
   // window exists.
   TBounds BoundsRect() const;
   void SetBounds(int left, int top, int width, int height);
+  // The bounds last given to SetBounds, which the window is moved to.
+  const TBounds& RequestedBounds() const { return bounds_; }
   int Width() const { return BoundsRect().Width; }
   int Height() const { return BoundsRect().Height; }
 

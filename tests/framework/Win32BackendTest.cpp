@@ -194,6 +194,15 @@ TEST_F(Win32BackendTest, ActivationLaysOutTheControlsBeforeTheirFirstPaint) {
   EXPECT_FALSE(paintedBeforeActivation);
 }
 
+TEST_F(Win32BackendTest, SetBoundsMovesAFormThatHasItsWindow) {
+  TForm form(app);
+  form.ClientWidth = 300;
+  form.ClientHeight = 200;
+  form.HandleNeeded();
+  form.SetBounds(20, 30, 320, 240);
+  EXPECT_EQ(form.BoundsRect(), (TBounds{20, 30, 320, 240}));
+}
+
 TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
   struct Case {
     std::vector<TMsgDlgBtn> buttons;

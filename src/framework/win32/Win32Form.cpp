@@ -75,7 +75,7 @@ void Win32FormPeer::Changed(ControlChange what) {
       SetWindowTextW(w, Utf8ToWide(form_.Caption()).c_str());
       break;
     case ControlChange::Bounds: {
-      const TBounds b = form_.BoundsRect();
+      const TBounds& b = form_.RequestedBounds();
       MoveWindow(w, b.Left, b.Top, b.Width, b.Height, TRUE);
       break;
     }
