@@ -28,9 +28,10 @@ class Win32ControlPeer : public ControlPeer {
   void FitToText();
 
   TControl& control_;
-  UniqueWindow window_;
+  // Declared before the window so that the window, which draws with them, goes first.
   gdi::UniqueFont font_;
   gdi::UniqueBitmap picture_;
+  UniqueWindow window_;
 };
 
 }  // namespace qvr
