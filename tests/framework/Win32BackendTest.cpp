@@ -203,6 +203,30 @@ TEST_F(Win32BackendTest, SetBoundsMovesAFormThatHasItsWindow) {
   EXPECT_EQ(form.BoundsRect(), (TBounds{20, 30, 320, 240}));
 }
 
+TEST_F(Win32BackendTest, KeyboardReturnsToTheFocusedButtonAfterAMessageBox) {
+  TForm main(app);
+  main.Show();
+  TForm dialog(app);
+  dialog.SetCaption("Modal");
+  dialog.ClientWidth = 200;
+  dialog.ClientHeight = 100;
+  TButton first(dialog, nullptr);
+  first.SetBounds(10, 10, 75, 25);
+  TButton second(dialog, nullptr);
+  second.SetBounds(100, 10, 75, 25);
+  HWND focusAfterBox = nullptr;
+  driver.Post([&] {
+    SetFocus(static_cast<HWND>(second.Handle()));
+    driver.Post(
+        [] { PostMessageW(FindWindowW(L"QvrMessageDialog", L"Bestätigen"), WM_CLOSE, 0, 0); });
+    MessageDlg(app, "Sicher?", mtConfirmation, {mbYes, mbNo});
+    focusAfterBox = GetFocus();
+    dialog.ModalResult = mrOk;
+  });
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_EQ(focusAfterBox, static_cast<HWND>(second.Handle()));
+}
+
 TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
   struct Case {
     std::vector<TMsgDlgBtn> buttons;

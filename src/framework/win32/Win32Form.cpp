@@ -156,18 +156,24 @@ LRESULT Win32FormPeer::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return result;
   }
   switch (message) {
-    case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE) {
-        PostMessageW(w, kActivateMessage, 0, 0);
-        DefWindowProcW(w, message, wParam, lParam);
-        // The keyboard goes to the first control that takes it, as in a dialog.
-        if (HWND first = GetNextDlgTabItem(w, nullptr, FALSE);
-            first != nullptr && !IsChild(w, GetFocus())) {
-          SetFocus(first);
-        }
-        return 0;
+    case WM_ACTIVATE: {
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        // Remembered so that a message box closing gives the keyboard back to the
+        // control that had it, as in a dialog.
+        if (HWND focus = GetFocus(); IsChild(w, focus)) lastFocus_ = focus;
+        break;
       }
-      break;
+      PostMessageW(w, kActivateMessage, 0, 0);
+      DefWindowProcW(w, message, wParam, lParam);
+      if (IsChild(w, GetFocus())) return 0;
+      // Else the first control that takes the keyboard.
+      HWND target = lastFocus_;
+      if (!IsChild(w, target) || !IsWindowVisible(target) || !IsWindowEnabled(target)) {
+        target = GetNextDlgTabItem(w, nullptr, FALSE);
+      }
+      if (target != nullptr) SetFocus(target);
+      return 0;
+    }
     case WM_COMMAND:
       // Enter: the dialog manager asks for the default button; a focused push button
       // is clicked, as in a dialog whose focused button is its default.

@@ -28,6 +28,8 @@ class Win32FormPeer : public FormPeer {
   TForm& form_;
   UniqueWindow window_;
   bool shownOnce_ = false;
+  // The control that had the keyboard when the form was last deactivated.
+  HWND lastFocus_ = nullptr;
 };
 
 }  // namespace qvr
