@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ struct PathsCase {
   const char* install;
   const char* winFonts;
 };
+
+// Names the case in test listings by its inputs (the default would print raw bytes).
+void PrintTo(const PathsCase& c, std::ostream* os) {
+  *os << "program " << c.program << ", windir \"" << c.windir << "\"";
+}
 
 class InstallPathsTest : public ::testing::TestWithParam<PathsCase> {
  protected:
