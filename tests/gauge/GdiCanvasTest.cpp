@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "gauge/GradientProgressBar.h"
@@ -48,6 +49,10 @@ struct Case {
   const char* name;
   Setup setup;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class GdiMatchesMemory : public testing::TestWithParam<Case> {};
 

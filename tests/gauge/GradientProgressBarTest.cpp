@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,13 @@ struct DirectionCase {
   TProgressDirection direction;
   TRect filled;  // with Width 20, Height 10, no frame, Position 25 of 100
 };
+
+// Names the case in test listings by its direction (the default would print raw bytes).
+void PrintTo(const DirectionCase& c, std::ostream* os) {
+  static const char* const kNames[] = {"pdLeftToRight", "pdRightToLeft", "pdBottomToTop",
+                                       "pdTopToBottom"};
+  *os << kNames[c.direction];
+}
 
 class FillByDirection : public testing::TestWithParam<DirectionCase> {};
 
