@@ -204,14 +204,19 @@ check_bar_full() {
     colour_near "$file" $((bx + 528)) "$by" $(drv syscolor 20) 0
 }
 
+# install_until CAPTION SECONDS MISSING [SHOT]: "Install >>", then the window
+# CAPTION within SECONDS; without it, fails with MISSING (and a screenshot SHOT).
+install_until() {
+  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
+  drv wait-window "$1" "$2" >/dev/null && return 0
+  fail "$3"
+  [ -z "${4:-}" ] || shot "$shots/$4"
+  return 1
+}
+
 # install_to_final: "Install >>", then the final message; leaves it open.
 install_to_final() {
-  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
-  if ! drv wait-window "Warnung" 60 >/dev/null; then
-    fail "no final message"
-    shot "$shots/99-no-final-message.png"
-    return 1
-  fi
+  install_until "Warnung" 60 "no final message" 99-no-final-message.png || return 1
   settle
   shot "$shots/03-final-message.png"
   local text
@@ -365,11 +370,7 @@ scenario_existing_cancel() {
   local before
   before="$(snapshot)"
   launch || return
-  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
-  if ! drv wait-window "Bestätigen" 20 >/dev/null; then
-    fail "no question about the earlier installation"
-    return
-  fi
+  install_until "Bestätigen" 20 "no question about the earlier installation" || return
   settle
   shot "$shots/02-already-installed.png"
   local text
@@ -392,11 +393,7 @@ scenario_existing_yes() {
   printf 'from an earlier installation\n' >"$product/Intern/Programm/QVR-Kelvador.exe"
   printf 'the user'"'"'s own report\n' >"$product/Daten/Eigene/Bericht.txt"
   launch || return
-  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
-  if ! drv wait-window "Bestätigen" 20 >/dev/null; then
-    fail "no question about the earlier installation"
-    return
-  fi
+  install_until "Bestätigen" 20 "no question about the earlier installation" || return
   check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
   check "final message after installing over" quiet drv wait-window "Warnung" 60
   drv click "Warnung" "&Nein" >/dev/null
@@ -437,12 +434,7 @@ scenario_missing_archive() {
   begin missing-archive || return
   rm -f "$medium/QVRKDV2.QVP"
   launch || return
-  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
-  if ! drv wait-window "Setup" 20 >/dev/null; then
-    fail "no failure message"
-    shot "$shots/99-no-failure-message.png"
-    return
-  fi
+  install_until "Setup" 20 "no failure message" 99-no-failure-message.png || return
   settle
   shot "$shots/02-failure-code.png"
   local text
@@ -464,11 +456,7 @@ scenario_root_blocked() {
   begin root-blocked || return
   printf 'not a folder\n' >"$install_root"
   launch || return
-  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
-  if ! drv wait-window "Setup" 20 >/dev/null; then
-    fail "no failure message"
-    return
-  fi
+  install_until "Setup" 20 "no failure message" || return
   settle
   shot "$shots/02-failure-code.png"
   check "failure message shows code 4" grep -qx "\[Static\] FehlerCode = 4" <(drv text "Setup")
@@ -485,12 +473,7 @@ scenario_shortcut_blocked() {
   begin shortcut-blocked || return
   mkdir -p "$desktop/$E2E_LINK"
   launch || return
-  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
-  if ! drv wait-window "Setup" 60 >/dev/null; then
-    fail "no error box for the shortcut"
-    shot "$shots/99-no-error-box.png"
-    return
-  fi
+  install_until "Setup" 60 "no error box for the shortcut" 99-no-error-box.png || return
   settle
   shot "$shots/02-shortcut-error.png"
   check "error box text with a full stop" grep -qx "\[Static\] Unable to create \.lnk file\." <(drv text "Setup")
