@@ -177,18 +177,17 @@ std::int64_t TGradientProgressBar::FilledLength(int length) const {
 void TGradientProgressBar::DrawBar(bool rebuild) {
   const int w = width_;
   const int h = height_;
-  if (!barBitmap_->Empty()) {
-    if (rebuild) {
-      barImage_->SetSize(w, h);
-      TileBarBitmap();
-    }
-    buffer_->Draw(0, 0, *barImage_);
-  } else if (barColorStyle_ == cs1Color) {
+  const bool picture = !barBitmap_->Empty();
+  if (!picture && barColorStyle_ == cs1Color) {
     buffer_->FillRect({0, 0, w, h}, barColor1_);
   } else {
     if (rebuild) {
       barImage_->SetSize(w, h);
-      BuildGradient();
+      if (picture) {
+        TileBarBitmap();
+      } else {
+        BuildGradient();
+      }
     }
     buffer_->Draw(0, 0, *barImage_);
   }
