@@ -90,22 +90,19 @@ void MemoryBitmap::FillRect(const TRect& rect, TColor color) {
 }
 
 void MemoryBitmap::Line(int x0, int y0, int x1, int y1, TColor color) {
-  const TColor rgb = graphics_.ColorToRgb(color);
+  // An axis-parallel line is a one-pixel rectangle. The end point is excluded: x1 itself
+  // for a rightward line, so the rectangle starts at x1 + 1 for a leftward one.
   if (y0 == y1) {
-    if (y0 < 0 || y0 >= height_ || x0 == x1) return;
-    // The end point is excluded: x1 itself for a rightward line, so x1 + 1 leftwards.
-    const int left = std::max(x1 > x0 ? x0 : x1 + 1, 0);
-    const int right = std::min(x1 > x0 ? x1 : x0 + 1, width_);
-    if (left < right) std::fill_n(pixels_.data() + Index(left, y0), right - left, rgb);
+    if (x0 != x1) {
+      FillRect(x1 > x0 ? TRect{x0, y0, x1, y0 + 1} : TRect{x1 + 1, y0, x0 + 1, y0 + 1}, color);
+    }
     return;
   }
   if (x0 == x1) {
-    if (x0 < 0 || x0 >= width_) return;
-    const int top = std::max(y1 > y0 ? y0 : y1 + 1, 0);
-    const int bottom = std::min(y1 > y0 ? y1 : y0 + 1, height_);
-    for (int y = top; y < bottom; ++y) pixels_[Index(x0, y)] = rgb;
+    FillRect(y1 > y0 ? TRect{x0, y0, x0 + 1, y1} : TRect{x0, y1 + 1, x0 + 1, y0 + 1}, color);
     return;
   }
+  const TColor rgb = graphics_.ColorToRgb(color);
   // Slanted lines are not needed by the controls; a plain Bresenham line serves.
   const int dx = std::abs(x1 - x0);
   const int dy = -std::abs(y1 - y0);
