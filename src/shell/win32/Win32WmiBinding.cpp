@@ -99,8 +99,7 @@ class Win32WmiObject final : public WmiObject {
 
   std::unique_ptr<WmiProperty> AddProperty(const std::string& name, std::int32_t cimType,
                                            bool isArray, std::int32_t flags) override {
-    ComPtr<ISWbemPropertySet> properties;
-    AutomationCheck(object_->get_Properties_(&properties), object_);
+    const ComPtr<ISWbemPropertySet> properties = Properties();
     ComPtr<ISWbemProperty> property;
     AutomationCheck(properties->Add(ToBstr(name).Get(), static_cast<WbemCimtypeEnum>(cimType),
                                     isArray ? VARIANT_TRUE : VARIANT_FALSE, flags, &property),
@@ -118,14 +117,18 @@ class Win32WmiObject final : public WmiObject {
   }
 
   std::unique_ptr<WmiProperty> PropertyItem(const std::string& name, std::int32_t flags) override {
-    ComPtr<ISWbemPropertySet> properties;
-    AutomationCheck(object_->get_Properties_(&properties), object_);
+    const ComPtr<ISWbemPropertySet> properties = Properties();
     ComPtr<ISWbemProperty> property;
     AutomationCheck(properties->Item(ToBstr(name).Get(), flags, &property), properties);
     return std::make_unique<Win32WmiProperty>(std::move(property));
   }
 
  private:
+  ComPtr<ISWbemPropertySet> Properties() {
+    ComPtr<ISWbemPropertySet> properties;
+    AutomationCheck(object_->get_Properties_(&properties), object_);
+    return properties;
+  }
   // Only objects that this backend made carry a scripting object.
   static ISWbemObject* Native(WmiObject& object) {
     auto* own = dynamic_cast<Win32WmiObject*>(&object);
