@@ -25,6 +25,11 @@ std::wstring ToWide(std::string_view text) {
   return wide;
 }
 
+// A DIB section's 32-bit pixel holds blue in its low byte, the reverse of an RGB TColor.
+std::uint32_t ToDibPixel(TColor rgb) {
+  return static_cast<std::uint32_t>((RedOf(rgb) << 16) | (GreenOf(rgb) << 8) | BlueOf(rgb));
+}
+
 std::string LastErrorText(const char* call) {
   return std::string(call) + " failed (Windows error " + std::to_string(GetLastError()) + ")";
 }
@@ -115,9 +120,7 @@ void GdiBitmap::Draw(int x, int y, const Bitmap& source) {
   for (int row = top; row < bottom; ++row) {
     std::uint32_t* line = Row(row);
     for (int column = left; column < right; ++column) {
-      const TColor rgb = source.Pixel(column - x, row - y);
-      line[column] =
-          static_cast<std::uint32_t>((RedOf(rgb) << 16) | (GreenOf(rgb) << 8) | BlueOf(rgb));
+      line[column] = ToDibPixel(source.Pixel(column - x, row - y));
     }
   }
 }
@@ -164,8 +167,7 @@ TColor GdiBitmap::Pixel(int x, int y) const {
 void GdiBitmap::SetPixel(int x, int y, TColor color) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
   GdiFlush();
-  const TColor rgb = graphics_.ColorToRgb(color);
-  Row(y)[x] = static_cast<std::uint32_t>((RedOf(rgb) << 16) | (GreenOf(rgb) << 8) | BlueOf(rgb));
+  Row(y)[x] = ToDibPixel(graphics_.ColorToRgb(color));
 }
 
 void GdiBitmap::BlitTo(HDC target, int x, int y) const {
