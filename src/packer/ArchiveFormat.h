@@ -74,5 +74,23 @@ void FormatFileRecord(std::string& out, std::string_view name, std::uint32_t lev
 // Reads until `count` bytes are in or the file ends. False when a read fails.
 bool ReadFully(OpenFile& file, void* buffer, std::uint32_t count, std::uint32_t& got);
 
+// A record as read up to its data.
+struct Record {
+  bool folder = false;
+  std::uint32_t level = 0;
+  std::string name;
+  std::uint32_t size = 0;  // file records only
+};
+
+enum class ReadResult { Ok, End, Failed };
+
+// Reads the next record's header, name and, for a file, size field, and advances `offset`
+// past them. End: the archive ends before the record. Failed: a read failed (`failureText`
+// null; the file system's error text tells why) or the archive ends inside the record
+// (`failureText` says where). Raises EArchiveError for a field that is not hexadecimal or
+// a name that is not one plain entry of a folder.
+ReadResult ReadRecord(OpenFile& file, NameRules rules, std::uint64_t& offset, Record& record,
+                      const char*& failureText);
+
 }  // namespace archive
 }  // namespace qvr

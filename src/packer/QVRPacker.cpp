@@ -295,45 +295,24 @@ void TQVRPacker::DateiEntpacken() {
     return;
   }
   std::uint64_t offset = 0;
+  archive::Record record;
   for (;;) {
-    const std::uint64_t recordOffset = offset;
-    std::uint32_t got = 0;
-    if (!archive::ReadFully(*run.input, buffer, archive::kHeaderSize, got)) {
-      Fail(11, "read the archive", run.sourcePath, fs_.LastErrorText());
-      break;
-    }
-    if (got == 0) {
+    const char* failureText = nullptr;
+    const archive::ReadResult result =
+        archive::ReadRecord(*run.input, rules, offset, record, failureText);
+    if (result == archive::ReadResult::End) {
       if (run.status == 0) Progress(100);
       break;
     }
-    if (got < archive::kHeaderSize) {
-      Fail(11, "read the archive", run.sourcePath, "the archive ends inside a record header");
+    if (result == archive::ReadResult::Failed) {
+      Fail(11, "read the archive", run.sourcePath, failureText ? failureText : fs_.LastErrorText());
       break;
     }
-    archive::RecordHeader header;
-    if (!archive::DecodeHeader(buffer, header)) {
-      throw EArchiveError("Malformed archive: the record at byte offset " +
-                              std::to_string(recordOffset) +
-                              " has a header that is not hexadecimal",
-                          recordOffset);
-    }
-    run.depth = static_cast<std::int32_t>(header.level);
-    if (!archive::ReadFully(*run.input, buffer, header.nameLength, got) ||
-        got < header.nameLength) {
-      Fail(11, "read the archive", run.sourcePath, "the archive ends inside a record's name");
-      break;
-    }
-    run.currentName.assign(buffer, got);
-    if (const char* problem = archive::NameProblem(run.currentName, rules)) {
-      throw EArchiveError("Malformed archive: the record at byte offset " +
-                              std::to_string(recordOffset) + " cannot be unpacked: " + problem,
-                          recordOffset);
-    }
-    offset += archive::kHeaderSize + got;
-    archive::CutPath(run.relativePath, header.level, delimiter);
+    run.depth = static_cast<std::int32_t>(record.level);
+    archive::CutPath(run.relativePath, record.level, delimiter);
 
-    if (header.folder) {
-      run.relativePath += run.currentName;
+    if (record.folder) {
+      run.relativePath += record.name;
       run.relativePath.push_back(delimiter);
       // Without its trailing delimiter; DirectoryExists never follows a symbolic link,
       // so a link standing in the destination is not entered but fails the creation.
@@ -345,24 +324,12 @@ void TQVRPacker::DateiEntpacken() {
       continue;
     }
 
-    if (!archive::ReadFully(*run.input, buffer, archive::kSizeFieldSize, got) ||
-        got < archive::kSizeFieldSize) {
-      Fail(11, "read the archive", run.sourcePath, "the archive ends inside a record's size");
-      break;
-    }
-    std::uint32_t size = 0;
-    if (!archive::ParseHex(std::string_view(buffer, archive::kSizeFieldSize), size)) {
-      throw EArchiveError("Malformed archive: the record at byte offset " +
-                              std::to_string(recordOffset) + " has a size that is not hexadecimal",
-                          recordOffset);
-    }
-    offset += archive::kSizeFieldSize;
-    const std::string member = run.targetPath + run.relativePath + run.currentName;
-    if (size > static_cast<std::uint32_t>(archive::kMaxFileSize)) {
+    const std::string member = run.targetPath + run.relativePath + record.name;
+    if (record.size > static_cast<std::uint32_t>(archive::kMaxFileSize)) {
       Fail(14, "unpack", member, "the record's size is 2 GiB or more, which the format excludes");
       break;
     }
-    run.memberSize = size;
+    run.memberSize = record.size;
     run.output = fs_.CreateExclusive(member);
     if (!run.output) {
       Fail(12, "create", member, fs_.LastErrorText());

@@ -135,58 +135,28 @@ int ListArchive(FileSystem& fs, const std::string& path, std::ostream& out, std:
   char line[64];
   std::snprintf(line, sizeof line, "%-6s  %5s  %10s  ", "kind", "level", "size");
   out << line << "path\n";
+  archive::Record record;
   for (;;) {
-    const std::uint64_t recordOffset = offset;
-    std::uint32_t got = 0;
-    if (!archive::ReadFully(*file, buffer.data(), archive::kHeaderSize, got)) {
-      ReportFailure(err, 11, "read the archive", path, fs.LastErrorText());
+    const char* failureText = nullptr;
+    const archive::ReadResult result =
+        archive::ReadRecord(*file, archive::RulesFor(fs), offset, record, failureText);
+    if (result == archive::ReadResult::End) return 0;
+    if (result == archive::ReadResult::Failed) {
+      ReportFailure(err, 11, "read the archive", path,
+                    failureText ? failureText : fs.LastErrorText());
       return 11;
     }
-    if (got == 0) return 0;
-    archive::RecordHeader header;
-    if (got < archive::kHeaderSize) {
-      ReportFailure(err, 11, "read the archive", path, "the archive ends inside a record header");
-      return 11;
-    }
-    if (!archive::DecodeHeader(buffer.data(), header)) {
-      throw EArchiveError("Malformed archive: the record at byte offset " +
-                              std::to_string(recordOffset) +
-                              " has a header that is not hexadecimal",
-                          recordOffset);
-    }
-    if (!archive::ReadFully(*file, buffer.data(), header.nameLength, got) ||
-        got < header.nameLength) {
-      ReportFailure(err, 11, "read the archive", path, "the archive ends inside a record's name");
-      return 11;
-    }
-    const std::string name(buffer.data(), got);
-    if (const char* problem = archive::NameProblem(name, archive::RulesFor(fs))) {
-      throw EArchiveError("Malformed archive: the record at byte offset " +
-                              std::to_string(recordOffset) + " cannot be unpacked: " + problem,
-                          recordOffset);
-    }
-    offset += archive::kHeaderSize + got;
-    archive::CutPath(relative, header.level, delimiter);
-    if (header.folder) {
+    const std::string& name = record.name;
+    const std::uint32_t size = record.size;
+    archive::CutPath(relative, record.level, delimiter);
+    if (record.folder) {
       relative += name;
       relative.push_back(delimiter);
-      std::snprintf(line, sizeof line, "%-6s  %5u  %10s  ", "folder", header.level, "-");
+      std::snprintf(line, sizeof line, "%-6s  %5u  %10s  ", "folder", record.level, "-");
       out << line << relative << "\n";
       continue;
     }
-    std::uint32_t size = 0;
-    if (!archive::ReadFully(*file, buffer.data(), archive::kSizeFieldSize, got) ||
-        got < archive::kSizeFieldSize) {
-      ReportFailure(err, 11, "read the archive", path, "the archive ends inside a record's size");
-      return 11;
-    }
-    if (!archive::ParseHex(std::string_view(buffer.data(), archive::kSizeFieldSize), size)) {
-      throw EArchiveError("Malformed archive: the record at byte offset " +
-                              std::to_string(recordOffset) + " has a size that is not hexadecimal",
-                          recordOffset);
-    }
-    offset += archive::kSizeFieldSize;
-    std::snprintf(line, sizeof line, "%-6s  %5u  %10lu  ", "file", header.level,
+    std::snprintf(line, sizeof line, "%-6s  %5u  %10lu  ", "file", record.level,
                   static_cast<unsigned long>(size));
     out << line << relative << name << "\n";
     if (size > static_cast<std::uint32_t>(archive::kMaxFileSize)) {
@@ -196,6 +166,7 @@ int ListArchive(FileSystem& fs, const std::string& path, std::ostream& out, std:
     }
     for (std::uint32_t remaining = size; remaining > 0;) {
       const std::uint32_t want = std::min(remaining, archive::kChunkSize);
+      std::uint32_t got = 0;
       if (!file->Read(buffer.data(), want, got)) {
         ReportFailure(err, 11, "read the archive", path, fs.LastErrorText());
         return 11;
