@@ -115,10 +115,10 @@ void Fail(std::int32_t status, std::string operation, std::string path, std::str
 
 // The walk of the source tree shared by the size count and the pack: depth first, a
 // folder before its contents, one open listing per depth. `onFolder` returns whether
-// the walk enters the folder; with `stopOnStatus` a set status closes every listing,
-// deepest first.
+// the walk enters the folder; a set status closes every listing, deepest first. A
+// listing that cannot be started has no entries, the first one included.
 template <class OnFolder, class OnFile>
-void WalkSource(FileSystem& fs, bool stopOnStatus, OnFolder onFolder, OnFile onFile) {
+void WalkSource(FileSystem& fs, OnFolder onFolder, OnFile onFile) {
   const char delimiter = fs.Delimiter();
   auto startListing = [&](std::int32_t depth) {
     Listing& l = run.listings[depth - 1];
@@ -129,10 +129,6 @@ void WalkSource(FileSystem& fs, bool stopOnStatus, OnFolder onFolder, OnFile onF
   run.depth = 1;
   run.relativePath.clear();
   startListing(1);
-  if (!run.listings[0].search) {
-    run.depth = 0;
-    return;
-  }
   while (run.depth > 0) {
     Listing& l = run.listings[run.depth - 1];
     bool have = false;
@@ -142,7 +138,7 @@ void WalkSource(FileSystem& fs, bool stopOnStatus, OnFolder onFolder, OnFile onF
     } else if (l.search) {
       have = l.search->Next(l.entry);
     }
-    if (!have || (stopOnStatus && run.status != 0)) {
+    if (!have || run.status != 0) {
       l.search.reset();
       --run.depth;
       LeaveFolder(run.relativePath, delimiter);
@@ -365,7 +361,7 @@ void TQVRPacker::DateiEntpacken() {
 void TQVRPacker::GesamtgroesseErmitteln() {
   run.totalBytes = 0;
   WalkSource(
-      fs_, false, [](const DirEntry&) { return run.depth < kMaxLevel; },
+      fs_, [](const DirEntry&) { return run.depth < kMaxLevel; },
       [](const DirEntry& entry) { run.totalBytes += static_cast<std::int64_t>(entry.size); });
 }
 
@@ -480,7 +476,7 @@ void TQVRPacker::OrdnerPacken() {
   archive::FormatFolderRecord(run.recordText, run.currentName, 1);
   if (AppendRecord(0)) {
     WalkSource(
-        fs_, true, [this](const DirEntry& entry) { return PackFolder(entry); },
+        fs_, [this](const DirEntry& entry) { return PackFolder(entry); },
         [this](const DirEntry& entry) { PackFile(entry); });
   }
   // Also after a failure: what was packed up to it stays in the archive.
