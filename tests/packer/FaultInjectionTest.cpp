@@ -19,6 +19,21 @@ struct Fault {
   bool shortRead = false;  // the nth read yields no byte instead of failing
 };
 
+void Inject(FaultyFileSystem& fs, const Fault& f) {
+  if (f.shortRead) {
+    fs.ShortReadAt(f.nth, 0);
+  } else {
+    fs.FailAt(f.op, f.nth);
+  }
+}
+
+// A failed run ends with its one status, raises no 100 and tells what went wrong.
+void ExpectFailedRun(const EventLog& log) {
+  EXPECT_EQ(log.statuses.size(), 1u);
+  EXPECT_EQ(std::count(log.progress.begin(), log.progress.end(), 100), 0);
+  EXPECT_FALSE(TQVRPacker::LastFailure().ErrorText.empty());
+}
+
 // The files a failed run held are closed again: they can be replaced at once, also on
 // Windows, where an open exclusive file cannot.
 void ExpectClosed(const std::string& path) {
@@ -46,18 +61,11 @@ TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
     const std::string src = root.Path() + "Demo" + root.Path().back();
     WriteFile(src + "big.bin", Bytes(600000, 9));
     FaultyFileSystem fs(SystemFileSystem());
-    if (f.shortRead) {
-      fs.ShortReadAt(f.nth, 0);
-    } else {
-      fs.FailAt(f.op, f.nth);
-    }
+    Inject(fs, f);
     EventLog log;
     EXPECT_EQ(RunPacker(fs, Packen, src, root.Path() + "out.qvp", log), f.status);
-    EXPECT_EQ(log.statuses.size(), 1u);
-    EXPECT_EQ(std::count(log.progress.begin(), log.progress.end(), 100), 0);
-    const TPackerFailure& failure = TQVRPacker::LastFailure();
-    EXPECT_FALSE(failure.Path.empty());
-    EXPECT_FALSE(failure.ErrorText.empty());
+    ExpectFailedRun(log);
+    EXPECT_FALSE(TQVRPacker::LastFailure().Path.empty());
     EXPECT_EQ(std::filesystem::exists(root.Path() + "out.qvp"), f.status != 10);
     ExpectClosed(root.Path() + "out.qvp");
     ExpectClosed(src + "big.bin");
@@ -81,16 +89,10 @@ TEST(FaultInjection, UnpackFailuresEndWithTheirStatus) {
     TempDir root;
     WriteFile(root.Path() + "a.qvp", ExampleArchive());
     FaultyFileSystem fs(SystemFileSystem());
-    if (f.shortRead) {
-      fs.ShortReadAt(f.nth, 0);
-    } else {
-      fs.FailAt(f.op, f.nth);
-    }
+    Inject(fs, f);
     EventLog log;
     EXPECT_EQ(RunPacker(fs, Entpacken, root.Path() + "a.qvp", root.Path(), log), f.status);
-    EXPECT_EQ(log.statuses.size(), 1u);
-    EXPECT_EQ(std::count(log.progress.begin(), log.progress.end(), 100), 0);
-    EXPECT_FALSE(TQVRPacker::LastFailure().ErrorText.empty());
+    ExpectFailedRun(log);
     ExpectClosed(root.Path() + "a.qvp");
     ExpectClosed(root.Path() + "Demo" + root.Path().back() + "a.txt");
   }
