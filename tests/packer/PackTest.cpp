@@ -5,6 +5,7 @@
 #include <map>
 
 #include "PackerTestSupport.h"
+#include "support/ForwardingFileSystem.h"
 #include "support/TempDir.h"
 
 namespace qvr::test {
@@ -176,11 +177,10 @@ TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
 }
 
 // Reports chosen sizes for chosen names, as a listing taken before a file changed would.
-class SizeLyingFileSystem final : public FileSystem {
+class SizeLyingFileSystem final : public ForwardingFileSystem {
  public:
   explicit SizeLyingFileSystem(std::map<std::string, std::uint64_t> sizes)
       : sizes_(std::move(sizes)) {}
-  char Delimiter() const override { return real_.Delimiter(); }
   std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern, std::uint32_t mask,
                                              DirEntry& first) override {
     auto search = real_.FindFirst(pattern, mask, first);
@@ -188,20 +188,6 @@ class SizeLyingFileSystem final : public FileSystem {
     Adjust(first);
     return std::make_unique<Search>(*this, std::move(search));
   }
-  bool FileExists(const std::string& p) override { return real_.FileExists(p); }
-  bool DirectoryExists(const std::string& p) override { return real_.DirectoryExists(p); }
-  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
-  bool ForceDirectories(const std::string& p) override { return real_.ForceDirectories(p); }
-  std::unique_ptr<OpenFile> CreateExclusive(const std::string& p) override {
-    return real_.CreateExclusive(p);
-  }
-  std::unique_ptr<OpenFile> OpenShared(const std::string& p) override {
-    return real_.OpenShared(p);
-  }
-  bool CopyFile(const std::string& f, const std::string& t, bool x) override {
-    return real_.CopyFile(f, t, x);
-  }
-  std::string LastErrorText() const override { return real_.LastErrorText(); }
 
  private:
   struct Search final : DirectorySearch {
@@ -218,7 +204,6 @@ class SizeLyingFileSystem final : public FileSystem {
   void Adjust(DirEntry& e) {
     if (auto it = sizes_.find(e.name); it != sizes_.end()) e.size = it->second;
   }
-  FileSystem& real_ = SystemFileSystem();
   std::map<std::string, std::uint64_t> sizes_;
 };
 
