@@ -63,6 +63,17 @@ bool PassesMask(DWORD attributes, std::uint32_t mask) {
   return (attributes & kFiltered & ~mask) == 0;
 }
 
+// Advances the search to the next entry that passes the mask; false when there is none.
+bool FindNextPassing(HANDLE handle, std::uint32_t mask, WIN32_FIND_DATAA& data) {
+  do {
+    if (!::FindNextFileA(handle, &data)) {
+      RememberLastError();
+      return false;
+    }
+  } while (!PassesMask(data.dwFileAttributes, mask));
+  return true;
+}
+
 DirEntry ToEntry(const WIN32_FIND_DATAA& data) {
   DirEntry entry;
   entry.name = data.cFileName;
@@ -78,12 +89,7 @@ class Win32Search final : public DirectorySearch {
 
   bool Next(DirEntry& entry) override {
     WIN32_FIND_DATAA data;
-    do {
-      if (!::FindNextFileA(handle_.Get(), &data)) {
-        RememberLastError();
-        return false;
-      }
-    } while (!PassesMask(data.dwFileAttributes, mask_));
+    if (!FindNextPassing(handle_.Get(), mask_, data)) return false;
     entry = ToEntry(data);
     return true;
   }
@@ -140,11 +146,9 @@ std::unique_ptr<DirectorySearch> Win32FileSystem::FindFirst(const std::string& p
     RememberLastError();
     return nullptr;
   }
-  while (!PassesMask(data.dwFileAttributes, attributeMask)) {
-    if (!::FindNextFileA(handle.Get(), &data)) {
-      RememberLastError();
-      return nullptr;
-    }
+  if (!PassesMask(data.dwFileAttributes, attributeMask) &&
+      !FindNextPassing(handle.Get(), attributeMask, data)) {
+    return nullptr;
   }
   first = ToEntry(data);
   return std::make_unique<Win32Search>(std::move(handle), attributeMask);
