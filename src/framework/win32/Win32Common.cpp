@@ -21,6 +21,16 @@ HBRUSH SystemBrush(TColor color) {
   return nullptr;
 }
 
+std::wstring WindowText(const std::string& text) {
+  std::wstring out;
+  const std::wstring wide = Utf8ToWide(text);
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    out += wide[i];
+    if (wide[i] == L'\r' && (i + 1 == wide.size() || wide[i + 1] != L'\n')) out += L'\n';
+  }
+  return out;
+}
+
 gdi::UniqueFont MakeFont(const TFont& font) {
   return gdi::UniqueFont(CreateFontW(font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE,
                                      FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,

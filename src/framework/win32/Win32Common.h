@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "framework/Types.h"
@@ -18,6 +19,10 @@ HINSTANCE ProgramInstance();
 // The RGB value of a colour; system colours come from GetSysColor.
 COLORREF ResolveColor(TColor color);
 HBRUSH SystemBrush(TColor color);
+
+// Text for a window: UTF-16, and a lone CR, which separates lines in our texts,
+// as CR LF, the only line break that STATIC and EDIT windows know.
+std::wstring WindowText(const std::string& text);
 
 // A font by face name and pixel height, as a form's design gives it.
 gdi::UniqueFont MakeFont(const TFont& font);

@@ -13,17 +13,6 @@ namespace {
 constexpr wchar_t kPanelClass[] = L"QvrPanel";
 constexpr wchar_t kPictureClass[] = L"QvrPicture";
 
-// A label or message shows a lone CR as a line break only when it is CR LF.
-std::wstring WindowText(const std::string& caption) {
-  std::wstring text;
-  const std::wstring wide = Utf8ToWide(caption);
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    text += wide[i];
-    if (wide[i] == L'\r' && (i + 1 == wide.size() || wide[i + 1] != L'\n')) text += L'\n';
-  }
-  return text;
-}
-
 LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
     LRESULT result = 0;

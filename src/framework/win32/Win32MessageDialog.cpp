@@ -39,17 +39,6 @@ LPCWSTR SystemIcon(DialogIcon icon) {
   return nullptr;
 }
 
-// A lone CR separates the lines of a message; STATIC breaks lines at CR LF.
-std::wstring DisplayText(const std::string& text) {
-  std::wstring out;
-  const std::wstring wide = Utf8ToWide(text);
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    out += wide[i];
-    if (wide[i] == L'\r' && (i + 1 == wide.size() || wide[i + 1] != L'\n')) out += L'\n';
-  }
-  return out;
-}
-
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -114,7 +103,7 @@ void RegisterMessageDialogClass() {
 TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
   DialogState state;
   const gdi::UniqueFont font = MessageFont();
-  const std::wstring text = DisplayText(request.text);
+  const std::wstring text = WindowText(request.text);
   const SIZE textSize = MeasureText(font.Get(), text);
   const LPCWSTR iconName = SystemIcon(request.icon);
 
