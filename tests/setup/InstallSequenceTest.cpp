@@ -10,6 +10,7 @@
 #include "gauge/Canvas.h"
 #include "setup/InstallPaths.h"
 #include "setup/UnitInstall.h"
+#include "support/ForwardingFileSystem.h"
 #include "support/TempDir.h"
 
 namespace qvr {
@@ -377,13 +378,12 @@ TEST_F(InstallSequenceTest, ModalShowingEndsThroughTheCloseHandling) {
 
 // A file system whose font-folder listing is scripted, as another file system
 // might return it; everything else goes to the real one.
-class ScriptedListing : public FileSystem {
+class ScriptedListing : public test::ForwardingFileSystem {
  public:
   ScriptedListing(FileSystem& real, std::vector<DirEntry> entries)
-      : real_(real), entries_(std::move(entries)) {}
+      : ForwardingFileSystem(real), entries_(std::move(entries)) {}
   std::string pattern;
 
-  char Delimiter() const override { return real_.Delimiter(); }
   std::unique_ptr<DirectorySearch> FindFirst(const std::string& p, std::uint32_t mask,
                                              DirEntry& first) override {
     pattern = p;
@@ -392,21 +392,10 @@ class ScriptedListing : public FileSystem {
     first = entries_.front();
     return std::make_unique<Search>(entries_);
   }
-  bool FileExists(const std::string& p) override { return real_.FileExists(p); }
-  bool DirectoryExists(const std::string& p) override { return real_.DirectoryExists(p); }
-  bool CreateDirectory(const std::string& p) override { return real_.CreateDirectory(p); }
-  bool ForceDirectories(const std::string& p) override { return real_.ForceDirectories(p); }
-  std::unique_ptr<OpenFile> CreateExclusive(const std::string& p) override {
-    return real_.CreateExclusive(p);
-  }
-  std::unique_ptr<OpenFile> OpenShared(const std::string& p) override {
-    return real_.OpenShared(p);
-  }
   bool CopyFile(const std::string& from, const std::string&, bool failIfExists) override {
     copies.push_back(from.substr(from.rfind('/') + 1) + (failIfExists ? " fail-if-exists" : ""));
     return false;
   }
-  std::string LastErrorText() const override { return real_.LastErrorText(); }
 
   std::vector<std::string> copies;
   std::uint32_t mask_ = 0;
@@ -425,7 +414,6 @@ class ScriptedListing : public FileSystem {
     const std::vector<DirEntry>& entries_;
     std::size_t index_ = 0;
   };
-  FileSystem& real_;
   std::vector<DirEntry> entries_;
 };
 
