@@ -47,19 +47,22 @@ TEST(PackerValidation, ChecksRunInOrderAndReportTheirCode) {
     int code;
   };
   const Case cases[] = {
-      {"both empty", Packen, "", "", 1},
-      {"blank source, packing", Packen, " \t\r\n", d + "out.qvp", 1},
-      {"blank source, unpacking", Entpacken, "  ", d, 1},
-      {"blank target", Entpacken, d + "file.qvp", "\x01 ", 1},
-      {"missing source folder", Packen, d + "nothing" + sep, d + "out.qvp", 2},
-      {"source is a file", Packen, d + "file.qvp", d + "out.qvp", 2},
-      {"missing source before target check", Packen, d + "nothing" + sep, d, 2},
-      {"target names a folder", Packen, d + "src" + sep, d, 3},
-      {"target without folder part", Packen, d + "src" + sep, "out.qvp", 4},
-      {"target folder missing", Packen, d + "src" + sep, d + "no" + sep + "out.qvp", 4},
-      {"archive is a folder", Entpacken, d + "src", d, 5},
-      {"archive missing", Entpacken, d + "none.qvp", d, 5},
-      {"destination missing", Entpacken, d + "file.qvp", d + "dest" + sep, 4},
+      {"both empty", Packen, "", "", status::kNoPaths},
+      {"blank source, packing", Packen, " \t\r\n", d + "out.qvp", status::kNoPaths},
+      {"blank source, unpacking", Entpacken, "  ", d, status::kNoPaths},
+      {"blank target", Entpacken, d + "file.qvp", "\x01 ", status::kNoPaths},
+      {"missing source folder", Packen, d + "nothing" + sep, d + "out.qvp",
+       status::kSourceNotFound},
+      {"source is a file", Packen, d + "file.qvp", d + "out.qvp", status::kSourceNotFound},
+      {"missing source before target check", Packen, d + "nothing" + sep, d,
+       status::kSourceNotFound},
+      {"target names a folder", Packen, d + "src" + sep, d, status::kArchiveNameMissing},
+      {"target without folder part", Packen, d + "src" + sep, "out.qvp", status::kTargetNotFound},
+      {"target folder missing", Packen, d + "src" + sep, d + "no" + sep + "out.qvp",
+       status::kTargetNotFound},
+      {"archive is a folder", Entpacken, d + "src", d, status::kArchiveNotFound},
+      {"archive missing", Entpacken, d + "none.qvp", d, status::kArchiveNotFound},
+      {"destination missing", Entpacken, d + "file.qvp", d + "dest" + sep, status::kTargetNotFound},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
