@@ -58,6 +58,9 @@ has_words() {
 }
 # not COMMAND...: COMMAND fails (its output is dropped).
 not() { ! "$@" >/dev/null 2>&1; }
+# xclick X Y [COUNT]: COUNT real pointer clicks at a screen point, through the X
+# server as a user's would come; Wine's desktop fills the screen from 0,0.
+xclick() { xdotool mousemove --sync "$1" "$2" click --repeat "${3:-1}" --delay 40 1; }
 
 # ---------------------------------------------------------------------------
 # Scenario frame
@@ -531,8 +534,11 @@ scenario_damaged_archive() {
   fi
 }
 
-# A large archive, so that the bar is caught mid-run; "&Ja" at the restart offer
-# asks WMI for the restart, which Wine refuses, and the setup ends all the same.
+# A large archive, so that the bar is caught mid-run. "Install >>" is
+# double-clicked and the user switches to another program during the unpack: one
+# install sequence runs, and its final message stays with the dialog and comes to
+# the front. "&Ja" at the restart offer asks WMI for the restart, which Wine
+# refuses, and the setup ends all the same.
 scenario_restart_yes() {
   begin restart-yes || return
   local big="$work/big-tree"
@@ -544,7 +550,12 @@ scenario_restart_yes() {
     { fail "packing the large archive"; return; }
   rm -rf "$big"
   launch || return
-  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
+  local other="Anderes Programm" fronts="$work/fronts.txt" cx cy
+  drv open-window "$other" 8 8 300 >"$fronts" &
+  check "another program's window" quiet drv wait-window "$other" 20
+  read -r cx cy _ _ <<<"$(drv_client "QVR-KELVADOR V2")"
+  check "double-click on Install >>" xclick $((cx + 462 + 37)) $((cy + 407 + 12)) 2
+  check "the user switches to the other program" xclick 100 60
   local bx by caught=""
   read -r bx by <<<"$(bar_origin)"
   for _ in $(seq 1 60); do
@@ -573,6 +584,15 @@ scenario_restart_yes() {
   fi
   shot "$shots/03-final-message.png"
   check_bar_full "$shots/03-final-message.png"
+  local owner
+  owner="$(drv owner "Warnung")"
+  check "final message owned by the install dialog" grep -qx 'owner "QVR-KELVADOR V2"' <<<"$owner"
+  check "final message above its dialog" grep -qx "above-owner yes" <<<"$owner"
+  check "final message came to the front from the other program" \
+    awk -v a="front \"$other\"" '$0 == "front \"Warnung\"" && prev == a { found = 1 } { prev = $0 }
+      END { exit !found }' "$fronts"
+  check "one install sequence: no second question about an earlier installation" \
+    not drv exists "Bestätigen"
   check "no WMI before the answer" no_wmi_loaded
   check "answer &Ja" quiet drv click "Warnung" "&Ja"
   check "setup ends after the refused restart" setup_ended 30
