@@ -44,7 +44,7 @@ cp -a "$built/dist-tree" "$tree"
 # sign FILE: signs FILE in place; the password goes through a pipe, not the
 # command line, where every user of the machine could read it.
 sign() {
-  local args=(sign -pkcs12 "$QVR_SIGN_PKCS12" -readpass - -h sha256
+  local args=(sign -pkcs12 "$QVR_SIGN_PKCS12" -readpass /dev/stdin -h sha256
     -n "QVR-Kelvador [DV2.95]" -i "https://www.qvr-software.example")
   [ -z "${QVR_SIGN_TIMESTAMP:-}" ] || args+=(-ts "$QVR_SIGN_TIMESTAMP")
   if ! printf '%s' "$QVR_SIGN_PASSWORD" |
