@@ -90,7 +90,7 @@ begin() {
 # launch: Setup.exe from the medium. The DLL-load trace tells later whether the
 # WMI scripting library was loaded, i.e. whether a restart was requested.
 launch() {
-  WINEDEBUG=+loaddll wine "$medium/Setup.exe" >>"$log" 2>&1 &
+  WINEDEBUG=+loaddll qvr_wine "$medium/Setup.exe" >>"$log" 2>&1 &
   SETUP_PID=$!
   if ! drv wait-window "QVR-KELVADOR V2" 30 >/dev/null; then
     fail "the install dialog did not appear"
@@ -114,7 +114,7 @@ setup_ended() {
 setup_running() { kill -0 "$SETUP_PID" 2>/dev/null; }
 
 finish() {
-  if [ -n "${prefix:-}" ]; then WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; fi
+  if [ -n "${prefix:-}" ]; then WINEPREFIX="$prefix" qvr_wineserver -k 2>/dev/null || true; fi
   if [ -n "$SETUP_PID" ]; then wait "$SETUP_PID" 2>/dev/null || true; fi
   SETUP_PID=""
   stop_xvfb
@@ -290,7 +290,7 @@ scenario_fresh_install() {
   check_tree_installed
   check_fonts_copied
   check_shortcut
-  wine start /unix "$desktop/$E2E_LINK" >>"$log" 2>&1
+  qvr_wine start /unix "$desktop/$E2E_LINK" >>"$log" 2>&1
   check "installed program starts through the shortcut" quiet drv wait-window "$E2E_PRODUCT" 20
 }
 
