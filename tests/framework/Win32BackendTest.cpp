@@ -108,6 +108,14 @@ class Win32BackendTest : public ::testing::Test {
     DestroyWindow(probe);
   }
 
+  // Shows the main form and gives the dialog a small design for a modal showing.
+  static void PrepareModal(TForm& main, TForm& dialog) {
+    main.Show();
+    dialog.SetCaption("Modal");
+    dialog.ClientWidth = 200;
+    dialog.ClientHeight = 100;
+  }
+
   Win32Backend backend;
   TApplication app{backend};
   Driver driver;
@@ -208,11 +216,8 @@ TEST_F(Win32BackendTest, SetBoundsMovesAFormThatHasItsWindow) {
 
 TEST_F(Win32BackendTest, KeyboardReturnsToTheFocusedButtonAfterAMessageBox) {
   TForm main(app);
-  main.Show();
   TForm dialog(app);
-  dialog.SetCaption("Modal");
-  dialog.ClientWidth = 200;
-  dialog.ClientHeight = 100;
+  PrepareModal(main, dialog);
   TButton first(dialog, nullptr);
   first.SetBounds(10, 10, 75, 25);
   TButton second(dialog, nullptr);
@@ -272,11 +277,8 @@ class OtherProgram {
 
 TEST_F(Win32BackendTest, MessageBoxRaisedWhileAnotherProgramIsActiveStaysWithItsForm) {
   TForm main(app);
-  main.Show();
   TForm dialog(app);
-  dialog.SetCaption("Modal");
-  dialog.ClientWidth = 200;
-  dialog.ClientHeight = 100;
+  PrepareModal(main, dialog);
   HWND owner = nullptr;
   bool boxInFront = false;
   std::optional<OtherProgram> other;
@@ -345,11 +347,8 @@ TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
 
 TEST_F(Win32BackendTest, ModalFormEndsThroughItsCloseHandlingAndNotAfterTerminate) {
   TForm main(app);
-  main.Show();
   TForm dialog(app);
-  dialog.SetCaption("Modal");
-  dialog.ClientWidth = 200;
-  dialog.ClientHeight = 100;
+  PrepareModal(main, dialog);
   int asked = 0;
   dialog.OnClose = [&](TComponent*, TCloseAction& action) {
     if (++asked == 1) action = caNone;

@@ -192,7 +192,9 @@ TEST(WmiBindingUnderWindows, OnlyAFetchedElementIsHandedOn) {
       std::unique_ptr<WmiElement> element;
       EXPECT_EQ(enumerator->Next(element), c.answer);
       ASSERT_EQ(element != nullptr, c.element);
-      if (element) EXPECT_THROW(element->QueryObject(), EIntfCastError);
+      if (element) {
+        EXPECT_THROW(element->QueryObject(), EIntfCastError);
+      }
     }
     EXPECT_EQ(scripted.References(), 0u);
   }
