@@ -35,9 +35,11 @@ struct RunState {
   std::unique_ptr<OpenFile> output;
   std::uint32_t bytesRead = 0;
   std::uint32_t bytesWritten = 0;
-  std::uint32_t pending = 0;  // archive bytes gathered in the transfer buffer (packing)
-  std::string sourcePath;     // QuellPfad, ending with the delimiter when it names a folder
-  std::string targetPath;     // ZielPfad, ending with the delimiter when it names a folder
+  std::uint32_t pending = 0;     // archive bytes gathered in the transfer buffer (packing)
+  std::int64_t pendingData = 0;  // file bytes among them, counted as done once written
+  bool pendingFiles = false;     // whether they hold a file record
+  std::string sourcePath;        // QuellPfad, ending with the delimiter when it names a folder
+  std::string targetPath;        // ZielPfad, ending with the delimiter when it names a folder
   std::array<Listing, kMaxLevel> listings;
   TPackerFailure failure;
   bool active = false;
@@ -265,10 +267,6 @@ void TQVRPacker::Starten() {
     } else if (!fs_.DirectoryExists(ZielPfad)) {
       Fail(4, "find the folder", ZielPfad, fs_.LastErrorText());
     } else {
-      DirEntry entry;
-      if (fs_.FindFirst(QuellPfad, attr::kAnyFile, entry)) {
-        run.totalBytes = static_cast<std::int64_t>(entry.size);
-      }
       run.sourcePath = QuellPfad;
       run.targetPath = WithDelimiter(ZielPfad, delimiter);
       DateiEntpacken();
@@ -290,6 +288,13 @@ void TQVRPacker::DateiEntpacken() {
     Fail(10, "open the archive", run.sourcePath, fs_.LastErrorText());
     return;
   }
+  // From the open file itself: a name looked up again could match something else.
+  std::uint64_t archiveSize = 0;
+  if (!run.input->Size(archiveSize)) {
+    Fail(10, "read the size of the archive", run.sourcePath, fs_.LastErrorText());
+    return;
+  }
+  run.totalBytes = static_cast<std::int64_t>(archiveSize);
   std::uint64_t offset = 0;
   archive::Record record;
   for (;;) {
@@ -367,15 +372,19 @@ void TQVRPacker::GesamtgroesseErmitteln() {
 
 // The archive is written through the transfer buffer: records and files that fit
 // beside them are gathered there and go out in one write once the next does not fit,
-// instead of two small writes per file. Larger files go out in whole chunks.
+// instead of two small writes per file. Larger files go out in whole chunks. Gathered
+// files count as done, and progress is reported, only once that write has succeeded.
 bool TQVRPacker::FlushArchive() {
   if (run.pending == 0) return true;
-  const std::uint32_t length = run.pending;
-  run.pending = 0;
+  const std::uint32_t length = std::exchange(run.pending, 0);
+  const std::int64_t data = std::exchange(run.pendingData, 0);
+  const bool files = std::exchange(run.pendingFiles, false);
   if (!run.output->Write(transferBuffer, length, run.bytesWritten) || run.bytesWritten != length) {
     Fail(11, "write to the archive", run.targetPath, fs_.LastErrorText());
     return false;
   }
+  run.doneBytes += data;
+  if (files && run.status == 0) ReportProgress();
   return true;
 }
 
@@ -426,8 +435,10 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
                             static_cast<std::uint32_t>(entry.size));
   run.memberSize = static_cast<std::int64_t>(entry.size);
   run.memberCopied = 0;
-  const bool gather = run.recordText.size() + entry.size <= kChunkSize;
-  if (!AppendRecord(gather ? static_cast<std::uint32_t>(entry.size) : 0) ||
+  // A gathered file keeps at least one byte of room behind it, so that growth since the
+  // listing always shows, also for an empty file that would fill the buffer exactly.
+  const bool gather = run.recordText.size() + entry.size < kChunkSize;
+  if (!AppendRecord(gather ? static_cast<std::uint32_t>(entry.size) + 1 : 0) ||
       (!gather && !FlushArchive())) {
     run.input.reset();
     return;
@@ -446,9 +457,13 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
     }
     if (gather) {
       run.pending += run.bytesRead;
-      run.bytesWritten = run.bytesRead;
-    } else if (!run.output->Write(chunk, run.bytesRead, run.bytesWritten) ||
-               run.bytesWritten != run.bytesRead) {
+      run.pendingData += run.bytesRead;
+      run.pendingFiles = true;
+      run.memberCopied += run.bytesRead;
+      continue;
+    }
+    if (!run.output->Write(chunk, run.bytesRead, run.bytesWritten) ||
+        run.bytesWritten != run.bytesRead) {
       Fail(11, "write to the archive", run.targetPath, fs_.LastErrorText());
       break;
     }
@@ -473,11 +488,21 @@ void TQVRPacker::OrdnerPacken() {
     return;
   }
   run.pending = 0;
+  run.pendingData = 0;
+  run.pendingFiles = false;
   archive::FormatFolderRecord(run.recordText, run.currentName, 1);
-  if (AppendRecord(0)) {
-    WalkSource(
-        fs_, [this](const DirEntry& entry) { return PackFolder(entry); },
-        [this](const DirEntry& entry) { PackFile(entry); });
+  try {
+    if (AppendRecord(0)) {
+      WalkSource(
+          fs_, [this](const DirEntry& entry) { return PackFolder(entry); },
+          [this](const DirEntry& entry) { PackFile(entry); });
+    }
+  } catch (...) {
+    // An error raised by a handler ends the run; what was gathered before it stays in
+    // the archive, written without raising another event.
+    run.pendingFiles = false;
+    FlushArchive();
+    throw;
   }
   // Also after a failure: what was packed up to it stays in the archive.
   FlushArchive();

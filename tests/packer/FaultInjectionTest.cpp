@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "PackerTestSupport.h"
 #include "support/FaultyFileSystem.h"
@@ -109,6 +110,8 @@ TEST(FaultInjection, GatheredFilesAndLaterFailures) {
   EventLog log;
   EXPECT_EQ(RunPacker(fs, Packen, src, root.Path() + "out.qvp", log), 11);
   EXPECT_EQ(ReadFile(root.Path() + "out.qvp"), "");
+  // Nothing reached the archive, so nothing was reported done.
+  EXPECT_EQ(log.progress, std::vector<std::int32_t>{0});
 
   WriteFile(src + "b.txt", "b");
   FaultyFileSystem second(SystemFileSystem());
@@ -117,6 +120,21 @@ TEST(FaultInjection, GatheredFilesAndLaterFailures) {
   // Listing order is the file system's: a.txt may come before b.txt or not.
   const std::string packed = ReadFile(root.Path() + "out.qvp");
   EXPECT_TRUE(packed == "8401Demo0501a.txt00000005Hallo" || packed == "8401Demo") << packed;
+}
+
+// A handler's error ends the run; the records and files written before it stay.
+TEST(FaultInjection, HandlerErrorKeepsWhatWasPackedBeforeIt) {
+  TempDir root;
+  const std::string src = root.Path() + "Demo" + root.Path().back();
+  WriteFile(src + "a.txt", "Hallo");
+  TQVRPacker packer;
+  packer.QuellPfad = src;
+  packer.ZielPfad = root.Path() + "out.qvp";
+  packer.OnProgress = [](std::int32_t p) {
+    if (p > 0) throw std::runtime_error("stop");
+  };
+  EXPECT_THROW(packer.Starten(), std::runtime_error);
+  EXPECT_EQ(ReadFile(root.Path() + "out.qvp"), "8401Demo0501a.txt00000005Hallo");
 }
 
 TEST(FaultInjection, ShortReadsOfHeadersAreCompleted) {

@@ -38,6 +38,17 @@ TEST_F(Unpack, WorkedExampleRecreatesTheTree) {
   EXPECT_EQ(log_.statuses.at(0).second, "OK");
 }
 
+// The archive's size comes from the open archive: a wildcard character in its name
+// matches nothing else.
+TEST_F(Unpack, ArchiveNameWithWildcardsIsTakenLiterally) {
+  if (Sep() == '\\') GTEST_SKIP() << "Windows names cannot hold wildcards";
+  WriteFile(root_.Path() + "a!.qvp", "");
+  WriteFile(root_.Path() + "a?.qvp", ExampleArchive());
+  MakeDirs(Dest());
+  EXPECT_EQ(RunPacker(SystemFileSystem(), Entpacken, root_.Path() + "a?.qvp", Dest(), log_), 0);
+  EXPECT_EQ(log_.progress, (std::vector<std::int32_t>{0, 1, 85, 100}));
+}
+
 TEST_F(Unpack, EmptyArchiveCreatesNothing) {
   EXPECT_EQ(Run(""), 0);
   EXPECT_TRUE(DestTree().empty());
