@@ -127,7 +127,7 @@ TEST_F(Pack, RoundTripOfGeneratedTrees) {
 
 TEST_F(Pack, NameLongerThan127BytesEndsWithStatus11) {
   WriteFile(Src() + std::string(128, 'n'), "x");
-  EXPECT_EQ(Run(), 11);
+  EXPECT_EQ(Run(), status::kArchiveIo);
   EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("127"), std::string::npos);
   EXPECT_NE(log_.progress.back(), 100);
 }
@@ -137,7 +137,7 @@ TEST_F(Pack, TreeDeeperThan250LevelsEndsWithStatus11) {
   std::string deep = Src();
   for (int i = 0; i < 250; ++i) deep += std::string("d") + Sep();
   WriteFile(deep + "f", "x");
-  EXPECT_EQ(Run(), 11);
+  EXPECT_EQ(Run(), status::kArchiveIo);
   EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("250"), std::string::npos);
   // Without the file the deepest folder is at level 250 and must fit.
 }
@@ -145,14 +145,16 @@ TEST_F(Pack, TreeDeeperThan250LevelsEndsWithStatus11) {
 TEST_F(Pack, DriveRootHasNoNameToStore) {
   const std::string rootFolder = SystemFileSystem().Delimiter() == '\\' ? "C:\\" : "/";
   log_ = EventLog{};
-  EXPECT_EQ(RunPacker(SystemFileSystem(), Packen, rootFolder, Archive(), log_), 10);
+  EXPECT_EQ(RunPacker(SystemFileSystem(), Packen, rootFolder, Archive(), log_),
+            status::kArchiveNotCreated);
   EXPECT_FALSE(std::filesystem::exists(Archive()));
 }
 
 TEST_F(Pack, ArchiveInsideTheSourceIsNotPackedIntoItself) {
   MakeExample();
   log_ = EventLog{};
-  EXPECT_EQ(RunPacker(SystemFileSystem(), Packen, Src(), Src() + "self.qvp", log_), 12);
+  EXPECT_EQ(RunPacker(SystemFileSystem(), Packen, Src(), Src() + "self.qvp", log_),
+            status::kFileNotOpened);
   EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + "self.qvp");
 }
 
@@ -167,7 +169,7 @@ TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
   const bool marked = SystemFileSystem().FindFirst(Src() + "ro", attr::kAnyFile, entry) &&
                       entry.attributes != attr::kDirectory;
   if (!marked) GTEST_SKIP() << "no read-only bit on folders here";
-  EXPECT_EQ(Run(), 12);
+  EXPECT_EQ(Run(), status::kFileNotOpened);
   EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + "ro");
   EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("folder with further attributes"),
             std::string::npos)
@@ -229,7 +231,7 @@ TEST_F(Pack, SizesTheFormatCannotHoldOrThatChangeEndWithStatus14) {
     WriteFile(Src() + "f.bin", Bytes(c.actual, 5));
     if (c.filler > 0) WriteFile(Src() + "e", Bytes(c.filler, 6));
     SizeLyingFileSystem fs({{"f.bin", c.listed}});
-    EXPECT_EQ(Run(fs), 14);
+    EXPECT_EQ(Run(fs), status::kSizeMismatch);
     EXPECT_TRUE(log_.ProgressIsWellFormed());
     EXPECT_NE(TQVRPacker::LastFailure().Path.find("f.bin"), std::string::npos);
   }
