@@ -40,15 +40,10 @@ const std::vector<std::string> kWelcomeLines = {
     "Ihr QVR-Team",
 };
 
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string text;
-  for (std::size_t i = 0; i < lines.size(); ++i) text += (i > 0 ? "\r\n" : "") + lines[i];
-  return text;
-}
-
 const TFont kSans11{"MS Sans Serif", -11, false, syscolor::kWindowText};
 const TFont kTimes16{"Times New Roman", -16, false, syscolor::kWindowText};
 const TFont kBoldTimes16{"Times New Roman", -16, true, syscolor::kWindowText};
+const TFont kBoldSans13{"MS Sans Serif", -13, true, syscolor::kWindowText};
 
 // One control of the dialog's design. Tab order -1: the control takes no keyboard.
 struct Row {
@@ -57,69 +52,28 @@ struct Row {
   const char* parent;  // null: the dialog
   TBounds bounds;
   TFont font;
-  std::string caption;  // empty: checked apart (the panel has none, the address is free)
+  const char* caption;  // null: checked apart (the welcome lines, the free address)
   bool visible;
   int tabOrder;
 };
 
+#define QVR_CONTROL(name) [](TFormInstall& f) -> TControl& { return f.name; }
+// clang-format off
 const Row kRows[] = {
-    {"Panel1",
-     [](TFormInstall& f) -> TControl& { return f.Panel1; },
-     nullptr,
-     {8, 8, 529, 393},
-     kTimes16,
-     "",
-     true,
-     0},
-    {"Label1",
-     [](TFormInstall& f) -> TControl& { return f.Label1; },
-     "Panel1",
-     {8, 16, 178, 19},
-     kBoldTimes16,
-     "Allgemeine Informationen:",
-     true,
-     -1},
-    {"Label4",
-     [](TFormInstall& f) -> TControl& { return f.Label4; },
-     "Panel1",
-     {160, 24, 188, 19},
-     kBoldTimes16,
-     "Dateien werden installiert ...",
-     false,
-     -1},
-    {"Memo1",
-     [](TFormInstall& f) -> TControl& { return f.Memo1; },
-     "Panel1",
-     {8, 48, 513, 281},
-     {"MS Sans Serif", -13, true, syscolor::kWindowText},
-     Joined(kWelcomeLines),
-     true,
-     0},
-    {"Label3",
-     [](TFormInstall& f) -> TControl& { return f.Label3; },
-     "Panel1",
-     {48, 344, 435, 35},
-     kBoldTimes16,
-     "",
-     true,
-     -1},
-    {"InstallButton",
-     [](TFormInstall& f) -> TControl& { return f.InstallButton; },
-     nullptr,
-     {462, 407, 75, 25},
-     kSans11,
-     "Install >>",
-     true,
-     1},
-    {"AbbruchButton",
-     [](TFormInstall& f) -> TControl& { return f.AbbruchButton; },
-     nullptr,
-     {382, 407, 75, 25},
-     kSans11,
-     "Abbrechen",
-     true,
-     2},
+    {"Panel1", QVR_CONTROL(Panel1), nullptr, {8, 8, 529, 393}, kTimes16, "", true, 0},
+    {"Label1", QVR_CONTROL(Label1), "Panel1", {8, 16, 178, 19}, kBoldTimes16,
+     "Allgemeine Informationen:", true, -1},
+    {"Label4", QVR_CONTROL(Label4), "Panel1", {160, 24, 188, 19}, kBoldTimes16,
+     "Dateien werden installiert ...", false, -1},
+    {"Memo1", QVR_CONTROL(Memo1), "Panel1", {8, 48, 513, 281}, kBoldSans13, nullptr, true, 0},
+    {"Label3", QVR_CONTROL(Label3), "Panel1", {48, 344, 435, 35}, kBoldTimes16, nullptr, true, -1},
+    {"InstallButton", QVR_CONTROL(InstallButton), nullptr, {462, 407, 75, 25}, kSans11,
+     "Install >>", true, 1},
+    {"AbbruchButton", QVR_CONTROL(AbbruchButton), nullptr, {382, 407, 75, 25}, kSans11,
+     "Abbrechen", true, 2},
 };
+// clang-format on
+#undef QVR_CONTROL
 
 TControl* Named(TFormInstall& form, const char* name) {
   for (const Row& row : kRows) {
@@ -154,7 +108,7 @@ void CheckForms(TFormInstall& form, TForm1& form1, int dpi) {
     EXPECT_EQ(c.Parent(), Named(form, row.parent));
     EXPECT_EQ(c.Bounds(), scaled(row.bounds));
     EXPECT_EQ(c.Font(), Scaled(row.font, dpi));
-    if (!row.caption.empty()) {
+    if (row.caption != nullptr) {
       EXPECT_EQ(c.Caption(), row.caption);
     }
     EXPECT_EQ(c.Visible(), row.visible);
@@ -279,14 +233,17 @@ void CheckWindows(TFormInstall& form, int dpi) {
     } else {
       EXPECT_EQ(actual, expected);
     }
-    LOGFONTW font{};
-    ASSERT_NE(
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0)), sizeof font, &font),
-        0);
-    EXPECT_EQ(font.lfHeight, MulDiv(row.font.Height, dpi, 96));
-    EXPECT_EQ(font.lfWeight, row.font.Bold ? FW_BOLD : FW_NORMAL);
-    EXPECT_EQ(WideToUtf8(font.lfFaceName), row.font.Name);
-    if (!row.caption.empty()) {
+    // The panel draws no text; its font is only its children's design default.
+    if (c.Kind() != ControlKind::Panel) {
+      LOGFONTW font{};
+      ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0)), sizeof font,
+                           &font),
+                0);
+      EXPECT_EQ(font.lfHeight, MulDiv(row.font.Height, dpi, 96));
+      EXPECT_EQ(font.lfWeight, row.font.Bold ? FW_BOLD : FW_NORMAL);
+      EXPECT_EQ(WideToUtf8(font.lfFaceName), row.font.Name);
+    }
+    if (row.caption != nullptr) {
       EXPECT_EQ(TextOf(w), row.caption);
     }
     EXPECT_EQ((GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != 0, row.visible);
@@ -294,6 +251,16 @@ void CheckWindows(TFormInstall& form, int dpi) {
     const bool container = (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0;
     EXPECT_EQ(tabStop || container, row.tabOrder >= 0);
   }
+  // The welcome text's window holds the 14 lines.
+  std::vector<std::string> lines;
+  const std::string text = TextOf(static_cast<HWND>(form.Memo1.Handle()));
+  for (std::size_t start = 0;;) {
+    const auto end = text.find("\r\n", start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 2;
+  }
+  EXPECT_EQ(lines, kWelcomeLines);
   // The keyboard goes through siblings in z-order, which is the tab order.
   EXPECT_EQ(ChildrenInZOrder(dialog), dialogOrder);
   EXPECT_EQ(ChildrenInZOrder(static_cast<HWND>(form.Panel1.Handle())), panelOrder);
