@@ -604,6 +604,27 @@ check_scaled_bounds() {
   near "$what height" "$h" "$(muldiv "$6" "$dpi" 96)"
 }
 
+# check_scaled_install DPI: from the close confirmation, "&Nein" and an installation;
+# the full bar at its scaled place: lime at the left, yellow in the middle,
+# pink-red at the right.
+check_scaled_install() {
+  local dpi="$1" cx cy
+  check "$dpi: answer &Nein" quiet drv click "Bestätigen" "&Nein"
+  install_until "Warnung" 60 "$dpi: no final message" || return
+  settle
+  local file="$shots/$dpi-final-message.png"
+  shot "$file"
+  read -r cx cy _ _ <<<"$(drv_client "QVR-KELVADOR V2")"
+  local bx=$((cx + $(muldiv 8 "$dpi" 96))) by=$((cy + $(muldiv 407 "$dpi" 96) + 3))
+  local bw
+  bw="$(muldiv 529 "$dpi" 96)"
+  check "$dpi: bar column 1 lime" colour_near "$file" $((bx + 1)) "$by" 1 255 0
+  check "$dpi: bar middle yellow" colour_near "$file" $((bx + bw / 2)) "$by" 255 255 0
+  check "$dpi: bar column $((bw - 2)) pink-red" colour_near "$file" $((bx + bw - 2)) "$by" 255 1 128
+  check "$dpi: answer &Nein at the final message" quiet drv click "Warnung" "&Nein"
+  check "$dpi: setup ends" setup_ended 20
+}
+
 # The setup at four display densities, one after the other in one prefix: the
 # dialog's client area and its controls scale by DPI/96, the welcome text shows
 # whole, and the message box scales too. The screen is large enough for the dialog
@@ -652,10 +673,14 @@ scenario_dpi() {
       local icon
       icon="$(muldiv 32 "$dpi" 96)"
       check "$dpi: message box icon ${icon}x${icon}" grep -q "^Static [0-9]* [0-9]* $icon $icon $" <<<"$controls"
-      check "$dpi: answer &Ja" quiet drv click "Bestätigen" "&Ja"
-      check "$dpi: setup ends" setup_ended 20
     else
       fail "$dpi: no close confirmation"
+    fi
+    if [ "$dpi" = 144 ]; then
+      check_scaled_install "$dpi"
+    else
+      check "$dpi: answer &Ja" quiet drv click "Bestätigen" "&Ja"
+      check "$dpi: setup ends" setup_ended 20
     fi
     WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
   done
