@@ -21,8 +21,8 @@
 #include <memory>
 #include <string>
 
+#include "base/Component.h"
 #include "base/MulDiv.h"
-#include "framework/Component.h"
 #include "gauge/Canvas.h"
 
 namespace qvr {
