@@ -48,9 +48,11 @@ void TControl::ChangeScale(int numerator, int denominator) {
 }
 
 void TControl::Click() {
-  form_.Application().RunHandler([this] {
-    if (OnClick) OnClick(this);
-  });
+  form_.Application().RunHandler(
+      [this] {
+        if (OnClick) OnClick(this);
+      },
+      &form_);
 }
 
 void TControl::CreatePeer() {

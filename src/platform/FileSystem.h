@@ -26,6 +26,18 @@ inline constexpr std::uint32_t kReparsePoint = 0x400;
 inline constexpr std::uint32_t kAnyFile = 63;
 }  // namespace attr
 
+// Why the layer itself refused or answered no, where the system has no fitting text;
+// LastErrorText then returns one of these.
+namespace reason {
+inline constexpr char kFileNotFolder[] = "it is a file, not a folder";
+inline constexpr char kFolderNotFile[] = "it is a folder, not a file";
+inline constexpr char kLinkNotFollowed[] = "it is a link, which is not followed";
+inline constexpr char kLinkNotRemovable[] =
+    "it is a link that cannot be removed here without changing its target";
+inline constexpr char kNotPlainFile[] =
+    "it is a link or a file with more than one name, which is not copied";
+}  // namespace reason
+
 // One entry of a directory search.
 struct DirEntry {
   std::string name;        // bare name, no path
@@ -49,6 +61,8 @@ class OpenFile {
   virtual bool Read(void* buffer, std::uint32_t count, std::uint32_t& got) = 0;
   // Writes `count` bytes. False on failure.
   virtual bool Write(const void* buffer, std::uint32_t count, std::uint32_t& written) = 0;
+  // The file's current size. False on failure.
+  virtual bool Size(std::uint64_t& size) = 0;
 };
 
 class FileSystem {
@@ -77,20 +91,28 @@ class FileSystem {
   // Creates a folder and every missing parent.
   virtual bool ForceDirectories(const std::string& path) = 0;
 
-  // Creates or replaces a file for reading and writing, exclusively (no other
-  // handle may open it while this one is open), with normal attributes.
+  // Creates a file for reading and writing, exclusively (no other handle may open it
+  // while this one is open), with normal attributes. An existing entry of that name
+  // that is no folder is removed first and a new file takes its place: a symbolic
+  // link, a hard link or another reparse point is never written through. Where the
+  // link cannot be removed without harming its target, the creation fails.
   virtual std::unique_ptr<OpenFile> CreateExclusive(const std::string& path) = 0;
   // Opens an existing file for reading; others may go on reading and writing it.
   virtual std::unique_ptr<OpenFile> OpenShared(const std::string& path) = 0;
 
-  // Copies a file; with `failIfExists` an existing destination is left unchanged
-  // and the copy fails.
+  // Copies a plain file: a source that is a link of any kind (symbolic, hard, another
+  // reparse point) is refused, so a copy never reads through one. With `failIfExists`
+  // an existing destination is left unchanged and the copy fails; without, it is
+  // replaced as CreateExclusive replaces. A failed copy leaves no destination behind.
   virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
 
   // A readable description of the last failure of this thread's file operations,
   // for messages ("Permission denied", "The system cannot find the path specified").
   virtual std::string LastErrorText() const = 0;
 };
+
+// Copies what is left to read of `from` into `to`. False when a read or a write fails.
+bool CopyContents(OpenFile& from, OpenFile& to);
 
 // The file system of the platform this program runs on.
 FileSystem& SystemFileSystem();

@@ -138,6 +138,10 @@ void TFormInstall::SetGaugeVisible(bool visible) {
 }
 
 void TFormInstall::InstallButtonClick(TComponent*) {
+  // Hiding the button does not stop queued input: a double-click or a second Enter
+  // can reach this handler while the packer lets messages through between chunks.
+  if (installing_) return;
+  installing_ = true;
   SetGaugeVisible(true);
   Label1.SetVisible(false);
   Label4.SetVisible(true);
@@ -146,8 +150,7 @@ void TFormInstall::InstallButtonClick(TComponent*) {
 
   if (fs_.DirectoryExists(InstallPfad + kProductFolderName)) {
     Application().Backend().Beep();
-    if (MessageDlg(Application(), kSchonInstalliert, mtConfirmation, {mbYes, mbCancel}) ==
-        mrCancel) {
+    if (MessageDlg(*this, kSchonInstalliert, mtConfirmation, {mbYes, mbCancel}) == mrCancel) {
       Application().Terminate();
       return;
     }
@@ -176,7 +179,7 @@ void TFormInstall::AbbruchButtonClick(TComponent*) {
 
 void TFormInstall::FormClose(TComponent*, TCloseAction& action) {
   Application().Backend().Beep();
-  if (MessageDlg(Application(), kAbbrechenFrage, mtConfirmation, {mbYes, mbNo}) == mrYes) {
+  if (MessageDlg(*this, kAbbrechenFrage, mtConfirmation, {mbYes, mbNo}) == mrYes) {
     Application().Terminate();
   } else {
     action = caNone;
@@ -194,7 +197,7 @@ void TFormInstall::QVRPacker1Status(std::int32_t StatusCode, const std::string&)
   }
   Application().Backend().Beep();
   MessageDlg(
-      Application(),
+      *this,
       "FehlerCode = " + std::to_string(StatusCode) + "\rDie Installation wird abgebrochen!!!",
       mtCustom, {mbOK});
   // Whatever was unpacked so far stays; the exit code tells a calling script why.
@@ -213,7 +216,23 @@ void TFormInstall::DirectoryList(std::vector<std::string>& List, const std::stri
   } while (search->Next(entry));
 }
 
+bool TFormInstall::FontFoldersArePlain() {
+  const char delimiter = fs_.Delimiter();
+  std::size_t end = FontsPfad.rfind(InstallPfad, 0) == 0 ? InstallPfad.size() : FontsPfad.size();
+  for (;;) {
+    if (!fs_.DirectoryExists(FontsPfad.substr(0, end))) return false;
+    if (end >= FontsPfad.size()) return true;
+    const std::size_t next = FontsPfad.find(delimiter, end);
+    end = next == std::string::npos ? FontsPfad.size() : next + 1;
+  }
+}
+
 void TFormInstall::CopyFonts() {
+  // The tree below the installation root may hold what a user planted before the setup
+  // ran. A link among its folders could lead the copy to any file the administrator may
+  // read, into a folder every user can read: then no font is copied. The copy itself
+  // takes no link either.
+  if (!FontFoldersArePlain()) return;
   std::vector<std::string> fonts;
   DirectoryList(fonts, FontsPfad);
   // Existing fonts stay as they are; a failed copy is no reason to stop.
@@ -230,7 +249,7 @@ void TFormInstall::WriteShortcut() {
     ShortcutLink1.IconLocation = BilderPfad + "QVR.bmp";
     ShortcutLink1.CreateShortcut();
   } catch (const std::exception& e) {
-    Application().ShowException(e.what());
+    Application().ShowException(e.what(), this);
   }
 }
 
@@ -248,7 +267,7 @@ void TFormInstall::Completion() {
       "\r" +
       CentreText("Damit diese im Spielbericht sichtbar sind muss Windows neu gestartet werden.", 50,
                  ' ');
-  if (MessageDlg(Application(), text, mtWarning, {mbYes, mbNo}) == mrYes) {
+  if (MessageDlg(*this, text, mtWarning, {mbYes, mbNo}) == mrYes) {
     std::string errorText;
     restart_.wmiCloseWin(restart_.localComputerName(), "", "", true, errorText);
   }

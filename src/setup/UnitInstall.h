@@ -66,12 +66,17 @@ class TFormInstall : public TForm {
   // Fonts, shortcut and, after a successful unpack, the final message.
   void Completion();
   void CopyFonts();
+  // True when every folder from InstallPfad down to FontsPfad (or FontsPfad alone, when it
+  // lies elsewhere) is a folder and no link.
+  bool FontFoldersArePlain();
   void WriteShortcut();
   void SetGaugeVisible(bool visible);
 
   FileSystem& fs_;
   RestartCalls restart_;
   bool unpackSucceeded_ = false;
+  // Set by the first "Install >>"; the installing state never ends before the program.
+  bool installing_ = false;
 };
 
 }  // namespace qvr

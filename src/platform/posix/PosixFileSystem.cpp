@@ -15,15 +15,21 @@
 namespace qvr {
 namespace {
 
-// errno of the last failed operation of this thread; errno itself is clobbered
-// by the clean-up (close, unlink) that follows a failure.
+// errno of the last failed operation of this thread (errno itself is clobbered by
+// the clean-up that follows a failure), or the reason this layer answered no itself.
 thread_local int t_lastError = 0;
+thread_local const char* t_lastReason = nullptr;
 
 void Remember(int error) {
   t_lastError = error;
+  t_lastReason = nullptr;
+}
+void RememberReason(const char* reason) {
+  t_lastError = 0;
+  t_lastReason = reason;
 }
 void RememberErrno() {
-  t_lastError = errno;
+  Remember(errno);
 }
 
 // A held open file description. Closing it also releases its flock.
@@ -215,6 +221,16 @@ class PosixOpenFile final : public OpenFile {
     return true;
   }
 
+  bool Size(std::uint64_t& size) override {
+    struct stat st {};
+    if (::fstat(fd_.Get(), &st) != 0) {
+      RememberErrno();
+      return false;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+  }
+
  private:
   Fd fd_;
 };
@@ -240,6 +256,28 @@ int Lock(const Fd& fd, int operation) {
   if (::flock(fd.Get(), operation | LOCK_NB) == 0) return 0;
   if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) return 0;
   return errno == EWOULDBLOCK ? EBUSY : errno;
+}
+
+// A new file in place of whatever entry that is no folder stands at `path`, locked
+// exclusively. The old name is removed rather than truncated, so a symbolic or hard
+// link standing there is dropped, never written through; a file another handle holds
+// is refused and keeps its data. Returns 0 or the errno.
+int CreateReplacing(const std::string& path, mode_t mode, Fd& fd) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (S_ISREG(st.st_mode)) {
+      Fd old;
+      if (const int error = OpenRegular(path, O_RDONLY, 0, old)) return error;
+      if (const int error = Lock(old, LOCK_EX)) return error;
+    }
+    if (::unlink(path.c_str()) != 0) return errno;
+  } else if (errno != ENOENT) {
+    return errno;
+  }
+  // O_EXCL: a link planted after the removal fails the creation instead of being followed.
+  if (const int error = OpenRegular(path, O_RDWR | O_CREAT | O_EXCL, mode, fd)) return error;
+  return Lock(fd, LOCK_EX);
 }
 
 }  // namespace
@@ -281,7 +319,11 @@ bool PosixFileSystem::FileExists(const std::string& path) {
     RememberErrno();
     return false;
   }
-  return !S_ISDIR(st.st_mode);
+  if (S_ISDIR(st.st_mode)) {
+    RememberReason(reason::kFolderNotFile);
+    return false;
+  }
+  return true;
 }
 
 bool PosixFileSystem::DirectoryExists(const std::string& path) {
@@ -291,7 +333,11 @@ bool PosixFileSystem::DirectoryExists(const std::string& path) {
     Remember(bare.empty() ? ENOENT : errno);
     return false;
   }
-  return S_ISDIR(st.st_mode);
+  if (!S_ISDIR(st.st_mode)) {
+    RememberReason(S_ISLNK(st.st_mode) ? reason::kLinkNotFollowed : reason::kFileNotFolder);
+    return false;
+  }
+  return true;
 }
 
 bool PosixFileSystem::CreateDirectory(const std::string& path) {
@@ -333,16 +379,8 @@ bool PosixFileSystem::ForceDirectories(const std::string& path) {
 }
 
 std::unique_ptr<OpenFile> PosixFileSystem::CreateExclusive(const std::string& path) {
-  // Truncate only once the lock is ours: a refused create must leave the
-  // holder's data alone.
   Fd fd;
-  if (const int error = OpenRegular(path, O_RDWR | O_CREAT, 0666, fd)) return FailOpen(error);
-  if (const int error = Lock(fd, LOCK_EX)) return FailOpen(error);
-  // Truncating a new, empty file is not free: on some file systems it makes the
-  // final close flush the whole file to disk.
-  struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) return FailOpen(errno);
-  if (st.st_size != 0 && ::ftruncate(fd.Get(), 0) != 0) return FailOpen(errno);
+  if (const int error = CreateReplacing(path, 0666, fd)) return FailOpen(error);
   return std::make_unique<PosixOpenFile>(std::move(fd));
 }
 
@@ -364,38 +402,33 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to, b
     RememberErrno();
     return false;
   }
+  // A second name may be a hard link planted to a file the copy must not spread.
+  if (st.st_nlink != 1) {
+    RememberReason(reason::kNotPlainFile);
+    return false;
+  }
   // O_EXCL makes "fail if it exists" a single atomic step: no window in which
   // another writer's file could be overwritten.
   Fd out;
-  const int createFlags = O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0);
-  if (int error = OpenRegular(to, createFlags, st.st_mode & 0777, out);
-      error != 0 || (error = Lock(out, LOCK_EX))) {
+  const mode_t mode = st.st_mode & 0777;
+  if (int error = failIfExists ? OpenRegular(to, O_WRONLY | O_CREAT | O_EXCL, mode, out)
+                               : CreateReplacing(to, mode, out);
+      error != 0 || (failIfExists && (error = Lock(out, LOCK_EX)) != 0)) {
     Remember(error);
     return false;
   }
-
-  auto fail = [&](int error) {
-    // Like the Windows copy, no half-copied destination is left behind.
-    ::unlink(to.c_str());
-    Remember(error);
-    return false;
-  };
-  if (::ftruncate(out.Get(), 0) != 0) return fail(errno);
   PosixOpenFile reader(std::move(in));
   PosixOpenFile writer(std::move(out));
-  std::vector<char> buffer(1 << 18);
-  for (;;) {
-    std::uint32_t got = 0;
-    std::uint32_t written = 0;
-    if (!reader.Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), got)) {
-      return fail(t_lastError);
-    }
-    if (got == 0) return true;
-    if (!writer.Write(buffer.data(), got, written)) return fail(t_lastError);
-  }
+  if (CopyContents(reader, writer)) return true;
+  // Like the Windows copy, no half-copied destination is left behind.
+  const int error = t_lastError;
+  ::unlink(to.c_str());
+  Remember(error);
+  return false;
 }
 
 std::string PosixFileSystem::LastErrorText() const {
+  if (t_lastReason != nullptr) return t_lastReason;
   return std::generic_category().message(t_lastError);
 }
 
