@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/win32/Win32Common.h"
+#include "framework/win32/Win32Dpi.h"
 #include "framework/win32/WinHandles.h"
 #include "platform/win32/GdiHandles.h"
 #include "platform/win32/WinText.h"
@@ -12,11 +13,21 @@ namespace qvr {
 namespace {
 
 constexpr wchar_t kDialogClass[] = L"QvrMessageDialog";
-constexpr int kMargin = 12;
-constexpr int kButtonWidth = 75;
-constexpr int kButtonHeight = 25;
-constexpr int kButtonGap = 6;
-constexpr int kIconSize = 32;
+
+// The box's measures at a display density; the design's are for 96 pixels per inch.
+struct Metrics {
+  explicit Metrics(int dpi)
+      : margin(MulDiv(12, dpi, kDesignPixelsPerInch)),
+        buttonWidth(MulDiv(75, dpi, kDesignPixelsPerInch)),
+        buttonHeight(MulDiv(25, dpi, kDesignPixelsPerInch)),
+        buttonGap(MulDiv(6, dpi, kDesignPixelsPerInch)),
+        iconSize(MulDiv(32, dpi, kDesignPixelsPerInch)) {}
+  int margin;
+  int buttonWidth;
+  int buttonHeight;
+  int buttonGap;
+  int iconSize;
+};
 
 struct DialogState {
   TModalResult result = mrNone;
@@ -88,13 +99,9 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       byDefault);
 }
 
-gdi::UniqueFont MessageFont() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    return gdi::UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
-  }
-  return MakeFont(TFont{});
+gdi::UniqueFont MessageFont(int dpi) {
+  const LOGFONTW font = MessageLogFont(dpi);
+  return gdi::UniqueFont(CreateFontIndirectW(&font));
 }
 
 SIZE MeasureText(HFONT font, const std::wstring& text) {
@@ -121,32 +128,34 @@ void RegisterMessageDialogClass() {
 
 TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
   DialogState state;
-  const gdi::UniqueFont font = MessageFont();
+  // Owned by the asking form, not by whichever window is active: while another
+  // program is active this thread has no active window at all.
+  HWND owner =
+      request.owner != nullptr ? static_cast<HWND>(request.owner->WindowHandle()) : nullptr;
+  // The density of the display of the form that asks, or the system's.
+  const int dpi = WindowDpi(owner);
+  const Metrics m(dpi);
+  const gdi::UniqueFont font = MessageFont(dpi);
   const std::wstring text = WindowText(request.text);
   const SIZE textSize = MeasureText(font.Get(), text);
   const LPCWSTR iconName = SystemIcon(request.icon);
 
   const int buttonCount = static_cast<int>(request.buttons.size());
-  const int buttonsWidth = buttonCount * kButtonWidth + std::max(0, buttonCount - 1) * kButtonGap;
-  const int textLeft = kMargin + (iconName != nullptr ? kIconSize + kMargin : 0);
-  const int contentHeight = std::max<int>(textSize.cy, iconName != nullptr ? kIconSize : 0);
+  const int buttonsWidth = buttonCount * m.buttonWidth + std::max(0, buttonCount - 1) * m.buttonGap;
+  const int textLeft = m.margin + (iconName != nullptr ? m.iconSize + m.margin : 0);
+  const int contentHeight = std::max<int>(textSize.cy, iconName != nullptr ? m.iconSize : 0);
   const int clientWidth =
-      std::max<int>(textLeft + textSize.cx + kMargin, buttonsWidth + 2 * kMargin);
-  const int clientHeight = kMargin + contentHeight + kMargin + kButtonHeight + kMargin;
+      std::max<int>(textLeft + textSize.cx + m.margin, buttonsWidth + 2 * m.margin);
+  const int clientHeight = m.margin + contentHeight + m.margin + m.buttonHeight + m.margin;
 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
   const DWORD ex = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT outer{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&outer, style, FALSE, ex);
-  const int width = outer.right - outer.left;
-  const int height = outer.bottom - outer.top;
+  const SIZE outer = OuterSizeForClient(clientWidth, clientHeight, style, ex, dpi);
+  const int width = outer.cx;
+  const int height = outer.cy;
   const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
 
-  // Owned by the asking form, not by whichever window is active: while another
-  // program is active this thread has no active window at all.
-  HWND owner =
-      request.owner != nullptr ? static_cast<HWND>(request.owner->WindowHandle()) : nullptr;
   UniqueWindow dialog(CreateWindowExW(ex, kDialogClass, Utf8ToWide(request.caption).c_str(), style,
                                       left, top, width, height, owner, nullptr, ProgramInstance(),
                                       &state));
@@ -154,12 +163,18 @@ TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
   HWND d = dialog.Get();
 
   if (iconName != nullptr) {
-    HWND icon =
-        CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON, kMargin, kMargin,
-                        kIconSize, kIconSize, d, nullptr, ProgramInstance(), nullptr);
-    SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, iconName)), 0);
+    // The system's icon drawn at the box's scale: SS_REALSIZECONTROL keeps the
+    // control's size instead of the icon's.
+    HWND icon = CreateWindowExW(
+        0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, m.margin,
+        m.margin, m.iconSize, m.iconSize, d, nullptr, ProgramInstance(), nullptr);
+    const auto image = static_cast<HICON>(
+        LoadImageW(nullptr, iconName, IMAGE_ICON, m.iconSize, m.iconSize, LR_SHARED));
+    SendMessageW(icon, STM_SETICON,
+                 reinterpret_cast<WPARAM>(image != nullptr ? image : LoadIconW(nullptr, iconName)),
+                 0);
   }
-  const int textTop = kMargin + (contentHeight - textSize.cy) / 2;
+  const int textTop = m.margin + (contentHeight - textSize.cy) / 2;
   HWND label = CreateWindowExW(0, L"STATIC", text.c_str(),
                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, textLeft, textTop,
                                textSize.cx, textSize.cy, d, nullptr, ProgramInstance(), nullptr);
@@ -167,20 +182,20 @@ TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
 
   HWND firstButton = nullptr;
   int x = (clientWidth - buttonsWidth) / 2;
-  const int y = clientHeight - kMargin - kButtonHeight;
+  const int y = clientHeight - m.margin - m.buttonHeight;
   for (TMsgDlgBtn b : request.buttons) {
     const int id = ButtonResult(b);
     const DWORD kind = firstButton == nullptr ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     HWND button = CreateWindowExW(
         0, L"BUTTON", Utf8ToWide(ButtonText(b)).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | kind,
-        x, y, kButtonWidth, kButtonHeight, d, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+        x, y, m.buttonWidth, m.buttonHeight, d, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         ProgramInstance(), nullptr);
     SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
     if (firstButton == nullptr) {
       firstButton = button;
       state.defaultId = id;
     }
-    x += kButtonWidth + kButtonGap;
+    x += m.buttonWidth + m.buttonGap;
   }
 
   {
