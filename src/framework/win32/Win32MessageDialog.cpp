@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "framework/win32/Win32Common.h"
 #include "framework/win32/Win32Dpi.h"
@@ -29,9 +30,19 @@ struct Metrics {
   int iconSize;
 };
 
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
+constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
 struct DialogState {
   TModalResult result = mrNone;
   int defaultId = 0;
+  // The controls and what their layout needs again on a display of another density.
+  std::wstring text;
+  LPCWSTR iconName = nullptr;
+  HWND icon = nullptr;
+  HWND label = nullptr;
+  std::vector<HWND> buttons;
+  gdi::UniqueFont font;
 };
 
 LPCWSTR SystemIcon(DialogIcon icon) {
@@ -63,6 +74,62 @@ void BringToFront(HWND box) {
   FlashTaskbarButton(box, FLASHW_ALL | FLASHW_TIMER);
 }
 
+gdi::UniqueFont MessageFont(int dpi) {
+  const LOGFONTW font = MessageLogFont(dpi);
+  return gdi::UniqueFont(CreateFontIndirectW(&font));
+}
+
+SIZE MeasureText(HFONT font, const std::wstring& text) {
+  WindowDc dc(nullptr);
+  gdi::ScopedSelection selected(dc.Get(), font);
+  RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN) * 2 / 3, 0};
+  DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+// Sizes and places the icon, the text and the buttons for a density and gives them
+// that density's message font; returns the box's outer size.
+SIZE LayOut(DialogState& state, int dpi) {
+  const Metrics m(dpi);
+  gdi::UniqueFont font = MessageFont(dpi);
+  const SIZE textSize = MeasureText(font.Get(), state.text);
+  const bool hasIcon = state.icon != nullptr;
+
+  const int buttonCount = static_cast<int>(state.buttons.size());
+  const int buttonsWidth = buttonCount * m.buttonWidth + std::max(0, buttonCount - 1) * m.buttonGap;
+  const int textLeft = m.margin + (hasIcon ? m.iconSize + m.margin : 0);
+  const int contentHeight = std::max<int>(textSize.cy, hasIcon ? m.iconSize : 0);
+  const int clientWidth =
+      std::max<int>(textLeft + textSize.cx + m.margin, buttonsWidth + 2 * m.margin);
+  const int clientHeight = m.margin + contentHeight + m.margin + m.buttonHeight + m.margin;
+
+  constexpr UINT kPlace = SWP_NOZORDER | SWP_NOACTIVATE;
+  if (hasIcon) {
+    // The system's icon drawn at the box's scale: SS_REALSIZECONTROL keeps the
+    // control's size instead of the icon's.
+    SetWindowPos(state.icon, nullptr, m.margin, m.margin, m.iconSize, m.iconSize, kPlace);
+    const auto image = static_cast<HICON>(
+        LoadImageW(nullptr, state.iconName, IMAGE_ICON, m.iconSize, m.iconSize, LR_SHARED));
+    SendMessageW(
+        state.icon, STM_SETICON,
+        reinterpret_cast<WPARAM>(image != nullptr ? image : LoadIconW(nullptr, state.iconName)), 0);
+  }
+  const int textTop = m.margin + (contentHeight - textSize.cy) / 2;
+  SetWindowPos(state.label, nullptr, textLeft, textTop, textSize.cx, textSize.cy, kPlace);
+  SendMessageW(state.label, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+  int x = (clientWidth - buttonsWidth) / 2;
+  const int y = clientHeight - m.margin - m.buttonHeight;
+  for (HWND button : state.buttons) {
+    SetWindowPos(button, nullptr, x, y, m.buttonWidth, m.buttonHeight, kPlace);
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    x += m.buttonWidth + m.buttonGap;
+  }
+  // The old font goes only now that no control draws with it.
+  state.font = std::move(font);
+  return OuterSizeForClient(clientWidth, clientHeight, kDialogStyle, kDialogExStyle, dpi);
+}
+
 LRESULT HandleDialogMessage(HWND window, DialogState& state, UINT message, WPARAM wParam,
                             LPARAM lParam) {
   switch (message) {
@@ -81,6 +148,14 @@ LRESULT HandleDialogMessage(HWND window, DialogState& state, UINT message, WPARA
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) FlashTaskbarButton(window, FLASHW_STOP);
       break;
+    case WM_DPICHANGED: {
+      // Moved to a display of another density: laid out again for it.
+      const SIZE size = LayOut(state, HIWORD(wParam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_CTLCOLORSTATIC:
       SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -99,20 +174,6 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       byDefault);
 }
 
-gdi::UniqueFont MessageFont(int dpi) {
-  const LOGFONTW font = MessageLogFont(dpi);
-  return gdi::UniqueFont(CreateFontIndirectW(&font));
-}
-
-SIZE MeasureText(HFONT font, const std::wstring& text) {
-  WindowDc dc(nullptr);
-  gdi::ScopedSelection selected(dc.Get(), font);
-  RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN) * 2 / 3, 0};
-  DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r,
-            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-  return {r.right - r.left, r.bottom - r.top};
-}
-
 }  // namespace
 
 void RegisterMessageDialogClass() {
@@ -128,75 +189,43 @@ void RegisterMessageDialogClass() {
 
 TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
   DialogState state;
+  state.text = WindowText(request.text);
+  state.iconName = SystemIcon(request.icon);
+
   // Owned by the asking form, not by whichever window is active: while another
   // program is active this thread has no active window at all.
   HWND owner =
       request.owner != nullptr ? static_cast<HWND>(request.owner->WindowHandle()) : nullptr;
-  // The density of the display of the form that asks, or the system's.
-  const int dpi = WindowDpi(owner);
-  const Metrics m(dpi);
-  const gdi::UniqueFont font = MessageFont(dpi);
-  const std::wstring text = WindowText(request.text);
-  const SIZE textSize = MeasureText(font.Get(), text);
-  const LPCWSTR iconName = SystemIcon(request.icon);
-
-  const int buttonCount = static_cast<int>(request.buttons.size());
-  const int buttonsWidth = buttonCount * m.buttonWidth + std::max(0, buttonCount - 1) * m.buttonGap;
-  const int textLeft = m.margin + (iconName != nullptr ? m.iconSize + m.margin : 0);
-  const int contentHeight = std::max<int>(textSize.cy, iconName != nullptr ? m.iconSize : 0);
-  const int clientWidth =
-      std::max<int>(textLeft + textSize.cx + m.margin, buttonsWidth + 2 * m.margin);
-  const int clientHeight = m.margin + contentHeight + m.margin + m.buttonHeight + m.margin;
-
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
-  const DWORD ex = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  const SIZE outer = OuterSizeForClient(clientWidth, clientHeight, style, ex, dpi);
-  const int width = outer.cx;
-  const int height = outer.cy;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-
-  UniqueWindow dialog(CreateWindowExW(ex, kDialogClass, Utf8ToWide(request.caption).c_str(), style,
-                                      left, top, width, height, owner, nullptr, ProgramInstance(),
-                                      &state));
+  UniqueWindow dialog(CreateWindowExW(kDialogExStyle, kDialogClass,
+                                      Utf8ToWide(request.caption).c_str(), kDialogStyle, 0, 0, 0, 0,
+                                      owner, nullptr, ProgramInstance(), &state));
   if (!dialog) return mrCancel;
   HWND d = dialog.Get();
 
-  if (iconName != nullptr) {
-    // The system's icon drawn at the box's scale: SS_REALSIZECONTROL keeps the
-    // control's size instead of the icon's.
-    HWND icon = CreateWindowExW(
-        0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, m.margin,
-        m.margin, m.iconSize, m.iconSize, d, nullptr, ProgramInstance(), nullptr);
-    const auto image = static_cast<HICON>(
-        LoadImageW(nullptr, iconName, IMAGE_ICON, m.iconSize, m.iconSize, LR_SHARED));
-    SendMessageW(icon, STM_SETICON,
-                 reinterpret_cast<WPARAM>(image != nullptr ? image : LoadIconW(nullptr, iconName)),
-                 0);
+  // Made without a size; LayOut sizes and places them.
+  if (state.iconName != nullptr) {
+    state.icon =
+        CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL,
+                        0, 0, 0, 0, d, nullptr, ProgramInstance(), nullptr);
   }
-  const int textTop = m.margin + (contentHeight - textSize.cy) / 2;
-  HWND label = CreateWindowExW(0, L"STATIC", text.c_str(),
-                               WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, textLeft, textTop,
-                               textSize.cx, textSize.cy, d, nullptr, ProgramInstance(), nullptr);
-  SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
-
-  HWND firstButton = nullptr;
-  int x = (clientWidth - buttonsWidth) / 2;
-  const int y = clientHeight - m.margin - m.buttonHeight;
+  state.label = CreateWindowExW(0, L"STATIC", state.text.c_str(),
+                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, d,
+                                nullptr, ProgramInstance(), nullptr);
   for (TMsgDlgBtn b : request.buttons) {
     const int id = ButtonResult(b);
-    const DWORD kind = firstButton == nullptr ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-    HWND button = CreateWindowExW(
-        0, L"BUTTON", Utf8ToWide(ButtonText(b)).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | kind,
-        x, y, m.buttonWidth, m.buttonHeight, d, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        ProgramInstance(), nullptr);
-    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
-    if (firstButton == nullptr) {
-      firstButton = button;
-      state.defaultId = id;
-    }
-    x += m.buttonWidth + m.buttonGap;
+    const DWORD kind = state.buttons.empty() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    state.buttons.push_back(CreateWindowExW(0, L"BUTTON", Utf8ToWide(ButtonText(b)).c_str(),
+                                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | kind, 0, 0, 0, 0,
+                                            d, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                            ProgramInstance(), nullptr));
+    if (state.buttons.size() == 1) state.defaultId = id;
   }
+  // At the density of the display the box is on, centred on the screen.
+  const SIZE size = LayOut(state, WindowDpi(d));
+  SetWindowPos(d, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  HWND firstButton = state.buttons.empty() ? nullptr : state.buttons.front();
 
   {
     ModalOwnerLock lock(d);
