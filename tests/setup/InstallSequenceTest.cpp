@@ -18,6 +18,7 @@ namespace {
 
 namespace fsys = std::filesystem;
 using test::MakeDirs;
+using test::MakeSymlink;
 using test::ReadFile;
 using test::WriteFile;
 
@@ -388,9 +389,8 @@ TEST_F(InstallSequenceTest, ModalShowingEndsThroughTheCloseHandling) {
 struct PlantedLink {
   const char* what;
   void (*plant)(const std::string& product, const std::string& outside);
-  bool asked;      // the product folder stands there: the setup asks before it goes on
-  bool unpacked;   // the unpack ends with status 0 despite the link
-  bool posixOnly;  // symbolic links, which a Windows program cannot plant under Wine
+  bool asked;     // the product folder stands there: the setup asks before it goes on
+  bool unpacked;  // the unpack ends with status 0 despite the link
 };
 
 void PrintTo(const PlantedLink& link, std::ostream* out) {
@@ -402,7 +402,6 @@ class PlantedLinks : public InstallSequenceTest,
 
 TEST_P(PlantedLinks, NeverLeadTheFontCopyOutsideTheProductFonts) {
   const PlantedLink& link = GetParam();
-  if (link.posixOnly && SystemFileSystem().Delimiter() == '\\') GTEST_SKIP() << "POSIX links";
   MakeArchive();
   const std::string outside = tmp.Path() + N("outside/");
   WriteFile(outside + "secret.ttf", "secret");
@@ -429,31 +428,30 @@ INSTANTIATE_TEST_SUITE_P(
                                         outside + "secret.ttf",
                                         product + N("Daten/Programm/Fonts/evil.ttf"));
                                   },
-                                  true, true, false},
+                                  true, true},
                       PlantedLink{"file link among the fonts",
                                   [](const std::string& product, const std::string& outside) {
-                                    MakeDirs(product + "Daten/Programm/Fonts");
-                                    fsys::create_symlink(outside + "secret.ttf",
-                                                         product + "Daten/Programm/Fonts/evil.ttf");
+                                    MakeDirs(product + N("Daten/Programm/Fonts"));
+                                    MakeSymlink(outside + "secret.ttf",
+                                                product + N("Daten/Programm/Fonts/evil.ttf"));
                                   },
-                                  true, true, true},
+                                  true, true},
                       PlantedLink{"the product folder is a link",
                                   [](const std::string& product, const std::string& outside) {
-                                    MakeDirs(outside + "Daten/Programm/Fonts");
+                                    MakeDirs(outside + N("Daten/Programm/Fonts"));
                                     fsys::copy_file(outside + "secret.ttf",
-                                                    outside + "Daten/Programm/Fonts/evil.ttf");
+                                                    outside + N("Daten/Programm/Fonts/evil.ttf"));
                                     const fsys::path folder = product.substr(0, product.size() - 1);
                                     MakeDirs(folder.parent_path().string());
-                                    fsys::create_directory_symlink(outside, folder);
+                                    MakeSymlink(outside, folder.string());
                                   },
-                                  false, false, true},
+                                  false, false},
                       PlantedLink{"the font folder is a link",
                                   [](const std::string& product, const std::string& outside) {
-                                    MakeDirs(product + "Daten/Programm");
-                                    fsys::create_directory_symlink(
-                                        outside, product + "Daten/Programm/Fonts");
+                                    MakeDirs(product + N("Daten/Programm"));
+                                    MakeSymlink(outside, product + N("Daten/Programm/Fonts"));
                                   },
-                                  true, false, true}));
+                                  true, false}));
 
 // A file system whose font-folder listing is scripted, as another file system
 // might return it; everything else goes to the real one.

@@ -6,6 +6,11 @@
 #include <random>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace qvr::test {
 namespace {
@@ -34,6 +39,40 @@ void MakeRemovable(const fs::path& folder) {
   }
 }
 
+#ifdef _WIN32
+// The POSIX name of a Windows path when running under Wine, else "".
+std::string UnixName(const std::string& path) {
+  using Convert = char*(__cdecl*)(const wchar_t*);
+  const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (convert == nullptr) return {};
+  const std::wstring wide = fs::path(path).wstring();
+  char* name = convert(wide.c_str());
+  if (name == nullptr) return {};
+  std::string result = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return result;
+}
+
+// Runs a POSIX program under Wine and waits for it; Wine starts POSIX programs too.
+// Its exit code does not come through, so callers check what it did.
+void RunPosix(const std::string& program, const std::vector<std::string>& args) {
+  std::string commandLine = program;
+  for (const std::string& arg : args) commandLine += " \"" + arg + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  const std::string application = "Z:" + program;
+  if (!::CreateProcessA(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
+    throw std::runtime_error("cannot run " + program);
+  }
+  ::WaitForSingleObject(process.hProcess, 30000);
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+}
+#endif
+
 }  // namespace
 
 TempDir::TempDir() {
@@ -53,6 +92,14 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+#ifdef _WIN32
+  // Wine takes a POSIX link for what it leads to and would delete the target; the
+  // POSIX side removes the links themselves.
+  if (const std::string posixName = UnixName(path_); !posixName.empty()) {
+    RunPosix("/bin/rm", {"-rf", posixName});
+    return;
+  }
+#endif
   const fs::path folder(path_);
   MakeRemovable(folder);
   std::error_code ec;
@@ -72,6 +119,20 @@ std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void MakeSymlink(const std::string& target, const std::string& link) {
+#ifdef _WIN32
+  const std::string posixTarget = UnixName(target);
+  const std::string posixLink = UnixName(link);
+  if (!posixTarget.empty() && !posixLink.empty()) {
+    RunPosix("/bin/ln", {"-s", posixTarget, posixLink});
+    return;
+  }
+#endif
+  std::error_code ec;
+  fs::create_symlink(fs::path(target), fs::path(link), ec);
+  if (ec) throw std::runtime_error("cannot create a link at " + link + ": " + ec.message());
 }
 
 void MakeDirs(const std::string& path) {
