@@ -10,6 +10,7 @@
 #include "gauge/Canvas.h"
 #include "setup/InstallPaths.h"
 #include "setup/UnitInstall.h"
+#include "support/FaultyFileSystem.h"
 #include "support/ForwardingFileSystem.h"
 #include "support/TempDir.h"
 
@@ -140,8 +141,9 @@ class InstallSequenceTest : public ::testing::Test {
   HeadlessBackend backend;
   TApplication app{backend};
   FakeShellLinks links{backend.Log()};
+  test::FaultyFileSystem files{SystemFileSystem()};
   TFormInstall dialog{
-      app, MemoryGraphics(), SystemFileSystem(), links,
+      app, MemoryGraphics(), files, links,
       RestartCalls{[] { return std::string("PC-42"); },
                    [this](const std::string& computer, const std::string& user,
                           const std::string& password, bool restart, std::string& errorText) {
@@ -271,6 +273,46 @@ TEST_F(InstallSequenceTest, ExistingProductFolderAndYesInstallsOverIt) {
   EXPECT_EQ(ReadFile(ProgrammPfad + "QVR-Kelvador.exe"), "MZ program");
   EXPECT_EQ(ReadFile(InstallPfad + N("QVR-Kelvador [DV2.95]/alt.txt")), "alt");
   EXPECT_EQ(backend.Dialogs().size(), 2u);
+  EXPECT_TRUE(app.Terminated());
+}
+
+// A program folder some user created before the setup ran is closed to other users
+// after the unpack; the data folder keeps what it had. A failure is shown, then the
+// installation goes on.
+TEST_F(InstallSequenceTest, ProgramFolderIsClosedToOtherUsers) {
+  MakeArchive();
+  const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
+  MakeDirs(ProgrammPfad);
+  MakeDirs(product + "Daten");
+  for (const char* folder : {"Intern", "Daten"}) {
+    fsys::permissions(product + folder, fsys::perms::all);
+  }
+  backend.QueueAnswer(mrYes);  // install over the planted folder
+  backend.QueueAnswer(mrNo);   // no restart
+  Install();
+  EXPECT_EQ(files.Calls(test::FaultyFileSystem::Op::RestrictToAdministrators), 1);
+  if (SystemFileSystem().Delimiter() == '/') {
+    const auto othersWrite = fsys::perms::group_write | fsys::perms::others_write;
+    EXPECT_EQ(fsys::status(product + "Intern").permissions() & othersWrite, fsys::perms::none);
+    EXPECT_EQ(fsys::status(ProgrammPfad + "QVR-Kelvador.exe").permissions() & othersWrite,
+              fsys::perms::none);
+    EXPECT_EQ(fsys::status(product + "Daten").permissions(), fsys::perms::all);
+  }
+}
+
+TEST_F(InstallSequenceTest, ProgramFolderThatCannotBeClosedIsReported) {
+  MakeArchive();
+  files.FailAt(test::FaultyFileSystem::Op::RestrictToAdministrators, 1);
+  backend.QueueAnswer(mrNo);
+  Install();
+  ASSERT_EQ(backend.Dialogs().size(), 2u);
+  EXPECT_EQ(backend.Dialogs()[0].icon, DialogIcon::Error);
+  EXPECT_NE(backend.Dialogs()[0].text.find("Der Programmordner " +
+                                           ProgrammPfad.substr(0, ProgrammPfad.size() - 9)),
+            std::string::npos)
+      << backend.Dialogs()[0].text;
+  EXPECT_NE(backend.Dialogs()[0].text.find("Injected failure"), std::string::npos);
+  EXPECT_EQ(ReadFile(WinFontsPfad + "QVRSans.ttf"), "new sans");
   EXPECT_TRUE(app.Terminated());
 }
 

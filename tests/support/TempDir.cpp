@@ -6,7 +6,6 @@
 #include <random>
 #include <stdexcept>
 #include <system_error>
-#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -54,22 +53,26 @@ std::string UnixName(const std::string& path) {
   return result;
 }
 
-// Runs a POSIX program under Wine and waits for it; Wine starts POSIX programs too.
-// Its exit code does not come through, so callers check what it did.
-void RunPosix(const std::string& program, const std::vector<std::string>& args) {
-  std::string commandLine = program;
-  for (const std::string& arg : args) commandLine += " \"" + arg + "\"";
+// Runs a POSIX shell command under Wine and waits until it has run. Wine starts POSIX
+// programs but gives a Windows program no handle to wait for, so the command leaves a
+// marker file behind when it is done.
+void RunPosixShell(const std::string& command) {
+  static int runs = 0;
+  const fs::path marker =
+      fs::temp_directory_path() /
+      ("qvr-posix-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs));
+  std::string commandLine =
+      "/bin/sh -c \"" + command + "; : >'" + UnixName(marker.string()) + "'\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  const std::string application = "Z:" + program;
-  if (!::CreateProcessA(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup, &process)) {
-    throw std::runtime_error("cannot run " + program);
+  if (!::CreateProcessA("Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+    throw std::runtime_error("cannot run " + command);
   }
-  ::WaitForSingleObject(process.hProcess, 30000);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
+  for (int i = 0; i < 3000 && !fs::exists(marker); ++i) ::Sleep(10);
+  std::error_code ec;
+  if (!fs::remove(marker, ec)) throw std::runtime_error("did not run: " + command);
 }
 #endif
 
@@ -96,7 +99,7 @@ TempDir::~TempDir() {
   // Wine takes a POSIX link for what it leads to and would delete the target; the
   // POSIX side removes the links themselves.
   if (const std::string posixName = UnixName(path_); !posixName.empty()) {
-    RunPosix("/bin/rm", {"-rf", posixName});
+    RunPosixShell("rm -rf '" + posixName + "'");
     return;
   }
 #endif
@@ -126,7 +129,7 @@ void MakeSymlink(const std::string& target, const std::string& link) {
   const std::string posixTarget = UnixName(target);
   const std::string posixLink = UnixName(link);
   if (!posixTarget.empty() && !posixLink.empty()) {
-    RunPosix("/bin/ln", {"-s", posixTarget, posixLink});
+    RunPosixShell("ln -s '" + posixTarget + "' '" + posixLink + "'");
     return;
   }
 #endif
