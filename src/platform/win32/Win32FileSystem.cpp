@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/win32/SystemErrors.h"
 #include "platform/win32/UniqueHandle.h"
 
 // The interface's method names collide with the ANSI/wide selector macros.
@@ -503,16 +504,7 @@ bool Win32FileSystem::RestrictToAdministrators(const std::string& folder) {
 
 std::string Win32FileSystem::LastErrorText() const {
   if (t_lastReason != nullptr) return t_lastReason;
-  char buffer[512];
-  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, t_lastError, 0, buffer, sizeof buffer, nullptr);
-  std::string text(buffer, length);
-  while (!text.empty() &&
-         (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
-    text.pop_back();
-  }
-  if (text.empty()) text = "Windows error " + std::to_string(t_lastError);
-  return text;
+  return SystemErrorText(t_lastError);
 }
 
 FileSystem& SystemFileSystem() {
