@@ -22,7 +22,8 @@ struct Listing {
 
 // Everything a run works with. Shared by all packer instances: one run at a time.
 struct RunState {
-  std::string currentName;
+  std::string rootName;     // the packed folder's name in the archive's code page
+  std::string encodedName;  // the current entry's name in the archive's code page
   std::string recordText;
   std::string relativePath;  // empty or ending with the delimiter
   std::int32_t status = 0;
@@ -248,12 +249,13 @@ void TQVRPacker::Starten() {
       run.targetPath = ZielPfad;
       // A root name the format cannot hold fails before anything is walked or created.
       const std::string folder = run.sourcePath.substr(0, run.sourcePath.size() - 1);
-      run.currentName = folder.substr(FolderPartLength(folder, delimiter));
-      if (run.currentName.empty()) {
+      const std::string rootName = folder.substr(FolderPartLength(folder, delimiter));
+      if (rootName.empty()) {
         Fail(10, "pack", run.sourcePath, "a drive root has no folder name to store in the archive");
-      } else if (const char* problem =
-                     archive::NameProblem(run.currentName, archive::RulesFor(fs_))) {
-        Fail(10, "pack", run.sourcePath, problem);
+      } else if (std::string problem = archive::EncodeName(rootName, ArchiveCodePage,
+                                                           archive::RulesFor(fs_), run.rootName);
+                 !problem.empty()) {
+        Fail(10, "pack", run.sourcePath, std::move(problem));
       } else {
         GesamtgroesseErmitteln();
         OrdnerPacken();
@@ -295,7 +297,7 @@ void TQVRPacker::DateiEntpacken() {
   for (;;) {
     const char* failureText = nullptr;
     const archive::ReadResult result =
-        archive::ReadRecord(*run.input, rules, offset, record, failureText);
+        archive::ReadRecord(*run.input, ArchiveCodePage, rules, offset, record, failureText);
     if (result == archive::ReadResult::End) {
       if (run.status == 0) Progress(100);
       break;
@@ -389,22 +391,27 @@ bool TQVRPacker::AppendRecord(std::uint32_t reserve) {
 
 bool TQVRPacker::PackFolder(const DirEntry& entry) {
   const std::string path = run.sourcePath + run.relativePath + entry.name;
-  if (const char* problem = archive::NameProblem(entry.name, archive::RulesFor(fs_))) {
-    Fail(11, "store", path, problem);
+  if (std::string problem =
+          archive::EncodeName(entry.name, ArchiveCodePage, archive::RulesFor(fs_), run.encodedName);
+      !problem.empty()) {
+    Fail(11, "store", path, std::move(problem));
     return false;
   }
   if (run.depth >= kMaxLevel) {
     Fail(11, "store", path, "the folder tree is deeper than 250 levels");
     return false;
   }
-  archive::FormatFolderRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth));
+  archive::FormatFolderRecord(run.recordText, run.encodedName,
+                              static_cast<std::uint32_t>(run.depth));
   return AppendRecord(0);
 }
 
 void TQVRPacker::PackFile(const DirEntry& entry) {
   const std::string path = run.sourcePath + run.relativePath + entry.name;
-  if (const char* problem = archive::NameProblem(entry.name, archive::RulesFor(fs_))) {
-    Fail(11, "store", path, problem);
+  if (std::string problem =
+          archive::EncodeName(entry.name, ArchiveCodePage, archive::RulesFor(fs_), run.encodedName);
+      !problem.empty()) {
+    Fail(11, "store", path, std::move(problem));
     return;
   }
   if (entry.size > static_cast<std::uint64_t>(archive::kMaxFileSize)) {
@@ -422,7 +429,7 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
              : fs_.LastErrorText());
     return;
   }
-  archive::FormatFileRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth),
+  archive::FormatFileRecord(run.recordText, run.encodedName, static_cast<std::uint32_t>(run.depth),
                             static_cast<std::uint32_t>(entry.size));
   run.memberSize = static_cast<std::int64_t>(entry.size);
   run.memberCopied = 0;
@@ -473,7 +480,7 @@ void TQVRPacker::OrdnerPacken() {
     return;
   }
   run.pending = 0;
-  archive::FormatFolderRecord(run.recordText, run.currentName, 1);
+  archive::FormatFolderRecord(run.recordText, run.rootName, 1);
   if (AppendRecord(0)) {
     WalkSource(
         fs_, [this](const DirEntry& entry) { return PackFolder(entry); },

@@ -44,7 +44,7 @@ TempDir::TempDir() {
     const fs::path candidate = base / ("qvr-test-" + std::to_string(random() % 1000000000000ULL));
     std::error_code ec;
     if (fs::create_directory(candidate, ec)) {
-      path_ = candidate.string();
+      path_ = Utf8Of(candidate);
       if (path_.back() != '/' && path_.back() != '\\') path_ += kDelimiter;
       return;
     }
@@ -53,31 +53,40 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-  const fs::path folder(path_);
+  const fs::path folder = PathOf(path_);
   MakeRemovable(folder);
   std::error_code ec;
   fs::remove_all(folder, ec);
 }
 
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 void WriteFile(const std::string& path, std::string_view bytes) {
-  const fs::path parent = fs::path(path).parent_path();
-  if (!parent.empty()) MakeDirs(parent.string());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  const fs::path parent = PathOf(path).parent_path();
+  if (!parent.empty()) MakeDirs(Utf8Of(parent));
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void MakeDirs(const std::string& path) {
   std::error_code ec;
-  fs::create_directories(fs::path(path), ec);
-  if (ec || !fs::is_directory(fs::path(path))) {
+  fs::create_directories(PathOf(path), ec);
+  if (ec || !fs::is_directory(PathOf(path))) {
     throw std::runtime_error("cannot create folder " + path + ": " + ec.message());
   }
 }

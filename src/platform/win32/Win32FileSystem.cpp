@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WinText.h"
 
 // The interface's method names collide with the ANSI/wide selector macros.
 #undef CopyFile
@@ -21,6 +22,10 @@ thread_local DWORD t_lastError = ERROR_SUCCESS;
 
 void RememberLastError() {
   t_lastError = ::GetLastError();
+}
+
+DWORD Attributes(const std::string& path) {
+  return ::GetFileAttributesW(Utf8ToWide(path).c_str());
 }
 
 bool IsDelimiter(char c) {
@@ -64,9 +69,9 @@ bool PassesMask(DWORD attributes, std::uint32_t mask) {
 }
 
 // Advances the search to the next entry that passes the mask; false when there is none.
-bool FindNextPassing(HANDLE handle, std::uint32_t mask, WIN32_FIND_DATAA& data) {
+bool FindNextPassing(HANDLE handle, std::uint32_t mask, WIN32_FIND_DATAW& data) {
   do {
-    if (!::FindNextFileA(handle, &data)) {
+    if (!::FindNextFileW(handle, &data)) {
       RememberLastError();
       return false;
     }
@@ -74,9 +79,9 @@ bool FindNextPassing(HANDLE handle, std::uint32_t mask, WIN32_FIND_DATAA& data) 
   return true;
 }
 
-DirEntry ToEntry(const WIN32_FIND_DATAA& data) {
+DirEntry ToEntry(const WIN32_FIND_DATAW& data) {
   DirEntry entry;
-  entry.name = data.cFileName;
+  entry.name = WideToUtf8(data.cFileName);
   entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry.attributes = data.dwFileAttributes;
   return entry;
@@ -88,7 +93,7 @@ class Win32Search final : public DirectorySearch {
       : handle_(std::move(handle)), mask_(mask) {}
 
   bool Next(DirEntry& entry) override {
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAW data;
     if (!FindNextPassing(handle_.Get(), mask_, data)) return false;
     entry = ToEntry(data);
     return true;
@@ -125,8 +130,8 @@ class Win32OpenFile final : public OpenFile {
 
 std::unique_ptr<OpenFile> Open(const std::string& path, DWORD access, DWORD share,
                                DWORD disposition) {
-  UniqueFileHandle handle(::CreateFileA(path.c_str(), access, share, nullptr, disposition,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle handle(::CreateFileW(Utf8ToWide(path).c_str(), access, share, nullptr,
+                                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) {
     RememberLastError();
     return nullptr;
@@ -140,8 +145,8 @@ std::unique_ptr<DirectorySearch> Win32FileSystem::FindFirst(const std::string& p
                                                             std::uint32_t attributeMask,
                                                             DirEntry& first) {
   const std::string searched = HasWildcard(pattern) ? pattern : WithoutTrailingDelimiters(pattern);
-  WIN32_FIND_DATAA data;
-  UniqueFindHandle handle(::FindFirstFileA(searched.c_str(), &data));
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle handle(::FindFirstFileW(Utf8ToWide(searched).c_str(), &data));
   if (!handle) {
     RememberLastError();
     return nullptr;
@@ -155,7 +160,7 @@ std::unique_ptr<DirectorySearch> Win32FileSystem::FindFirst(const std::string& p
 }
 
 bool Win32FileSystem::FileExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     RememberLastError();
     return false;
@@ -164,7 +169,7 @@ bool Win32FileSystem::FileExists(const std::string& path) {
 }
 
 bool Win32FileSystem::DirectoryExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(WithoutTrailingDelimiters(path).c_str());
+  const DWORD attributes = Attributes(WithoutTrailingDelimiters(path));
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     RememberLastError();
     return false;
@@ -175,7 +180,7 @@ bool Win32FileSystem::DirectoryExists(const std::string& path) {
 }
 
 bool Win32FileSystem::CreateDirectory(const std::string& path) {
-  if (!::CreateDirectoryA(WithoutTrailingDelimiters(path).c_str(), nullptr)) {
+  if (!::CreateDirectoryW(Utf8ToWide(WithoutTrailingDelimiters(path)).c_str(), nullptr)) {
     RememberLastError();
     return false;
   }
@@ -188,7 +193,7 @@ bool Win32FileSystem::ForceDirectories(const std::string& path) {
     t_lastError = ERROR_PATH_NOT_FOUND;
     return false;
   }
-  const DWORD attributes = ::GetFileAttributesA(bare.c_str());
+  const DWORD attributes = Attributes(bare);
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
     t_lastError = ERROR_ALREADY_EXISTS;
@@ -204,9 +209,9 @@ bool Win32FileSystem::ForceDirectories(const std::string& path) {
   if (slash != std::string::npos && !ForceDirectories(bare.substr(0, std::max(slash, root)))) {
     return false;
   }
-  if (::CreateDirectoryA(bare.c_str(), nullptr)) return true;
+  if (::CreateDirectoryW(Utf8ToWide(bare).c_str(), nullptr)) return true;
   const DWORD error = ::GetLastError();
-  const DWORD now = ::GetFileAttributesA(bare.c_str());
+  const DWORD now = Attributes(bare);
   if (error == ERROR_ALREADY_EXISTS && now != INVALID_FILE_ATTRIBUTES &&
       (now & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return true;
@@ -224,7 +229,7 @@ std::unique_ptr<OpenFile> Win32FileSystem::OpenShared(const std::string& path) {
 }
 
 bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (!::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE)) {
+  if (!::CopyFileW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), failIfExists ? TRUE : FALSE)) {
     RememberLastError();
     return false;
   }
@@ -232,10 +237,10 @@ bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to, b
 }
 
 std::string Win32FileSystem::LastErrorText() const {
-  char buffer[512];
-  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, t_lastError, 0, buffer, sizeof buffer, nullptr);
-  std::string text(buffer, length);
+  wchar_t buffer[512];
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, t_lastError, 0, buffer, 512, nullptr);
+  std::string text = WideToUtf8(std::wstring_view(buffer, length));
   while (!text.empty() &&
          (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
     text.pop_back();
