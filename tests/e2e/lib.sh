@@ -21,6 +21,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export QVR_NATIVE_BUILD_DIR QVR_WIN32_BUILD_DIR QVR_DIST_DIR QVR_DIST_TREE_DIR
 E2E_DRIVER="$QVR_WIN32_BUILD_DIR/tests/e2e/driver/e2e-driver.exe"
 E2E_QVRPACK="$QVR_NATIVE_BUILD_DIR/tools/qvrpack/qvrpack"
+E2E_QVRPACK_EXE="$QVR_WIN32_BUILD_DIR/tools/qvrpack/qvrpack.exe"
 E2E_PRODUCT="QVR-Kelvador [DV2.95]"
 E2E_LINK="QVR-Kelvador Series [DV2.95].lnk"
 # Real ImageMagick, not a wrapper that may shadow it on PATH.

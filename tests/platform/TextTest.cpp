@@ -72,7 +72,7 @@ TEST(CodePage, OtherSingleByteCodePagesComeFromTheSystem) {
   EXPECT_EQ(bytes,
             "\xA3\xF3"
             "d\x9F");
-  for (const unsigned number : {0u, 932u, 65001u, 99999u}) {
+  for (const unsigned number : {0u, 1u, 42u, 932u, 65001u, 99999u}) {
     EXPECT_FALSE(CodePage::ForNumber(number).has_value()) << number;
   }
 }

@@ -65,7 +65,9 @@ TEST(WinTextTest, CodePage1252TableAgreesWithWindows) {
     const char byte = static_cast<char>(b);
     wchar_t wide[2] = {};
     ASSERT_EQ(::MultiByteToWideChar(1252, 0, &byte, 1, wide, 2), 1);
-    EXPECT_EQ(CodePage::Windows1252().ToUtf8(std::string(1, byte)), WideToUtf8(wide)) << b;
+    EXPECT_EQ(CodePage::Windows1252().ToUtf8(std::string(1, byte)),
+              WideToUtf8(std::wstring_view(wide, 1)))
+        << b;
   }
 }
 

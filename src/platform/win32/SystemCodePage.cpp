@@ -6,9 +6,10 @@
 namespace qvr {
 
 bool LoadSystemCodePage(unsigned number, CodePage::UpperHalf& upper) {
+  // 0 to 3 and 42 name no code page but the system's current ones or the symbol font's.
   CPINFO info{};
-  if (number == CP_UTF7 || number == CP_UTF8 || !::GetCPInfo(number, &info) ||
-      info.MaxCharSize != 1) {
+  if (number <= CP_THREAD_ACP || number == CP_SYMBOL || number == CP_UTF7 || number == CP_UTF8 ||
+      !::GetCPInfo(number, &info) || info.MaxCharSize != 1) {
     return false;
   }
   for (unsigned byte = 0; byte < 256; ++byte) {
