@@ -11,6 +11,7 @@ cd "$root"
 # shellcheck source=tests/e2e/lib.sh
 source "$root/tests/e2e/lib.sh"
 
+echo "== Windows build: $QVR_WINDOWS_ARCH ($QVR_WINDOWS_ARCH_WHY)"
 scripts/make-dist.sh e2e-driver
 
 prefix="$root/build/demo-wineprefix"
@@ -24,7 +25,7 @@ rm -rf "$shots"
 mkdir -p "$shots"
 
 cleanup() {
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+  WINEPREFIX="$prefix" qvr_wineserver -k 2>/dev/null || true
   stop_xvfb
 }
 trap cleanup EXIT
@@ -39,9 +40,9 @@ need() {
 run_headless() {
   start_xvfb
   echo "== headless on Xvfb $DISPLAY"
-  wine "$QVR_DIST_DIR/Setup.exe" >"$root/build/demo-setup.log" 2>&1 &
+  qvr_wine "$QVR_DIST_DIR/Setup.exe" >"$root/build/demo-setup.log" 2>&1 &
   local setup=$!
-  step "Setup.exe started from $QVR_DIST_DIR"
+  step "Setup.exe ($QVR_WINDOWS_ARCH) started from $QVR_DIST_DIR"
   need drv wait-window "QVR-KELVADOR V2" 30
   sleep 1 # the first paint
   saved 01-welcome.png
@@ -64,7 +65,7 @@ run_headless() {
   step "Setup.exe ended"
 
   step "the installed program, started through its desktop shortcut"
-  wine start /unix "$desktop/$E2E_LINK" >/dev/null 2>&1 || true
+  qvr_wine start /unix "$desktop/$E2E_LINK" >/dev/null 2>&1 || true
   if drv wait-window "$E2E_PRODUCT" 20 >/dev/null; then
     sleep 0.5
     saved 03-installed-program.png
@@ -75,9 +76,9 @@ run_headless() {
 }
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  echo "== Setup.exe on your display $DISPLAY: click through the installation"
-  wine "$QVR_DIST_DIR/Setup.exe" || true
-  wineserver -w || true
+  echo "== $QVR_DIST_DIR/Setup.exe ($QVR_WINDOWS_ARCH) on your display $DISPLAY: click through the installation"
+  qvr_wine "$QVR_DIST_DIR/Setup.exe" || true
+  qvr_wineserver -w || true
 else
   run_headless
 fi

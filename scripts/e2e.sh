@@ -87,7 +87,7 @@ begin() {
 # launch: Setup.exe from the medium. The DLL-load trace tells later whether the
 # WMI scripting library was loaded, i.e. whether a restart was requested.
 launch() {
-  WINEDEBUG=+loaddll wine "$medium/Setup.exe" >>"$log" 2>&1 &
+  WINEDEBUG=+loaddll qvr_wine "$medium/Setup.exe" >>"$log" 2>&1 &
   SETUP_PID=$!
   if ! drv wait-window "QVR-KELVADOR V2" 30 >/dev/null; then
     fail "the install dialog did not appear"
@@ -111,7 +111,7 @@ setup_ended() {
 setup_running() { kill -0 "$SETUP_PID" 2>/dev/null; }
 
 finish() {
-  if [ -n "${prefix:-}" ]; then WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; fi
+  if [ -n "${prefix:-}" ]; then WINEPREFIX="$prefix" qvr_wineserver -k 2>/dev/null || true; fi
   if [ -n "$SETUP_PID" ]; then wait "$SETUP_PID" 2>/dev/null || true; fi
   SETUP_PID=""
   stop_xvfb
@@ -287,7 +287,7 @@ scenario_fresh_install() {
   check_tree_installed
   check_fonts_copied
   check_shortcut
-  wine start /unix "$desktop/$E2E_LINK" >>"$log" 2>&1
+  qvr_wine start /unix "$desktop/$E2E_LINK" >>"$log" 2>&1
   check "installed program starts through the shortcut" quiet drv wait-window "$E2E_PRODUCT" 20
 }
 
@@ -598,7 +598,7 @@ scenario_umlauts() {
     "$tree/$E2E_PRODUCT/Daten/Programm/Fonts/Schrift Ä.ttf"
   cp "$medium/Setup.exe" "$setup"
 
-  WINEDEBUG=-all wine "$setup" >>"$log" 2>&1 &
+  WINEDEBUG=-all qvr_wine "$setup" >>"$log" 2>&1 &
   SETUP_PID=$!
   if drv wait-window "QVR-KELVADOR V2" 30 >/dev/null; then
     install_until "Installation für Kunden" 20 "no failure box titled \"Installation für Kunden\"" \
@@ -619,15 +619,15 @@ scenario_umlauts() {
   check "\"Grüße\" stored as 47 72 FC DF 65" env LC_ALL=C grep -qa $'8501Gr\xfc\xdfe' "$archive"
   mkdir -p "$drive_c/Baum"
   cp -a "$tree/$E2E_PRODUCT" "$drive_c/Baum/"
-  wine "$E2E_QVRPACK_EXE" pack -q "C:\\Baum\\$E2E_PRODUCT" 'C:\wine.qvp' >>"$log" 2>&1
+  qvr_wine "$E2E_QVRPACK_EXE" pack -q "C:\\Baum\\$E2E_PRODUCT" 'C:\wine.qvp' >>"$log" 2>&1
   check "qvrpack.exe under Wine packs the same records" \
     diff <("$E2E_QVRPACK" list "$archive" | sort) <("$E2E_QVRPACK" list "$drive_c/wine.qvp" | sort)
   check "qvrpack.exe lists the names in UTF-8" \
-    grep -q "Grüße.Brief.txt" <(wine "$E2E_QVRPACK_EXE" list 'C:\wine.qvp' 2>&1)
+    grep -q "Grüße.Brief.txt" <(qvr_wine "$E2E_QVRPACK_EXE" list 'C:\wine.qvp' 2>&1)
   check "qvrpack.exe names a path with umlauts intact" \
-    grep -q 'C:\\Übergabe\\fehlt.qvp' <(wine "$E2E_QVRPACK_EXE" list 'C:\Übergabe\fehlt.qvp' 2>&1)
+    grep -q 'C:\\Übergabe\\fehlt.qvp' <(qvr_wine "$E2E_QVRPACK_EXE" list 'C:\Übergabe\fehlt.qvp' 2>&1)
 
-  WINEDEBUG=-all wine "$setup" >>"$log" 2>&1 &
+  WINEDEBUG=-all qvr_wine "$setup" >>"$log" 2>&1 &
   SETUP_PID=$!
   if ! drv wait-window "QVR-KELVADOR V2" 30 >/dev/null; then
     fail "the install dialog did not appear (archive there)"

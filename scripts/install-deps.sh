@@ -7,8 +7,8 @@ packages=(
   cmake make g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  g++-mingw-w64-i686 mingw-w64-tools
-  wine wine32:i386
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+  wine wine32:i386 wine64
   xvfb xdotool x11-utils imagemagick
   liblnk-utils
   fonts-dejavu-core fonts-liberation

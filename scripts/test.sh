@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
 # Runs every test: native, native with sanitizers, Windows under Wine, the fuzzer
 # for a bounded time and the end-to-end runs of the real setup under Wine and Xvfb.
+# Both Windows builds are compiled; the one that this host runs is tested (see
+# scripts/windows-arch.sh).
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+# shellcheck source=scripts/windows-arch.sh
+source "$root/scripts/windows-arch.sh"
+echo "== Windows build under test: $QVR_WINDOWS_ARCH ($QVR_WINDOWS_ARCH_WHY)"
+if [ "$QVR_WINDOWS_ARCH" = win64 ] && ! qvr_host_runs_win32; then
+  echo "== the 32-bit programs (win32) are built but cannot be run on this host"
+fi
 
 failed=()
 run() {
@@ -11,20 +20,21 @@ run() {
   if ! "$@"; then failed+=("$name"); fi
 }
 
-for p in native native-san win32; do
+for p in native native-san win32 win64; do
   run "build $p" scripts/build.sh "$p"
 done
 run "test native" ctest --preset native
 run "test native-san" ctest --preset native-san
 # The Windows tests that open real windows need an X display; without one they skip.
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  run "test win32" xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" ctest --preset win32
+  run "test $QVR_WINDOWS_ARCH" xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+    ctest --preset "$QVR_WINDOWS_ARCH"
 else
-  run "test win32" ctest --preset win32
+  run "test $QVR_WINDOWS_ARCH" ctest --preset "$QVR_WINDOWS_ARCH"
 fi
 
 if [ -x scripts/fuzz.sh ]; then run "fuzz" scripts/fuzz.sh; fi
-if [ -x scripts/e2e.sh ]; then run "end-to-end" scripts/e2e.sh; fi
+if [ -x scripts/e2e.sh ]; then run "end-to-end ($QVR_WINDOWS_ARCH)" scripts/e2e.sh; fi
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"

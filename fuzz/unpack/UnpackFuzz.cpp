@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "packer/QVRPacker.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "base/Component.h"
 #include "framework/Backend.h"
-#include "framework/Component.h"
 
 namespace qvr {
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "framework/Component.h"
+#include "base/Component.h"
 #include "framework/Types.h"
 
 namespace qvr {

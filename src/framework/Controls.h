@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Component.h"
 #include "framework/Backend.h"
-#include "framework/Component.h"
 #include "framework/Types.h"
 
 namespace qvr {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace qvr {
 

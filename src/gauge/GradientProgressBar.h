@@ -21,7 +21,7 @@
 #include <memory>
 #include <string>
 
-#include "framework/Component.h"
+#include "base/Component.h"
 #include "gauge/Canvas.h"
 
 namespace qvr {

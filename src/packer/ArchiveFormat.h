@@ -16,7 +16,7 @@
 #include <string_view>
 #include <utility>
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 

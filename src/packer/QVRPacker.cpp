@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace qvr {
 namespace {

@@ -19,7 +19,7 @@
 #include <functional>
 #include <string>
 
-#include "framework/Component.h"
+#include "base/Component.h"
 #include "packer/ArchiveFormat.h"
 #include "platform/FileSystem.h"
 

@@ -2,7 +2,7 @@
 // shell's COM link object; tests put a recording fake in its place.
 #pragma once
 
-#include "framework/Component.h"
+#include "base/Component.h"
 
 #include <cstdint>
 #include <memory>

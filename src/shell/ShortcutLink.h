@@ -2,8 +2,8 @@
 // through the shell's own link object, and tells the paths of special folders.
 #pragma once
 
-#include "framework/Component.h"
-#include "framework/Exceptions.h"
+#include "base/Component.h"
+#include "base/Exceptions.h"
 #include "shell/ShellLinkBinding.h"
 
 #include <cstdint>

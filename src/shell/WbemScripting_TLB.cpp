@@ -1,6 +1,6 @@
 #include "shell/WbemScripting_TLB.h"
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 
 #include <source_location>
 #include <string_view>

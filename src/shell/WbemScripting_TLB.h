@@ -2,7 +2,7 @@
 // lazily, on the first call that needs it, and released when the component goes.
 #pragma once
 
-#include "framework/Component.h"
+#include "base/Component.h"
 #include "shell/WmiBinding.h"
 
 #include <cstdint>

@@ -14,14 +14,13 @@ export WINEDEBUG=-all
 # shortcuts that the setup writes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
+# shellcheck source=scripts/windows-arch.sh
+source "$root/scripts/windows-arch.sh" || exit 1
 : "${QVR_NATIVE_BUILD_DIR:=$root/build/native}"
-: "${QVR_WIN32_BUILD_DIR:=$root/build/win32}"
-: "${QVR_DIST_DIR:=$root/build/dist}"
-: "${QVR_DIST_TREE_DIR:=$root/build/dist-tree}"
-export QVR_NATIVE_BUILD_DIR QVR_WIN32_BUILD_DIR QVR_DIST_DIR QVR_DIST_TREE_DIR
-E2E_DRIVER="$QVR_WIN32_BUILD_DIR/tests/e2e/driver/e2e-driver.exe"
+export QVR_NATIVE_BUILD_DIR
+E2E_DRIVER="$QVR_WINDOWS_BUILD_DIR/tests/e2e/driver/e2e-driver.exe"
 E2E_QVRPACK="$QVR_NATIVE_BUILD_DIR/tools/qvrpack/qvrpack"
-E2E_QVRPACK_EXE="$QVR_WIN32_BUILD_DIR/tools/qvrpack/qvrpack.exe"
+E2E_QVRPACK_EXE="$QVR_WINDOWS_BUILD_DIR/tools/qvrpack/qvrpack.exe"
 E2E_PRODUCT="QVR-Kelvador [DV2.95]"
 E2E_LINK="QVR-Kelvador Series [DV2.95].lnk"
 # Real ImageMagick, not a wrapper that may shadow it on PATH.
@@ -35,8 +34,8 @@ make_prefix() {
   local dir="$1"
   rm -rf "$dir"
   mkdir -p "$(dirname "$dir")"
-  WINEPREFIX="$dir" wineboot -i >/dev/null 2>&1 || true
-  WINEPREFIX="$dir" wineserver -w || true
+  WINEPREFIX="$dir" qvr_wineboot -i >/dev/null 2>&1 || true
+  WINEPREFIX="$dir" qvr_wineserver -w || true
   [ -f "$dir/system.reg" ] || { echo "make_prefix: wineboot did not create $dir" >&2; return 1; }
   local link
   for link in "$dir/drive_c/users/$(id -un)"/*; do
@@ -45,24 +44,24 @@ make_prefix() {
   # Wine's own desktop of the screen's size: without a window manager on the X
   # display a maximised window would keep its design size, and windows would have
   # no frames; the virtual desktop maximises and draws frames itself.
-  WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 \
+  WINEPREFIX="$dir" qvr_wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  WINEPREFIX="$dir" qvr_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 \
     /f >/dev/null 2>&1
   # Windows' "Times New Roman" has a metric twin in Liberation Serif; without it
   # Wine falls back to a wide sans serif face and the dialog's texts wrap.
-  WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Times New Roman" \
+  WINEPREFIX="$dir" qvr_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Times New Roman" \
     /d "Liberation Serif" /f >/dev/null 2>&1
   # A crash ends the program with a backtrace in its output instead of a dialog
   # that would wait for a click.
-  WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
+  WINEPREFIX="$dir" qvr_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD \
     /d 0 /f >/dev/null 2>&1
-  WINEPREFIX="$dir" wineserver -w || true
+  WINEPREFIX="$dir" qvr_wineserver -w || true
   grep -q '"Default"="1024x768"' "$dir/user.reg" ||
     { echo "make_prefix: the virtual desktop was not set in $dir" >&2; return 1; }
   prefix_stamp >"$dir/.qvr-wine-version"
 }
 
-prefix_stamp() { echo "$(wine --version) $(md5sum <"$root/tests/e2e/lib.sh" | cut -c1-12)"; }
+prefix_stamp() { echo "$QVR_WINDOWS_ARCH $(qvr_wine --version) $(md5sum <"$root/tests/e2e/lib.sh" | cut -c1-12)"; }
 
 # pristine_prefix DIR: make_prefix once, reused while the Wine version and this
 # file (which says how a prefix is made) stay the same.
@@ -106,7 +105,7 @@ stop_xvfb() {
 }
 
 # drv ARGS...: the window driver inside the current WINEPREFIX.
-drv() { wine "$E2E_DRIVER" "$@" 2>&1; }
+drv() { qvr_wine "$E2E_DRIVER" "$@" 2>&1; }
 
 # drv_client CAPTION: "X Y W H" of the window's client area on the screen.
 drv_client() { drv rect "$1" 5 | sed -n 's/^client //p'; }

@@ -2,10 +2,10 @@
 
 #include <stdexcept>
 
+#include "base/Exceptions.h"
 #include "framework/Application.h"
 #include "framework/Controls.h"
 #include "framework/Dialogs.h"
-#include "framework/Exceptions.h"
 #include "framework/Forms.h"
 #include "framework/headless/HeadlessBackend.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "gauge/MemoryCanvas.h"
 
 namespace qvr {

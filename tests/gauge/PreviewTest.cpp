@@ -8,7 +8,7 @@
 #include "BmpReader.h"
 #include "GaugePreview.h"
 #include "PngWriter.h"
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "gauge/MemoryCanvas.h"
 
 namespace qvr {

@@ -1,5 +1,5 @@
 // The real shell and WMI bindings, run under Wine.
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/win32/ComInitializer.h"
 #include "shell/ShortcutLink.h"
 #include "shell/WbemScripting_TLB.h"

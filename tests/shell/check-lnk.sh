@@ -3,17 +3,19 @@
 # an independent reader of the link format. The show command and the hot key are
 # read from the header directly (offsets 60 and 64, little-endian), because this
 # lnkinfo prints both as 0 whatever the file holds.
-# Usage: check-lnk.sh <shell_lnk_writer.exe>
+# Usage: check-lnk.sh win32|win64 <shell_lnk_writer.exe>
 set -euo pipefail
 
-writer="$1"
+arch="$1"
+writer="$2"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-prefix="${QVR_WINEPREFIX:-$root/build/wineprefix}"
+# The prefix that scripts/wine-run.sh uses for this build.
+prefix="${QVR_WINEPREFIX:-$root/build/wineprefix-$arch}"
 name="qvr-lnk-check-$$.lnk"
 link="$prefix/drive_c/$name"
 trap 'rm -f "$link"' EXIT
 
-"$root/scripts/wine-run.sh" "$writer" "C:\\$name"
+"$root/scripts/wine-run.sh" "$arch" "$writer" "C:\\$name"
 [ -f "$link" ] || { echo "FAIL: no link file at $link"; exit 1; }
 
 info="$(lnkinfo "$link")"

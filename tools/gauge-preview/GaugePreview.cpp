@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "BmpReader.h"
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "gauge/MemoryCanvas.h"
 
 namespace qvr {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace qvr {
 namespace {

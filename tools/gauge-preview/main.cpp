@@ -4,7 +4,7 @@
 
 #include "GaugePreview.h"
 #include "PngWriter.h"
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 
 int main(int argc, char** argv) {
   try {

@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "ToolConsole.h"
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "packer/ArchiveFormat.h"
 
 #ifndef QVR_VERSION

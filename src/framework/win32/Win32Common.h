@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "framework/Types.h"
-#include "gauge/win32/GdiHandles.h"
+#include "platform/win32/GdiHandles.h"
 
 namespace qvr {
 

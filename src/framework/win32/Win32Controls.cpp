@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/Exceptions.h"
 #include "framework/Controls.h"
-#include "framework/Exceptions.h"
 #include "framework/win32/Win32Common.h"
 #include "platform/win32/WinText.h"
 

@@ -6,7 +6,7 @@
 
 #include "framework/Backend.h"
 #include "framework/win32/WinHandles.h"
-#include "gauge/win32/GdiHandles.h"
+#include "platform/win32/GdiHandles.h"
 
 namespace qvr {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/Exceptions.h"
 #include "framework/Application.h"
 #include "framework/Controls.h"
-#include "framework/Exceptions.h"
 #include "framework/Forms.h"
 #include "framework/win32/Win32Common.h"
 #include "platform/win32/WinText.h"

@@ -5,7 +5,7 @@
 
 #include "framework/win32/Win32Common.h"
 #include "framework/win32/WinHandles.h"
-#include "gauge/win32/GdiHandles.h"
+#include "platform/win32/GdiHandles.h"
 #include "platform/win32/WinText.h"
 
 namespace qvr {

@@ -1,6 +1,6 @@
 // Move-only owners of the window system's handles that the framework holds:
-// windows, a window's device context and a paint cycle. GDI objects use the
-// drawing layer's owners (gauge/win32/GdiHandles.h).
+// windows, a window's device context and a paint cycle. Memory device contexts and
+// GDI objects have their owners in platform/win32/GdiHandles.h.
 #pragma once
 
 #include <windows.h>

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "gauge/MemoryCanvas.h"
 #include "platform/win32/WinText.h"
 

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "gauge/Canvas.h"
-#include "gauge/win32/GdiHandles.h"
+#include "platform/win32/GdiHandles.h"
 
 namespace qvr {
 

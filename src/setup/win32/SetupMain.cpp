@@ -9,13 +9,13 @@
 
 #include "framework/Application.h"
 #include "framework/win32/Win32Backend.h"
-#include "framework/win32/WindowlessSurface.h"
 #include "gauge/win32/GdiCanvas.h"
 #include "packer/QVRPacker.h"
 #include "platform/win32/WinText.h"
 #include "setup/InstallPaths.h"
 #include "setup/UnitInstall.h"
 #include "setup/UnitMain.h"
+#include "setup/win32/WindowlessSurface.h"
 
 namespace qvr {
 namespace {

@@ -2,7 +2,7 @@
 // class that is not registered does, and no special folder is known.
 #include "shell/ShellLinkBinding.h"
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace qvr {
 

@@ -2,7 +2,7 @@
 // as a missing COM class does. The computer name comes from the host name.
 #include "shell/WmiBinding.h"
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 
 #include <unistd.h>
 

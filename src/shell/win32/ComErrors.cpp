@@ -1,6 +1,6 @@
 #include "shell/win32/ComErrors.h"
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/win32/WinText.h"
 #include "shell/win32/Bstr.h"
 

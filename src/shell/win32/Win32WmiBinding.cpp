@@ -2,7 +2,7 @@
 // automation interfaces.
 #include "shell/WmiBinding.h"
 
-#include "framework/Exceptions.h"
+#include "base/Exceptions.h"
 #include "platform/win32/WinText.h"
 #include "shell/win32/Bstr.h"
 #include "shell/win32/ComErrors.h"

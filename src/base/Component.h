@@ -1,5 +1,6 @@
-// The component base of the window framework: every reusable piece has an owner
-// that outlives it. Forms are components with a top-level window.
+// The component base that the packer, the shell, the gauge and the window framework
+// share: every reusable piece has an owner that outlives it. Forms are components with
+// a top-level window.
 #pragma once
 
 namespace qvr {

@@ -1,5 +1,5 @@
-// Lets a windowless control (the gradient progress bar) draw on its form: the
-// buffer is copied onto the form's device context at the control's bounds.
+// Lets the windowless gradient progress bar draw on the form that hosts it: the
+// bar's buffer is copied onto the form's device context at the bar's bounds.
 #pragma once
 
 #include "gauge/GradientProgressBar.h"
