@@ -58,6 +58,9 @@ has_words() {
 }
 # not COMMAND...: COMMAND fails (its output is dropped).
 not() { ! "$@" >/dev/null 2>&1; }
+# xclick X Y [COUNT]: COUNT real pointer clicks at a screen point, through the X
+# server as a user's would come; Wine's desktop fills the screen from 0,0.
+xclick() { xdotool mousemove --sync "$1" "$2" click --repeat "${3:-1}" --delay 40 1; }
 
 # ---------------------------------------------------------------------------
 # Scenario frame
@@ -315,10 +318,41 @@ scenario_medium() {
   rm -rf "$tmp"
 }
 
-# The close confirmation in the welcome state answered "&Ja": the setup ends and
-# nothing is installed.
+# signed_medium: the medium made again by make-dist.sh with a throwaway
+# self-signed certificate, put in place of the scenario's medium. Both programs
+# carry a signature that verifies against that certificate.
+signed_medium() {
+  local dir="$work/signing" password="only-for-this-test"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  if ! openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QVR Software Test" \
+    -keyout "$dir/key.pem" -out "$dir/cert.pem" >>"$log" 2>&1 ||
+    ! openssl pkcs12 -export -inkey "$dir/key.pem" -in "$dir/cert.pem" -out "$dir/cert.p12" \
+      -passout "pass:$password" >>"$log" 2>&1; then
+    fail "no throwaway certificate"
+    return 1
+  fi
+  if ! QVR_SIGN_PKCS12="$dir/cert.p12" QVR_SIGN_PASSWORD="$password" QVR_DIST_DIR="$dir/dist" \
+    QVR_DIST_TREE_DIR="$dir/tree" scripts/make-dist.sh >>"$log" 2>&1; then
+    fail "make-dist.sh did not sign the medium"
+    return 1
+  fi
+  check "signed Setup.exe verifies" grep -qx "Signature verification: ok" \
+    <(osslsigncode verify -CAfile "$dir/cert.pem" -in "$dir/dist/Setup.exe" 2>&1)
+  mkdir -p "$dir/unpacked"
+  "$E2E_QVRPACK" unpack -q "$dir/dist/QVRKDV2.QVP" "$dir/unpacked" >>"$log" 2>&1
+  check "the archive's product program is signed and verifies" grep -qx \
+    "Signature verification: ok" <(osslsigncode verify -CAfile "$dir/cert.pem" \
+    -in "$dir/unpacked/$E2E_PRODUCT/Intern/Programm/QVR-Kelvador.exe" 2>&1)
+  cp -a "$dir/dist/." "$medium/"
+  rm -rf "$dir"
+}
+
+# The medium signed; the close confirmation in the welcome state answered "&Ja":
+# the signed setup runs, ends, and nothing is installed.
 scenario_welcome_close() {
   begin welcome-close || return
+  signed_medium || return
   launch || return
   check "click Abbrechen" quiet drv click "QVR-KELVADOR V2" "Abbrechen"
   if ! drv wait-window "Bestätigen" 10 >/dev/null; then
@@ -531,8 +565,11 @@ scenario_damaged_archive() {
   fi
 }
 
-# A large archive, so that the bar is caught mid-run; "&Ja" at the restart offer
-# asks WMI for the restart, which Wine refuses, and the setup ends all the same.
+# A large archive, so that the bar is caught mid-run. "Install >>" is
+# double-clicked and the user switches to another program during the unpack: one
+# install sequence runs, and its final message stays with the dialog and comes to
+# the front. "&Ja" at the restart offer asks WMI for the restart, which Wine
+# refuses, and the setup ends all the same.
 scenario_restart_yes() {
   begin restart-yes || return
   local big="$work/big-tree"
@@ -544,7 +581,12 @@ scenario_restart_yes() {
     { fail "packing the large archive"; return; }
   rm -rf "$big"
   launch || return
-  check "click Install >>" quiet drv click "QVR-KELVADOR V2" "Install >>"
+  local other="Anderes Programm" fronts="$work/fronts.txt" cx cy
+  drv open-window "$other" 8 8 300 >"$fronts" &
+  check "another program's window" quiet drv wait-window "$other" 20
+  read -r cx cy _ _ <<<"$(drv_client "QVR-KELVADOR V2")"
+  check "double-click on Install >>" xclick $((cx + 462 + 37)) $((cy + 407 + 12)) 2
+  check "the user switches to the other program" xclick 100 60
   local bx by caught=""
   read -r bx by <<<"$(bar_origin)"
   for _ in $(seq 1 60); do
@@ -573,6 +615,16 @@ scenario_restart_yes() {
   fi
   shot "$shots/03-final-message.png"
   check_bar_full "$shots/03-final-message.png"
+  local owner
+  owner="$(drv owner "Warnung")"
+  check "final message owned by the install dialog" grep -qx 'owner "QVR-KELVADOR V2"' <<<"$owner"
+  check "final message above its dialog" grep -qx "above-owner yes" <<<"$owner"
+  # shellcheck disable=SC2016  # the $0 is awk's
+  check "final message came to the front from the other program" \
+    awk -v a="front \"$other\"" '$0 == "front \"Warnung\"" && prev == a { found = 1 } { prev = $0 }
+      END { exit !found }' "$fronts"
+  check "one install sequence: no second question about an earlier installation" \
+    not drv exists "Bestätigen"
   check "no WMI before the answer" no_wmi_loaded
   check "answer &Ja" quiet drv click "Warnung" "&Ja"
   check "setup ends after the refused restart" setup_ended 30

@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   wine wine32:i386 wine64
   xvfb xdotool x11-utils imagemagick
-  liblnk-utils
+  liblnk-utils osslsigncode openssl
   fonts-dejavu-core fonts-liberation
   python3 time
 )

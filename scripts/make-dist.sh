@@ -11,6 +11,12 @@
 # along (e.g. e2e-driver) may be named as arguments. Build folders and outputs can
 # be moved with QVR_NATIVE_BUILD_DIR, QVR_WINDOWS_BUILD_DIR, QVR_DIST_DIR and
 # QVR_DIST_TREE_DIR.
+#
+# Signing: with QVR_SIGN_PKCS12 (a PKCS#12 file with the maker's code-signing
+# certificate and key) and QVR_SIGN_PASSWORD (its password), Setup.exe and the
+# product program inside the archive are signed with Authenticode (osslsigncode);
+# QVR_SIGN_TIMESTAMP names an RFC 3161 timestamp server, optional. Without them
+# the medium is built unsigned.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -41,6 +47,37 @@ rm -rf "$dist" "$tree"
 mkdir -p "$(dirname "$dist")" "$(dirname "$tree")"
 cp -a "$built/dist" "$dist"
 cp -a "$built/dist-tree" "$tree"
+
+# sign FILE: signs FILE in place; the password goes through a pipe, not the
+# command line, where every user of the machine could read it.
+sign() {
+  local args=(sign -pkcs12 "$QVR_SIGN_PKCS12" -readpass /dev/stdin -h sha256
+    -n "QVR-Kelvador [DV2.95]" -i "https://www.qvr-software.example")
+  [ -z "${QVR_SIGN_TIMESTAMP:-}" ] || args+=(-ts "$QVR_SIGN_TIMESTAMP")
+  if ! printf '%s' "$QVR_SIGN_PASSWORD" |
+    osslsigncode "${args[@]}" -in "$1" -out "$1.signed" >/dev/null; then
+    rm -f "$1.signed"
+    echo "make-dist: signing $1 with $QVR_SIGN_PKCS12 failed" >&2
+    exit 1
+  fi
+  chmod --reference="$1" "$1.signed"
+  mv "$1.signed" "$1"
+}
+
+product="$tree/QVR-Kelvador [DV2.95]"
+if [ -n "${QVR_SIGN_PKCS12:-}" ] && [ -n "${QVR_SIGN_PASSWORD+set}" ]; then
+  echo "== make-dist: signing with $QVR_SIGN_PKCS12"
+  sign "$product/Intern/Programm/QVR-Kelvador.exe"
+  # The archive holds the product program: packed again with the signed one.
+  "$qvrpack" pack -q "$product/" "$dist/QVRKDV2.QVP"
+  sign "$dist/Setup.exe"
+elif [ -n "${QVR_SIGN_PKCS12:-}${QVR_SIGN_PASSWORD:-}" ]; then
+  echo "make-dist: signing needs both QVR_SIGN_PKCS12 and QVR_SIGN_PASSWORD" >&2
+  exit 1
+else
+  echo "== make-dist: unsigned (QVR_SIGN_PKCS12 and QVR_SIGN_PASSWORD not given):" \
+    "Windows will name the publisher \"Unknown\""
+fi
 
 echo "== make-dist: distribution medium $dist ($QVR_WINDOWS_ARCH programs)"
 ls -l "$dist"

@@ -57,6 +57,10 @@ class MemoryFile final : public qvr::OpenFile {
     written = count;
     return true;
   }
+  bool Size(std::uint64_t& size) override {
+    size = data_.size();
+    return true;
+  }
 
  private:
   std::string& data_;

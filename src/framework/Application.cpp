@@ -41,19 +41,19 @@ void TApplication::UnregisterForm(TForm& form) {
   if (mainForm_ == &form) mainForm_ = nullptr;
 }
 
-void TApplication::ShowException(const std::string& message) {
-  backend_.ShowMessageDialog({Title, ErrorBoxText(message), DialogIcon::Error, {mbOK}});
+void TApplication::ShowException(const std::string& message, const TCustomForm* owner) {
+  backend_.ShowMessageDialog({Title, ErrorBoxText(message), DialogIcon::Error, {mbOK}, owner});
 }
 
-void TApplication::RunHandler(const std::function<void()>& handler) {
+void TApplication::RunHandler(const std::function<void()>& handler, const TCustomForm* owner) {
   try {
     if (handler) handler();
   } catch (const ProgramHalt&) {
     throw;
   } catch (const std::exception& e) {
-    ShowException(e.what());
+    ShowException(e.what(), owner);
   } catch (...) {
-    ShowException("Unbekannter Fehler");
+    ShowException("Unbekannter Fehler", owner);
   }
 }
 

@@ -43,11 +43,12 @@ class TApplication : public TComponent {
   void RegisterForm(TForm& form);
   void UnregisterForm(TForm& form);
 
-  // Shows the error box: error icon, Title as caption, button "OK".
-  void ShowException(const std::string& message);
-  // Runs an event handler; an error that escapes it is shown in the error box.
-  // ProgramHalt passes through.
-  void RunHandler(const std::function<void()>& handler);
+  // Shows the error box: error icon, Title as caption, button "OK", owned by the
+  // form that asks (none before any form exists).
+  void ShowException(const std::string& message, const TCustomForm* owner = nullptr);
+  // Runs an event handler of `owner`; an error that escapes it is shown in the
+  // error box over that form. ProgramHalt passes through.
+  void RunHandler(const std::function<void()>& handler, const TCustomForm* owner = nullptr);
 
  private:
   WindowBackend& backend_;

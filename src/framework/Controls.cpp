@@ -41,9 +41,11 @@ void TControl::SetFont(const TFont& font) {
 }
 
 void TControl::Click() {
-  form_.Application().RunHandler([this] {
-    if (OnClick) OnClick(this);
-  });
+  form_.Application().RunHandler(
+      [this] {
+        if (OnClick) OnClick(this);
+      },
+      &form_);
 }
 
 void TControl::CreatePeer() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/Application.h"
+#include "framework/Forms.h"
 
 namespace qvr {
 
@@ -66,9 +67,11 @@ DialogIcon DialogIconOf(TMsgDlgType type) {
   return DialogIcon::None;
 }
 
-TModalResult MessageDlg(TApplication& app, const std::string& text, TMsgDlgType type,
+TModalResult MessageDlg(const TForm& owner, const std::string& text, TMsgDlgType type,
                         const std::vector<TMsgDlgBtn>& buttons) {
-  MessageDialogRequest request{DialogCaption(type, app.Title), text, DialogIconOf(type), {}};
+  TApplication& app = owner.Application();
+  MessageDialogRequest request{
+      DialogCaption(type, app.Title), text, DialogIconOf(type), {}, &owner};
   for (TMsgDlgBtn b : {mbYes, mbNo, mbOK, mbCancel}) {
     if (std::find(buttons.begin(), buttons.end(), b) != buttons.end()) {
       request.buttons.push_back(b);

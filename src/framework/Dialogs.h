@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Component.h"
 #include "framework/Types.h"
 
 namespace qvr {
 
-class TApplication;
+class TForm;
 
 enum TMsgDlgType : std::uint8_t { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 enum TMsgDlgBtn : std::uint8_t { mbYes, mbNo, mbOK, mbCancel };
@@ -23,6 +24,9 @@ struct MessageDialogRequest {
   std::string text;
   DialogIcon icon = DialogIcon::None;
   std::vector<TMsgDlgBtn> buttons;
+  // The form that asks: the box stays above it, whichever program is active.
+  // Null when no form asks (an error before any window exists).
+  const TCustomForm* owner = nullptr;
 };
 
 // "&Ja", "&Nein", "OK", "Abbrechen".
@@ -33,9 +37,10 @@ TModalResult ButtonResult(TMsgDlgBtn button);
 std::string DialogCaption(TMsgDlgType type, const std::string& title);
 DialogIcon DialogIconOf(TMsgDlgType type);
 
-// Shows a box through the application's backend; buttons appear in the standard
-// order (yes, no, OK, cancel) whatever order `buttons` lists them in.
-TModalResult MessageDlg(TApplication& app, const std::string& text, TMsgDlgType type,
+// Shows a box owned by `owner`, the form that asks, through its application's
+// backend; buttons appear in the standard order (yes, no, OK, cancel) whatever
+// order `buttons` lists them in.
+TModalResult MessageDlg(const TForm& owner, const std::string& text, TMsgDlgType type,
                         const std::vector<TMsgDlgBtn>& buttons);
 
 // The text of the error box: a full stop is appended when the last character has a

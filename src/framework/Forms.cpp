@@ -72,9 +72,11 @@ void TForm::Close() {
 }
 
 void TForm::Activate() {
-  app_.RunHandler([this] {
-    if (OnActivate) OnActivate(this);
-  });
+  app_.RunHandler(
+      [this] {
+        if (OnActivate) OnActivate(this);
+      },
+      this);
 }
 
 void TForm::HandleNeeded() {
@@ -89,7 +91,7 @@ void TForm::AddWindowlessPainter(std::function<void()> paint) {
 }
 
 void TForm::PaintWindowless() {
-  for (const auto& paint : painters_) app_.RunHandler(paint);
+  for (const auto& paint : painters_) app_.RunHandler(paint, this);
 }
 
 void TForm::Invalidate(const TBounds& area) {

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "base/Exceptions.h"
+#include "packer/ArchiveReader.h"
+#include "packer/PackerStatus.h"
 
 namespace qvr {
 namespace {
@@ -36,9 +38,11 @@ struct RunState {
   std::unique_ptr<OpenFile> output;
   std::uint32_t bytesRead = 0;
   std::uint32_t bytesWritten = 0;
-  std::uint32_t pending = 0;  // archive bytes gathered in the transfer buffer (packing)
-  std::string sourcePath;     // QuellPfad, ending with the delimiter when it names a folder
-  std::string targetPath;     // ZielPfad, ending with the delimiter when it names a folder
+  std::uint32_t pending = 0;     // archive bytes gathered in the transfer buffer (packing)
+  std::int64_t pendingData = 0;  // file bytes among them, counted as done once written
+  bool pendingFiles = false;     // whether they hold a file record
+  std::string sourcePath;        // QuellPfad, ending with the delimiter when it names a folder
+  std::string targetPath;        // ZielPfad, ending with the delimiter when it names a folder
   std::array<Listing, kMaxLevel> listings;
   TPackerFailure failure;
   bool active = false;
@@ -178,36 +182,10 @@ std::int64_t TQVRPacker::TotalBytes() {
 }
 
 std::string TQVRPacker::StatusText(std::int32_t code) {
-  switch (code) {
-    case 0:
-      return "OK";
-    case 1:
-      return "Kein Quell/Zielpfad angegeben";
-    case 2:
-      return "Der zu packende Ordner wurde nicht gefunden";
-    case 3:
-      return "Zieldateiname fehlt";
-    case 4:
-      return "Zielpfad nicht gefunden";
-    case 5:
-      return "Zu entpackende Datei nicht gefunden";
-    case 6:
-      return "Fehler beim Dateizugriff";
-    case 10:
-      return "Fehler beim Erzeugen der Pack-Zieldatei";
-    case 11:
-      return "Fehler beim Schreiben in die Pack-Zieldatei";
-    case 12:
-      return "Fehler beim Öffnen einer Datei";
-    case 13:
-      return "Fehler beim Lesen einer Datei";
-    case 14:
-      return "Dateigrößendifferenzfehler";
-    case 99:
-      return "Benutzerabbruch";
-    default:
-      return "";
+  for (const PackerStatusEntry& entry : PackerStatuses()) {
+    if (entry.code == code) return entry.text;
   }
+  return "";
 }
 
 void TQVRPacker::Progress(std::int32_t value) {
@@ -233,17 +211,20 @@ void TQVRPacker::Starten() {
 
   const char delimiter = fs_.Delimiter();
   if (IsBlank(QuellPfad) || IsBlank(ZielPfad)) {
-    Fail(1, "start", "", "no source or destination path was given");
+    Fail(status::kNoPaths, "start", "", "no source or destination path was given");
   } else if (PackModus == Packen) {
     const std::size_t folderPart = FolderPartLength(ZielPfad, delimiter);
     if (!fs_.DirectoryExists(QuellPfad)) {
-      Fail(2, "find the folder", QuellPfad, fs_.LastErrorText());
+      Fail(status::kSourceNotFound, "find the folder", QuellPfad, fs_.LastErrorText());
     } else if (ZielPfad.back() == delimiter) {
-      Fail(3, "create the archive", ZielPfad, "the archive path names a folder, not a file");
+      Fail(status::kArchiveNameMissing, "create the archive", ZielPfad,
+           "the archive path names a folder, not a file");
     } else if (folderPart == 0) {
-      Fail(4, "find the folder of", ZielPfad, "the archive path names no folder");
+      Fail(status::kTargetNotFound, "find the folder of", ZielPfad,
+           "the archive path names no folder");
     } else if (!fs_.DirectoryExists(ZielPfad.substr(0, folderPart))) {
-      Fail(4, "find the folder", ZielPfad.substr(0, folderPart), fs_.LastErrorText());
+      Fail(status::kTargetNotFound, "find the folder", ZielPfad.substr(0, folderPart),
+           fs_.LastErrorText());
     } else {
       run.sourcePath = WithDelimiter(QuellPfad, delimiter);
       run.targetPath = ZielPfad;
@@ -251,11 +232,12 @@ void TQVRPacker::Starten() {
       const std::string folder = run.sourcePath.substr(0, run.sourcePath.size() - 1);
       const std::string rootName = folder.substr(FolderPartLength(folder, delimiter));
       if (rootName.empty()) {
-        Fail(10, "pack", run.sourcePath, "a drive root has no folder name to store in the archive");
+        Fail(status::kArchiveNotCreated, "pack", run.sourcePath,
+             "a drive root has no folder name to store in the archive");
       } else if (std::string problem = archive::EncodeName(rootName, ArchiveCodePage,
                                                            archive::RulesFor(fs_), run.rootName);
                  !problem.empty()) {
-        Fail(10, "pack", run.sourcePath, std::move(problem));
+        Fail(status::kArchiveNotCreated, "pack", run.sourcePath, std::move(problem));
       } else {
         GesamtgroesseErmitteln();
         OrdnerPacken();
@@ -263,14 +245,10 @@ void TQVRPacker::Starten() {
     }
   } else {
     if (!fs_.FileExists(QuellPfad)) {
-      Fail(5, "find the archive", QuellPfad, fs_.LastErrorText());
+      Fail(status::kArchiveNotFound, "find the archive", QuellPfad, fs_.LastErrorText());
     } else if (!fs_.DirectoryExists(ZielPfad)) {
-      Fail(4, "find the folder", ZielPfad, fs_.LastErrorText());
+      Fail(status::kTargetNotFound, "find the folder", ZielPfad, fs_.LastErrorText());
     } else {
-      DirEntry entry;
-      if (fs_.FindFirst(QuellPfad, attr::kAnyFile, entry)) {
-        run.totalBytes = static_cast<std::int64_t>(entry.size);
-      }
       run.sourcePath = QuellPfad;
       run.targetPath = WithDelimiter(ZielPfad, delimiter);
       DateiEntpacken();
@@ -280,82 +258,60 @@ void TQVRPacker::Starten() {
 }
 
 void TQVRPacker::DateiEntpacken() {
-  const char delimiter = fs_.Delimiter();
-  const archive::NameRules rules = archive::RulesFor(fs_);
   char* const buffer = reinterpret_cast<char*>(transferBuffer);
   run.depth = 1;
-  run.relativePath.clear();
   run.doneBytes = 0;
 
   run.input = fs_.OpenShared(run.sourcePath);
   if (!run.input) {
-    Fail(10, "open the archive", run.sourcePath, fs_.LastErrorText());
+    Fail(status::kArchiveNotCreated, "open the archive", run.sourcePath, fs_.LastErrorText());
     return;
   }
-  std::uint64_t offset = 0;
-  archive::Record record;
-  for (;;) {
-    const char* failureText = nullptr;
-    const archive::ReadResult result =
-        archive::ReadRecord(*run.input, ArchiveCodePage, rules, offset, record, failureText);
-    if (result == archive::ReadResult::End) {
-      if (run.status == 0) Progress(100);
-      break;
-    }
-    if (result == archive::ReadResult::Failed) {
-      Fail(11, "read the archive", run.sourcePath, failureText ? failureText : fs_.LastErrorText());
-      break;
-    }
+  // From the open file itself: a name looked up again could match something else.
+  std::uint64_t archiveSize = 0;
+  if (!run.input->Size(archiveSize)) {
+    Fail(status::kArchiveNotCreated, "read the size of the archive", run.sourcePath,
+         fs_.LastErrorText());
+    return;
+  }
+  run.totalBytes = static_cast<std::int64_t>(archiveSize);
+  archive::ArchiveReader reader(fs_, *run.input, ArchiveCodePage, run.sourcePath, run.targetPath,
+                                "unpack");
+  while (reader.Next()) {
+    const archive::Record& record = reader.Current();
     run.depth = static_cast<std::int32_t>(record.level);
-    archive::CutPath(run.relativePath, record.level, delimiter);
-
     if (record.folder) {
-      run.relativePath += record.name;
-      run.relativePath.push_back(delimiter);
       // Without its trailing delimiter; DirectoryExists never follows a symbolic link,
       // so a link standing in the destination is not entered but fails the creation.
-      const std::string folder =
-          run.targetPath + run.relativePath.substr(0, run.relativePath.size() - 1);
+      const std::string folder = run.targetPath + reader.Path().substr(0, reader.Path().size() - 1);
       if (!fs_.DirectoryExists(folder) && !fs_.CreateDirectory(folder)) {
         throw EInOutError("Cannot create the folder \"" + folder + "\": " + fs_.LastErrorText(), 0);
       }
       continue;
     }
-
-    const std::string member = run.targetPath + run.relativePath + record.name;
-    if (record.size > static_cast<std::uint32_t>(archive::kMaxFileSize)) {
-      Fail(14, "unpack", member, "the record's size is 2 GiB or more, which the format excludes");
-      break;
-    }
-    run.memberSize = record.size;
+    if (!reader.CheckSize()) break;
+    const std::string member = run.targetPath + reader.Path();
     run.output = fs_.CreateExclusive(member);
     if (!run.output) {
-      Fail(12, "create", member, fs_.LastErrorText());
+      Fail(status::kFileNotOpened, "create", member, fs_.LastErrorText());
       break;
     }
-    do {
-      const auto want =
-          static_cast<std::uint32_t>(std::min<std::int64_t>(run.memberSize, kChunkSize));
-      if (!run.input->Read(buffer, want, run.bytesRead)) {
-        Fail(11, "read the archive", run.sourcePath, fs_.LastErrorText());
-        break;
+    reader.CopyData(buffer, kChunkSize, [this, &member](const char* data, std::uint32_t size) {
+      if (!run.output->Write(data, size, run.bytesWritten) || run.bytesWritten != size) {
+        Fail(status::kFileIo, "write", member, fs_.LastErrorText());
+        return false;
       }
-      if (run.bytesRead == 0 && want > 0) {
-        Fail(14, "unpack", member, "the archive ends inside the file's data");
-        break;
-      }
-      if (!run.output->Write(buffer, run.bytesRead, run.bytesWritten) ||
-          run.bytesWritten != run.bytesRead) {
-        Fail(13, "write", member, fs_.LastErrorText());
-        break;
-      }
-      offset += run.bytesWritten;
-      run.memberSize -= run.bytesWritten;
       run.doneBytes += run.bytesWritten;
       ReportProgress();
-    } while (run.memberSize > 0);
+      return true;
+    });
     run.output.reset();
-    if (run.status != 0) break;
+    if (reader.Failed() || run.status != 0) break;
+  }
+  if (const archive::ReadFailure& f = reader.Failure(); reader.Failed()) {
+    Fail(f.status, f.operation, f.path, f.text);
+  } else if (run.status == 0) {
+    Progress(100);
   }
   run.input.reset();
 }
@@ -369,15 +325,19 @@ void TQVRPacker::GesamtgroesseErmitteln() {
 
 // The archive is written through the transfer buffer: records and files that fit
 // beside them are gathered there and go out in one write once the next does not fit,
-// instead of two small writes per file. Larger files go out in whole chunks.
+// instead of two small writes per file. Larger files go out in whole chunks. Gathered
+// files count as done, and progress is reported, only once that write has succeeded.
 bool TQVRPacker::FlushArchive() {
   if (run.pending == 0) return true;
-  const std::uint32_t length = run.pending;
-  run.pending = 0;
+  const std::uint32_t length = std::exchange(run.pending, 0);
+  const std::int64_t data = std::exchange(run.pendingData, 0);
+  const bool files = std::exchange(run.pendingFiles, false);
   if (!run.output->Write(transferBuffer, length, run.bytesWritten) || run.bytesWritten != length) {
-    Fail(11, "write to the archive", run.targetPath, fs_.LastErrorText());
+    Fail(status::kArchiveIo, "write to the archive", run.targetPath, fs_.LastErrorText());
     return false;
   }
+  run.doneBytes += data;
+  if (files && run.status == 0) ReportProgress();
   return true;
 }
 
@@ -394,11 +354,11 @@ bool TQVRPacker::PackFolder(const DirEntry& entry) {
   if (std::string problem =
           archive::EncodeName(entry.name, ArchiveCodePage, archive::RulesFor(fs_), run.encodedName);
       !problem.empty()) {
-    Fail(11, "store", path, std::move(problem));
+    Fail(status::kArchiveIo, "store", path, std::move(problem));
     return false;
   }
   if (run.depth >= kMaxLevel) {
-    Fail(11, "store", path, "the folder tree is deeper than 250 levels");
+    Fail(status::kArchiveIo, "store", path, "the folder tree is deeper than 250 levels");
     return false;
   }
   archive::FormatFolderRecord(run.recordText, run.encodedName,
@@ -411,18 +371,19 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
   if (std::string problem =
           archive::EncodeName(entry.name, ArchiveCodePage, archive::RulesFor(fs_), run.encodedName);
       !problem.empty()) {
-    Fail(11, "store", path, std::move(problem));
+    Fail(status::kArchiveIo, "store", path, std::move(problem));
     return;
   }
   if (entry.size > static_cast<std::uint64_t>(archive::kMaxFileSize)) {
-    Fail(14, "store", path, "the file is 2 GiB or larger, which the format cannot hold");
+    Fail(status::kSizeMismatch, "store", path,
+         "the file is 2 GiB or larger, which the format cannot hold");
     return;
   }
   run.input = fs_.OpenShared(path);
   if (!run.input) {
     // Only a bare folder is entered; one with further attributes is packed as a file,
     // and the system's "is a directory" or "access denied" would not tell why.
-    Fail(12, "open", path,
+    Fail(status::kFileNotOpened, "open", path,
          (entry.attributes & attr::kDirectory) != 0
              ? "it is a folder with further attributes (read-only, hidden, system or archive), "
                "which is packed as a file"
@@ -433,8 +394,10 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
                             static_cast<std::uint32_t>(entry.size));
   run.memberSize = static_cast<std::int64_t>(entry.size);
   run.memberCopied = 0;
-  const bool gather = run.recordText.size() + entry.size <= kChunkSize;
-  if (!AppendRecord(gather ? static_cast<std::uint32_t>(entry.size) : 0) ||
+  // A gathered file keeps at least one byte of room behind it, so that growth since the
+  // listing always shows, also for an empty file that would fill the buffer exactly.
+  const bool gather = run.recordText.size() + entry.size < kChunkSize;
+  if (!AppendRecord(gather ? static_cast<std::uint32_t>(entry.size) + 1 : 0) ||
       (!gather && !FlushArchive())) {
     run.input.reset();
     return;
@@ -444,19 +407,23 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
     // so that a file grown since it was listed shows as more than its size.
     unsigned char* const chunk = gather ? transferBuffer + run.pending : transferBuffer;
     if (!run.input->Read(chunk, kChunkSize - (gather ? run.pending : 0), run.bytesRead)) {
-      Fail(13, "read", path, fs_.LastErrorText());
+      Fail(status::kFileIo, "read", path, fs_.LastErrorText());
       break;
     }
     if (run.bytesRead == 0 && run.memberCopied < run.memberSize) {
-      Fail(14, "pack", path, "the file became shorter while it was packed");
+      Fail(status::kSizeMismatch, "pack", path, "the file became shorter while it was packed");
       break;
     }
     if (gather) {
       run.pending += run.bytesRead;
-      run.bytesWritten = run.bytesRead;
-    } else if (!run.output->Write(chunk, run.bytesRead, run.bytesWritten) ||
-               run.bytesWritten != run.bytesRead) {
-      Fail(11, "write to the archive", run.targetPath, fs_.LastErrorText());
+      run.pendingData += run.bytesRead;
+      run.pendingFiles = true;
+      run.memberCopied += run.bytesRead;
+      continue;
+    }
+    if (!run.output->Write(chunk, run.bytesRead, run.bytesWritten) ||
+        run.bytesWritten != run.bytesRead) {
+      Fail(status::kArchiveIo, "write to the archive", run.targetPath, fs_.LastErrorText());
       break;
     }
     run.memberCopied += run.bytesWritten;
@@ -465,7 +432,7 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
   } while (run.memberCopied < run.memberSize);
   run.input.reset();
   if (run.memberCopied != run.memberSize) {
-    Fail(14, "pack", path, "the file changed its size while it was packed");
+    Fail(status::kSizeMismatch, "pack", path, "the file changed its size while it was packed");
   }
 }
 
@@ -476,15 +443,25 @@ void TQVRPacker::OrdnerPacken() {
 
   run.output = fs_.CreateExclusive(run.targetPath);
   if (!run.output) {
-    Fail(10, "create the archive", run.targetPath, fs_.LastErrorText());
+    Fail(status::kArchiveNotCreated, "create the archive", run.targetPath, fs_.LastErrorText());
     return;
   }
   run.pending = 0;
+  run.pendingData = 0;
+  run.pendingFiles = false;
   archive::FormatFolderRecord(run.recordText, run.rootName, 1);
-  if (AppendRecord(0)) {
-    WalkSource(
-        fs_, [this](const DirEntry& entry) { return PackFolder(entry); },
-        [this](const DirEntry& entry) { PackFile(entry); });
+  try {
+    if (AppendRecord(0)) {
+      WalkSource(
+          fs_, [this](const DirEntry& entry) { return PackFolder(entry); },
+          [this](const DirEntry& entry) { PackFile(entry); });
+    }
+  } catch (...) {
+    // An error raised by a handler ends the run; what was gathered before it stays in
+    // the archive, written without raising another event.
+    run.pendingFiles = false;
+    FlushArchive();
+    throw;
   }
   // Also after a failure: what was packed up to it stays in the archive.
   FlushArchive();

@@ -21,6 +21,7 @@
 
 #include "base/Component.h"
 #include "packer/ArchiveFormat.h"
+#include "packer/PackerStatus.h"
 #include "platform/FileSystem.h"
 
 namespace qvr {
@@ -58,7 +59,7 @@ class TQVRPacker : public TComponent {
 
   void Starten();
 
-  // The status text of a code; "" for a code outside the table.
+  // The status text of a code (PackerStatuses); "" for a code outside the table.
   static std::string StatusText(std::int32_t code);
 
   // Lets the application process its pending window messages after every chunk.

@@ -26,6 +26,16 @@ inline constexpr std::uint32_t kReparsePoint = 0x400;
 inline constexpr std::uint32_t kAnyFile = 63;
 }  // namespace attr
 
+// Why the layer itself refused or answered no, where the system has no fitting text;
+// LastErrorText then returns one of these.
+namespace reason {
+inline constexpr char kFileNotFolder[] = "it is a file, not a folder";
+inline constexpr char kFolderNotFile[] = "it is a folder, not a file";
+inline constexpr char kLinkNotFollowed[] = "it is a link, which is not followed";
+inline constexpr char kLinkNotRemovable[] =
+    "it is a link that cannot be removed here without changing its target";
+}  // namespace reason
+
 // One entry of a directory search.
 struct DirEntry {
   std::string name;        // bare name, no path
@@ -49,6 +59,8 @@ class OpenFile {
   virtual bool Read(void* buffer, std::uint32_t count, std::uint32_t& got) = 0;
   // Writes `count` bytes. False on failure.
   virtual bool Write(const void* buffer, std::uint32_t count, std::uint32_t& written) = 0;
+  // The file's current size. False on failure.
+  virtual bool Size(std::uint64_t& size) = 0;
 };
 
 class FileSystem {
@@ -77,8 +89,11 @@ class FileSystem {
   // Creates a folder and every missing parent.
   virtual bool ForceDirectories(const std::string& path) = 0;
 
-  // Creates or replaces a file for reading and writing, exclusively (no other
-  // handle may open it while this one is open), with normal attributes.
+  // Creates a file for reading and writing, exclusively (no other handle may open it
+  // while this one is open), with normal attributes. An existing entry of that name
+  // that is no folder is removed first and a new file takes its place: a symbolic
+  // link, a hard link or another reparse point is never written through. Where the
+  // link cannot be removed without harming its target, the creation fails.
   virtual std::unique_ptr<OpenFile> CreateExclusive(const std::string& path) = 0;
   // Opens an existing file for reading; others may go on reading and writing it.
   virtual std::unique_ptr<OpenFile> OpenShared(const std::string& path) = 0;

@@ -136,6 +136,10 @@ void TFormInstall::SetGaugeVisible(bool visible) {
 }
 
 void TFormInstall::InstallButtonClick(TComponent*) {
+  // Hiding the button does not stop queued input: a double-click or a second Enter
+  // can reach this handler while the packer lets messages through between chunks.
+  if (installing_) return;
+  installing_ = true;
   SetGaugeVisible(true);
   Label1.SetVisible(false);
   Label4.SetVisible(true);
@@ -144,8 +148,7 @@ void TFormInstall::InstallButtonClick(TComponent*) {
 
   if (fs_.DirectoryExists(InstallPfad + kProductFolderName)) {
     Application().Backend().Beep();
-    if (MessageDlg(Application(), kSchonInstalliert, mtConfirmation, {mbYes, mbCancel}) ==
-        mrCancel) {
+    if (MessageDlg(*this, kSchonInstalliert, mtConfirmation, {mbYes, mbCancel}) == mrCancel) {
       Application().Terminate();
       return;
     }
@@ -174,7 +177,7 @@ void TFormInstall::AbbruchButtonClick(TComponent*) {
 
 void TFormInstall::FormClose(TComponent*, TCloseAction& action) {
   Application().Backend().Beep();
-  if (MessageDlg(Application(), kAbbrechenFrage, mtConfirmation, {mbYes, mbNo}) == mrYes) {
+  if (MessageDlg(*this, kAbbrechenFrage, mtConfirmation, {mbYes, mbNo}) == mrYes) {
     Application().Terminate();
   } else {
     action = caNone;
@@ -192,7 +195,7 @@ void TFormInstall::QVRPacker1Status(std::int32_t StatusCode, const std::string&)
   }
   Application().Backend().Beep();
   MessageDlg(
-      Application(),
+      *this,
       "FehlerCode = " + std::to_string(StatusCode) + "\rDie Installation wird abgebrochen!!!",
       mtCustom, {mbOK});
   // Whatever was unpacked so far stays; the exit code tells a calling script why.
@@ -228,7 +231,7 @@ void TFormInstall::WriteShortcut() {
     ShortcutLink1.IconLocation = BilderPfad + "QVR.bmp";
     ShortcutLink1.CreateShortcut();
   } catch (const std::exception& e) {
-    Application().ShowException(e.what());
+    Application().ShowException(e.what(), this);
   }
 }
 
@@ -246,7 +249,7 @@ void TFormInstall::Completion() {
       "\r" +
       CentreText("Damit diese im Spielbericht sichtbar sind muss Windows neu gestartet werden.", 50,
                  ' ');
-  if (MessageDlg(Application(), text, mtWarning, {mbYes, mbNo}) == mrYes) {
+  if (MessageDlg(*this, text, mtWarning, {mbYes, mbNo}) == mrYes) {
     std::string errorText;
     restart_.wmiCloseWin(restart_.localComputerName(), "", "", true, errorText);
   }

@@ -72,6 +72,8 @@ class TFormInstall : public TForm {
   FileSystem& fs_;
   RestartCalls restart_;
   bool unpackSucceeded_ = false;
+  // Set by the first "Install >>"; the installing state never ends before the program.
+  bool installing_ = false;
 };
 
 }  // namespace qvr

@@ -43,15 +43,18 @@ TEST(TitleTest, IsTheProgramFileNameWithoutFolderAndExtension) {
 }
 
 TEST_F(FrameworkTest, MessageDialogKindsHaveGermanCaptionsAndIcons) {
+  TForm main(app);
+  TForm asking(app);
   backend.QueueAnswer(mrYes);
   backend.QueueAnswer(mrNo);
   backend.QueueAnswer(mrOk);
-  EXPECT_EQ(MessageDlg(app, "Frage", mtConfirmation, {mbCancel, mbYes}), mrYes);
-  EXPECT_EQ(MessageDlg(app, "Achtung", mtWarning, {mbNo, mbYes}), mrNo);
-  EXPECT_EQ(MessageDlg(app, "Hinweis", mtCustom, {mbOK}), mrOk);
+  EXPECT_EQ(MessageDlg(asking, "Frage", mtConfirmation, {mbCancel, mbYes}), mrYes);
+  EXPECT_EQ(MessageDlg(asking, "Achtung", mtWarning, {mbNo, mbYes}), mrNo);
+  EXPECT_EQ(MessageDlg(asking, "Hinweis", mtCustom, {mbOK}), mrOk);
 
   const auto& d = backend.Dialogs();
   ASSERT_EQ(d.size(), 3u);
+  for (const auto& box : d) EXPECT_EQ(box.owner, &asking);
   EXPECT_EQ(d[0].caption, "Bestätigen");
   EXPECT_EQ(d[0].icon, DialogIcon::Question);
   EXPECT_EQ(d[0].buttons, (std::vector<TMsgDlgBtn>{mbYes, mbCancel}));
@@ -75,7 +78,8 @@ TEST_F(FrameworkTest, ButtonTextsAndAnswers) {
 }
 
 TEST_F(FrameworkTest, UnansweredQuestionIsRecordedAsUnexpected) {
-  EXPECT_EQ(MessageDlg(app, "Frage", mtConfirmation, {mbYes, mbNo}), mrCancel);
+  TForm form(app);
+  EXPECT_EQ(MessageDlg(form, "Frage", mtConfirmation, {mbYes, mbNo}), mrCancel);
   EXPECT_EQ(backend.UnexpectedDialogs().size(), 1u);
 }
 
@@ -88,6 +92,7 @@ TEST_F(FrameworkTest, ErrorEscapingAHandlerShowsTheErrorBoxWithTheTitle) {
   const auto& box = backend.Dialogs()[0];
   EXPECT_EQ(box.caption, "Setup");
   EXPECT_EQ(box.text, "Unable to create .lnk file.");
+  EXPECT_EQ(box.owner, &form);
   EXPECT_EQ(box.icon, DialogIcon::Error);
   EXPECT_EQ(box.buttons, std::vector<TMsgDlgBtn>{mbOK});
   EXPECT_EQ(backend.Beeps(), 0);

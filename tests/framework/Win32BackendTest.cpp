@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/Application.h"
@@ -103,6 +106,14 @@ class Win32BackendTest : public ::testing::Test {
                                  GetModuleHandleW(nullptr), nullptr);
     if (probe == nullptr) GTEST_SKIP() << "no display to create windows on";
     DestroyWindow(probe);
+  }
+
+  // Shows the main form and gives the dialog a small design for a modal showing.
+  static void PrepareModal(TForm& main, TForm& dialog) {
+    main.Show();
+    dialog.SetCaption("Modal");
+    dialog.ClientWidth = 200;
+    dialog.ClientHeight = 100;
   }
 
   Win32Backend backend;
@@ -205,11 +216,8 @@ TEST_F(Win32BackendTest, SetBoundsMovesAFormThatHasItsWindow) {
 
 TEST_F(Win32BackendTest, KeyboardReturnsToTheFocusedButtonAfterAMessageBox) {
   TForm main(app);
-  main.Show();
   TForm dialog(app);
-  dialog.SetCaption("Modal");
-  dialog.ClientWidth = 200;
-  dialog.ClientHeight = 100;
+  PrepareModal(main, dialog);
   TButton first(dialog, nullptr);
   first.SetBounds(10, 10, 75, 25);
   TButton second(dialog, nullptr);
@@ -219,7 +227,7 @@ TEST_F(Win32BackendTest, KeyboardReturnsToTheFocusedButtonAfterAMessageBox) {
     SetFocus(static_cast<HWND>(second.Handle()));
     driver.Post(
         [] { PostMessageW(FindWindowW(L"QvrMessageDialog", L"Bestätigen"), WM_CLOSE, 0, 0); });
-    MessageDlg(app, "Sicher?", mtConfirmation, {mbYes, mbNo});
+    MessageDlg(dialog, "Sicher?", mtConfirmation, {mbYes, mbNo});
     focusAfterBox = GetFocus();
     dialog.ModalResult = mrOk;
   });
@@ -227,7 +235,73 @@ TEST_F(Win32BackendTest, KeyboardReturnsToTheFocusedButtonAfterAMessageBox) {
   EXPECT_EQ(focusAfterBox, static_cast<HWND>(second.Handle()));
 }
 
+// Another program's window: on a thread of its own, with an input queue of its own,
+// as another process's window would be; it takes the foreground when it is up.
+class OtherProgram {
+ public:
+  OtherProgram()
+      : thread_([this] {
+          HWND window =
+              CreateWindowExW(0, L"STATIC", L"Anderes Programm", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              0, 0, 200, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+          SetForegroundWindow(window);
+          threadId_ = GetCurrentThreadId();
+          window_ = window;
+          MSG msg;
+          while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+          DestroyWindow(window);
+        }) {}
+  ~OtherProgram() {
+    while (threadId_ == 0) Sleep(10);
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+  }
+  // Waits, dispatching this thread's messages, until the window is in front and
+  // the calling thread has let go of its active window, which made boxes ownerless.
+  bool InFront(TApplication& app) const {
+    for (int i = 0; i < 200; ++i) {
+      if (window_ != nullptr && GetForegroundWindow() == window_ && GetActiveWindow() == nullptr) {
+        return true;
+      }
+      app.ProcessMessages();
+      Sleep(10);
+    }
+    return false;
+  }
+
+ private:
+  std::atomic<HWND> window_{nullptr};
+  std::atomic<DWORD> threadId_{0};
+  std::thread thread_;
+};
+
+TEST_F(Win32BackendTest, MessageBoxRaisedWhileAnotherProgramIsActiveStaysWithItsForm) {
+  TForm main(app);
+  TForm dialog(app);
+  PrepareModal(main, dialog);
+  HWND owner = nullptr;
+  bool boxInFront = false;
+  std::optional<OtherProgram> other;
+  driver.Post([&] {
+    // The user switches to another program while the dialog is busy.
+    other.emplace();
+    ASSERT_TRUE(other->InFront(app));
+    driver.Post([&] {
+      HWND box = FindWindowW(L"QvrMessageDialog", L"Warnung");
+      owner = GetWindow(box, GW_OWNER);
+      boxInFront = GetForegroundWindow() == box;
+      PostMessageW(box, WM_CLOSE, 0, 0);
+    });
+    MessageDlg(dialog, "Fertig", mtWarning, {mbYes, mbNo});
+    dialog.ModalResult = mrOk;
+  });
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_EQ(owner, static_cast<HWND>(dialog.WindowHandle()));
+  EXPECT_TRUE(boxInFront);
+}
+
 TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
+  TForm asking(app);
   struct Case {
     std::vector<TMsgDlgBtn> buttons;
     const char* press;  // a button text, "" for the close box, "<esc>" or "<alt+n>" for keys
@@ -262,7 +336,7 @@ TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
         PostMessageW(ChildWithText(box, c.press), BM_CLICK, 0, 0);
       }
     });
-    EXPECT_EQ(MessageDlg(app, "Erste Zeile\rZweite Zeile", mtConfirmation, c.buttons), c.answer)
+    EXPECT_EQ(MessageDlg(asking, "Erste Zeile\rZweite Zeile", mtConfirmation, c.buttons), c.answer)
         << c.press;
     std::vector<std::string> expected;
     for (TMsgDlgBtn b : c.buttons) expected.push_back(ButtonText(b));
@@ -273,11 +347,8 @@ TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
 
 TEST_F(Win32BackendTest, ModalFormEndsThroughItsCloseHandlingAndNotAfterTerminate) {
   TForm main(app);
-  main.Show();
   TForm dialog(app);
-  dialog.SetCaption("Modal");
-  dialog.ClientWidth = 200;
-  dialog.ClientHeight = 100;
+  PrepareModal(main, dialog);
   int asked = 0;
   dialog.OnClose = [&](TComponent*, TCloseAction& action) {
     if (++asked == 1) action = caNone;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "PackerTestSupport.h"
 #include "support/FaultyFileSystem.h"
@@ -46,14 +47,14 @@ TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
   // One file larger than a chunk. Writes: the gathered root and file records, then the
   // file's two chunks; reads: the chunks.
   const Fault faults[] = {
-      {"archive cannot be created", Op::CreateExclusive, 1, 10},
-      {"the records cannot be written", Op::Write, 1, 11},
-      {"a chunk cannot be written", Op::Write, 2, 11},
-      {"the last chunk cannot be written", Op::Write, 3, 11},
-      {"a source file cannot be opened", Op::OpenShared, 1, 12},
-      {"a source file cannot be read", Op::Read, 1, 13},
-      {"a source file cannot be read on", Op::Read, 2, 13},
-      {"a source file ends early", Op::Read, 2, 14, true},
+      {"archive cannot be created", Op::CreateExclusive, 1, status::kArchiveNotCreated},
+      {"the records cannot be written", Op::Write, 1, status::kArchiveIo},
+      {"a chunk cannot be written", Op::Write, 2, status::kArchiveIo},
+      {"the last chunk cannot be written", Op::Write, 3, status::kArchiveIo},
+      {"a source file cannot be opened", Op::OpenShared, 1, status::kFileNotOpened},
+      {"a source file cannot be read", Op::Read, 1, status::kFileIo},
+      {"a source file cannot be read on", Op::Read, 2, status::kFileIo},
+      {"a source file ends early", Op::Read, 2, status::kSizeMismatch, true},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.what);
@@ -75,14 +76,14 @@ TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
 TEST(FaultInjection, UnpackFailuresEndWithTheirStatus) {
   // Reads of the example: header, name, header, name, size, data of a.txt, ...
   const Fault faults[] = {
-      {"archive cannot be opened", Op::OpenShared, 1, 10},
-      {"a header cannot be read", Op::Read, 1, 11},
-      {"a name cannot be read", Op::Read, 2, 11},
-      {"a size cannot be read", Op::Read, 5, 11},
-      {"a chunk cannot be read", Op::Read, 6, 11},
-      {"a member cannot be created", Op::CreateExclusive, 1, 12},
-      {"a member cannot be written", Op::Write, 1, 13},
-      {"the archive yields no data", Op::Read, 6, 14, true},
+      {"archive cannot be opened", Op::OpenShared, 1, status::kArchiveNotCreated},
+      {"a header cannot be read", Op::Read, 1, status::kArchiveIo},
+      {"a name cannot be read", Op::Read, 2, status::kArchiveIo},
+      {"a size cannot be read", Op::Read, 5, status::kArchiveIo},
+      {"a chunk cannot be read", Op::Read, 6, status::kArchiveIo},
+      {"a member cannot be created", Op::CreateExclusive, 1, status::kFileNotOpened},
+      {"a member cannot be written", Op::Write, 1, status::kFileIo},
+      {"the archive yields no data", Op::Read, 6, status::kSizeMismatch, true},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.what);
@@ -107,16 +108,33 @@ TEST(FaultInjection, GatheredFilesAndLaterFailures) {
   FaultyFileSystem fs(SystemFileSystem());
   fs.FailAt(Op::Write, 1);
   EventLog log;
-  EXPECT_EQ(RunPacker(fs, Packen, src, root.Path() + "out.qvp", log), 11);
+  EXPECT_EQ(RunPacker(fs, Packen, src, root.Path() + "out.qvp", log), status::kArchiveIo);
   EXPECT_EQ(ReadFile(root.Path() + "out.qvp"), "");
+  // Nothing reached the archive, so nothing was reported done.
+  EXPECT_EQ(log.progress, std::vector<std::int32_t>{0});
 
   WriteFile(src + "b.txt", "b");
   FaultyFileSystem second(SystemFileSystem());
   second.FailFromPath(Op::OpenShared, "b.txt");
-  EXPECT_EQ(RunPacker(second, Packen, src, root.Path() + "out.qvp", log), 12);
+  EXPECT_EQ(RunPacker(second, Packen, src, root.Path() + "out.qvp", log), status::kFileNotOpened);
   // Listing order is the file system's: a.txt may come before b.txt or not.
   const std::string packed = ReadFile(root.Path() + "out.qvp");
   EXPECT_TRUE(packed == "8401Demo0501a.txt00000005Hallo" || packed == "8401Demo") << packed;
+}
+
+// A handler's error ends the run; the records and files written before it stay.
+TEST(FaultInjection, HandlerErrorKeepsWhatWasPackedBeforeIt) {
+  TempDir root;
+  const std::string src = root.Path() + "Demo" + root.Path().back();
+  WriteFile(src + "a.txt", "Hallo");
+  TQVRPacker packer;
+  packer.QuellPfad = src;
+  packer.ZielPfad = root.Path() + "out.qvp";
+  packer.OnProgress = [](std::int32_t p) {
+    if (p > 0) throw std::runtime_error("stop");
+  };
+  EXPECT_THROW(packer.Starten(), std::runtime_error);
+  EXPECT_EQ(ReadFile(root.Path() + "out.qvp"), "8401Demo0501a.txt00000005Hallo");
 }
 
 TEST(FaultInjection, ShortReadsOfHeadersAreCompleted) {

@@ -8,6 +8,7 @@
 namespace qvr::test {
 namespace {
 
+namespace sfs = std::filesystem;
 using Tree = std::vector<std::pair<std::string, std::string>>;
 
 struct Hostile {
@@ -105,31 +106,82 @@ TEST(HostileArchive, AFolderThatCannotBeCreatedRaisesAnInputOutputError) {
   EXPECT_TRUE(log.statuses.empty());
 }
 
-// A symbolic link standing in the destination is never followed: not for a folder
-// record (the folder cannot be created) and not for a file record (it cannot be created).
-TEST(HostileArchive, LinksInTheDestinationAreNotFollowed) {
-  if (SystemFileSystem().Delimiter() == '\\') GTEST_SKIP() << "POSIX links";
-  namespace sfs = std::filesystem;
-  TempDir root;
-  const std::string outside = root.Path() + "outside";
-  MakeDirs(outside);
-  WriteFile(outside + "/victim", "keep");
-  MakeDirs(root.Path() + "dest1");
-  sfs::create_directory_symlink(outside, root.Path() + "dest1/Demo");
-  WriteFile(root.Path() + "a.qvp", ExampleArchive());
-  EventLog log;
-  EXPECT_THROW(
-      RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest1", log),
-      EInOutError);
+// Links planted in the destination before the unpack, each leading to `outside`. A link
+// at a member's path is replaced by the member; a link standing for a folder stops the
+// unpack. Either way nothing outside the destination changes.
+struct HostileDestination {
+  const char* what;
+  void (*plant)(const std::string& demo, const std::string& outside);
+  bool refused;    // the unpack ends with an input/output error
+  bool posixOnly;  // symbolic links, which a Windows program cannot plant under Wine
+};
 
-  MakeDirs(root.Path() + "dest2/Demo");
-  sfs::create_symlink(outside + "/victim", root.Path() + "dest2/Demo/a.txt");
-  EventLog log2;
-  EXPECT_EQ(
-      RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest2", log2),
-      12);
-  EXPECT_EQ(ReadFile(outside + "/victim"), "keep");
-  EXPECT_EQ(TreeOf(outside).size(), 1u);
+const HostileDestination kHostileDestinations[] = {
+    {"hard link at a member",
+     [](const std::string& demo, const std::string& outside) {
+       MakeDirs(demo);
+       sfs::create_hard_link(outside + "victim", demo + "a.txt");
+     },
+     false, false},
+    {"hard link at a member one level down",
+     [](const std::string& demo, const std::string& outside) {
+       MakeDirs(demo + "Bilder");
+       sfs::create_hard_link(outside + "victim", sfs::path(demo) / "Bilder" / "x.bmp");
+     },
+     false, false},
+    {"file link at a member",
+     [](const std::string& demo, const std::string& outside) {
+       MakeDirs(demo);
+       sfs::create_symlink(outside + "victim", demo + "a.txt");
+     },
+     false, true},
+    {"dangling link at a member",
+     [](const std::string& demo, const std::string& outside) {
+       MakeDirs(demo);
+       sfs::create_symlink(outside + "new.txt", demo + "a.txt");
+     },
+     false, true},
+    {"folder link as the root folder",
+     [](const std::string& demo, const std::string& outside) {
+       MakeDirs(sfs::path(demo).parent_path().parent_path().string());
+       sfs::create_directory_symlink(outside, sfs::path(demo).parent_path());
+     },
+     true, true},
+    {"folder link as a subfolder",
+     [](const std::string& demo, const std::string& outside) {
+       MakeDirs(demo);
+       sfs::create_directory_symlink(outside, demo + "Bilder");
+     },
+     true, true},
+};
+
+TEST(HostileDestination, NothingOutsideTheDestinationChanges) {
+  const bool windows = SystemFileSystem().Delimiter() == '\\';
+  for (const HostileDestination& h : kHostileDestinations) {
+    if (h.posixOnly && windows) continue;
+    SCOPED_TRACE(h.what);
+    TempDir root;
+    const char sep = root.Path().back();
+    const std::string outside = root.Path() + "outside" + sep;
+    const std::string dest = root.Path() + "dest" + sep;
+    WriteFile(outside + "victim", "keep");
+    h.plant(dest + "Demo" + sep, outside);
+    const Tree before = TreeOf(outside);
+    WriteFile(root.Path() + "a.qvp", ExampleArchive());
+    EventLog log;
+    if (h.refused) {
+      EXPECT_THROW(RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", dest, log),
+                   EInOutError);
+    } else {
+      EXPECT_EQ(RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", dest, log), 0);
+      EXPECT_EQ(TreeOf(dest), (Tree{{"Demo/", ""},
+                                    {"Demo/Bilder/", ""},
+                                    {"Demo/Bilder/x.bmp", Bytes(300, 7)},
+                                    {"Demo/a.txt", "Hallo"}}));
+      EXPECT_FALSE(sfs::is_symlink(dest + "Demo" + sep + "a.txt"));
+    }
+    EXPECT_EQ(TreeOf(outside), before);
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "packer/PackerStatus.h"
 #include "packer/QVRPacker.h"
 
 namespace qvr::test {

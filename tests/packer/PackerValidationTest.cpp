@@ -45,21 +45,29 @@ TEST(PackerValidation, ChecksRunInOrderAndReportTheirCode) {
     std::string source;
     std::string target;
     int code;
+    const char* reason = "";  // in the failure's text, where the path exists as the wrong kind
   };
   const Case cases[] = {
-      {"both empty", Packen, "", "", 1},
-      {"blank source, packing", Packen, " \t\r\n", d + "out.qvp", 1},
-      {"blank source, unpacking", Entpacken, "  ", d, 1},
-      {"blank target", Entpacken, d + "file.qvp", "\x01 ", 1},
-      {"missing source folder", Packen, d + "nothing" + sep, d + "out.qvp", 2},
-      {"source is a file", Packen, d + "file.qvp", d + "out.qvp", 2},
-      {"missing source before target check", Packen, d + "nothing" + sep, d, 2},
-      {"target names a folder", Packen, d + "src" + sep, d, 3},
-      {"target without folder part", Packen, d + "src" + sep, "out.qvp", 4},
-      {"target folder missing", Packen, d + "src" + sep, d + "no" + sep + "out.qvp", 4},
-      {"archive is a folder", Entpacken, d + "src", d, 5},
-      {"archive missing", Entpacken, d + "none.qvp", d, 5},
-      {"destination missing", Entpacken, d + "file.qvp", d + "dest" + sep, 4},
+      {"both empty", Packen, "", "", status::kNoPaths},
+      {"blank source, packing", Packen, " \t\r\n", d + "out.qvp", status::kNoPaths},
+      {"blank source, unpacking", Entpacken, "  ", d, status::kNoPaths},
+      {"blank target", Entpacken, d + "file.qvp", "\x01 ", status::kNoPaths},
+      {"missing source folder", Packen, d + "nothing" + sep, d + "out.qvp",
+       status::kSourceNotFound},
+      {"source is a file", Packen, d + "file.qvp", d + "out.qvp", status::kSourceNotFound,
+       "it is a file, not a folder"},
+      {"missing source before target check", Packen, d + "nothing" + sep, d,
+       status::kSourceNotFound},
+      {"target names a folder", Packen, d + "src" + sep, d, status::kArchiveNameMissing},
+      {"target without folder part", Packen, d + "src" + sep, "out.qvp", status::kTargetNotFound},
+      {"target folder missing", Packen, d + "src" + sep, d + "no" + sep + "out.qvp",
+       status::kTargetNotFound},
+      {"archive is a folder", Entpacken, d + "src", d, status::kArchiveNotFound,
+       "it is a folder, not a file"},
+      {"archive missing", Entpacken, d + "none.qvp", d, status::kArchiveNotFound},
+      {"destination missing", Entpacken, d + "file.qvp", d + "dest" + sep, status::kTargetNotFound},
+      {"destination is a file", Entpacken, d + "file.qvp", d + "file.qvp", status::kTargetNotFound,
+       "it is a file, not a folder"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -68,6 +76,8 @@ TEST(PackerValidation, ChecksRunInOrderAndReportTheirCode) {
     EXPECT_EQ(log.order, (std::vector<std::string>{"P0", Tag('S', c.code)}));
     EXPECT_EQ(log.statuses.at(0).second, TQVRPacker::StatusText(c.code));
     EXPECT_FALSE(TQVRPacker::LastFailure().Operation.empty());
+    EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find(c.reason), std::string::npos)
+        << TQVRPacker::LastFailure().ErrorText;
   }
   // Nothing was created: no destination folder, no archive.
   EXPECT_EQ(TreeOf(d).size(), 2u);

@@ -272,9 +272,17 @@ TEST_F(FileSystemTest, SymbolicLinksAreNeverFollowed) {
   EXPECT_FALSE(fs_.DirectoryExists(Path("dirlink")));
   EXPECT_FALSE(fs_.DirectoryExists(Path("dirlink/")));
   EXPECT_EQ(fs_.OpenShared(Path("filelink")), nullptr);
-  EXPECT_EQ(fs_.CreateExclusive(Path("filelink")), nullptr);
   EXPECT_FALSE(fs_.CopyFile(Path("target/file"), Path("filelink"), false));
   EXPECT_FALSE(fs_.CopyFile(Path("filelink"), Path("copy"), false));
+  EXPECT_FALSE(fs_.DirectoryExists(Path("filelink")));
+  EXPECT_EQ(fs_.LastErrorText(), "it is a link, which is not followed");
+  // Replacing drops the link and creates a file of its own.
+  auto replaced = fs_.CreateExclusive(Path("filelink"));
+  ASSERT_NE(replaced, nullptr);
+  EXPECT_TRUE(WriteAll(*replaced, "new"));
+  replaced.reset();
+  EXPECT_FALSE(std::filesystem::is_symlink(Path("filelink")));
+  EXPECT_EQ(ReadFile(Path("filelink")), "new");
   EXPECT_EQ(ReadFile(Path("target/file")), "target content");
 }
 #endif

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "packer/PackerStatus.h"
 #include "support/TempDir.h"
 
 namespace qvr::tool {
@@ -87,35 +88,44 @@ TEST(QvrPack, ExitStatusesAndMessages) {
     std::string errHas;
   };
   const Case cases[] = {
-      {{}, 2, "Usage"},
-      {{"pack", d}, 2, "Usage"},
-      {{"--frobnicate", "list", d + "a.qvp"}, 2, "unknown option"},
-      {{"--codepage", "65001", "list", d + "a.qvp"}, 2, "65001 is no single-byte"},
-      {{"list", d + "a.qvp", "--codepage"}, 2, "--codepage needs a number"},
-      {{"pack", d + "none", d + "x.qvp"}, 2, "Der zu packende Ordner wurde nicht gefunden"},
-      {{"pack", d, d + "no" + d.back() + "x.qvp"}, 4, "Zielpfad nicht gefunden"},
-      {{"pack", d + "sub", d + "new" + d.back()}, 3, "Zieldateiname fehlt"},
-      {{"unpack", d + "none.qvp", d}, 5, "Zu entpackende Datei nicht gefunden"},
-      {{"unpack", d + "a.qvp", d + "none"}, 4, "none"},
-      {{"unpack", d + "bad.qvp", d + "sub"}, 20, "byte offset 8"},
-      {{"list", d + "bad.qvp"}, 20, "byte offset 8"},
-      {{"unpack", d + "short.qvp", d + "none"}, 4, "could not"},
+      {{}, kExitUsage, "Usage"},
+      {{"pack", d}, kExitUsage, "Usage"},
+      {{"--frobnicate", "list", d + "a.qvp"}, kExitUsage, "unknown option"},
+      {{"--codepage", "65001", "list", d + "a.qvp"}, kExitUsage, "65001 is no single-byte"},
+      {{"list", d + "a.qvp", "--codepage"}, kExitUsage, "--codepage needs a number"},
+      {{"pack", d + "none", d + "x.qvp"},
+       status::kSourceNotFound,
+       "Der zu packende Ordner wurde nicht gefunden"},
+      {{"pack", d, d + "no" + d.back() + "x.qvp"},
+       status::kTargetNotFound,
+       "Zielpfad nicht gefunden"},
+      {{"pack", d + "sub", d + "new" + d.back()},
+       status::kArchiveNameMissing,
+       "Zieldateiname fehlt"},
+      {{"unpack", d + "none.qvp", d},
+       status::kArchiveNotFound,
+       "Zu entpackende Datei nicht gefunden"},
+      {{"unpack", d + "a.qvp", d + "none"}, status::kTargetNotFound, "none"},
+      {{"unpack", d + "bad.qvp", d + "sub"}, kExitMalformedArchive, "byte offset 8"},
+      {{"list", d + "bad.qvp"}, kExitMalformedArchive, "byte offset 8"},
+      {{"unpack", d + "short.qvp", d + "none"}, status::kTargetNotFound, "could not"},
       {{"list", d + "short.qvp"},
-       14,
+       status::kSizeMismatch,
        "Dateigr\xC3\xB6\xC3\x9F"
        "endifferenzfehler"},
-      {{"unpack", d + "a.qvp", d}, 21, "Demo"},
-      {{"list", d + "none.qvp"}, 5, "none.qvp"},
+      {{"unpack", d + "a.qvp", d}, kExitFolderNotCreated, "Demo"},
+      {{"list", d + "none.qvp"}, status::kArchiveNotFound, "none.qvp"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args[0] + " " + c.args.back());
     const Result r = Tool(c.args);
     EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
-    if (c.code == 20) {
+    if (c.code == kExitMalformedArchive) {
       EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
-    if (c.code != 2 && c.code != 20 && c.code != 21) {
+    if (c.code != kExitUsage && c.code != kExitMalformedArchive &&
+        c.code != kExitFolderNotCreated) {
       EXPECT_NE(r.err.find("status " + std::to_string(c.code)), std::string::npos) << r.err;
     }
   }
@@ -126,6 +136,11 @@ TEST(QvrPack, HelpVersionAndProgressBar) {
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("Exit status"), std::string::npos);
   EXPECT_NE(help.out.find("  20  malformed archive"), std::string::npos);
+  for (const PackerStatusEntry& entry : PackerStatuses()) {
+    if (entry.help == nullptr) continue;
+    const std::string row = (entry.code < 10 ? "\n   " : "\n  ") + std::to_string(entry.code);
+    EXPECT_NE(help.out.find(row + "  "), std::string::npos) << entry.code;
+  }
   const Result version = Tool({"--version"});
   EXPECT_EQ(version.code, 0);
   EXPECT_EQ(version.out.rfind("qvrpack ", 0), 0u);
@@ -147,7 +162,7 @@ TEST(QvrPack, NamesAreConvertedToAndFromTheCodePage) {
   WriteFile(dir.Path() + "Demo" + dir.Path().back() + name, "x");
   const std::string archive = dir.Path() + "a.qvp";
   const Result refused = Tool({"pack", dir.Path() + "Demo", archive});
-  EXPECT_EQ(refused.code, 11);
+  EXPECT_EQ(refused.code, status::kArchiveIo);
   EXPECT_NE(refused.err.find(name + "\": "), std::string::npos) << refused.err;
   EXPECT_NE(refused.err.find("code page 1252"), std::string::npos) << refused.err;
 
@@ -174,7 +189,7 @@ TEST(QvrPack, DoubleDashEndsTheOptions) {
   std::filesystem::current_path(previous);
   EXPECT_EQ(packed.code, 0) << packed.err;
   EXPECT_EQ(ReadFile(dir.Path() + "-out.qvp"), "8401-src0501a.txt00000005Hallo");
-  EXPECT_EQ(listed.code, 5) << listed.err;
+  EXPECT_EQ(listed.code, status::kArchiveNotFound) << listed.err;
   EXPECT_NE(listed.err.find("--help"), std::string::npos) << listed.err;
 }
 

@@ -202,6 +202,7 @@ TEST_F(InstallSequenceTest, SuccessfulInstallCopiesFontsWritesShortcutAndRestart
 
   EXPECT_EQ(Dialogs(), std::vector<std::string>{std::string("Warnung: ") + kFinalText});
   EXPECT_EQ(backend.Dialogs()[0].buttons, (std::vector<TMsgDlgBtn>{mbYes, mbNo}));
+  EXPECT_EQ(backend.Dialogs()[0].owner, &dialog);
   // The reboot is requested only after the shortcut is written, then the setup ends.
   EXPECT_EQ(backend.Log(), (std::vector<std::string>{"shortcut", "beep", "dialog Warnung",
                                                      "restart PC-42|||reboot", "terminate"}));
@@ -218,7 +219,7 @@ TEST_F(InstallSequenceTest, AnswerNoToTheFinalMessageEndsWithoutRestart) {
   EXPECT_EQ(ReadFile(WinFontsPfad + "QVRSans.ttf"), "new sans");
 }
 
-TEST_F(InstallSequenceTest, InstallingStateHidesTheButtonsForGood) {
+TEST_F(InstallSequenceTest, InstallingStateHidesTheButtonsForGoodAndRunsOnce) {
   MakeArchive();
   bool checked = false;
   backend.OnModal = nullptr;
@@ -229,12 +230,16 @@ TEST_F(InstallSequenceTest, InstallingStateHidesTheButtonsForGood) {
     EXPECT_FALSE(dialog.Label1.Visible());
     EXPECT_FALSE(dialog.InstallButton.Visible());
     EXPECT_FALSE(dialog.AbbruchButton.Visible());
+    // Queued input (the second click of a double-click) reaches the hidden button.
+    dialog.InstallButton.Click();
   });
   backend.QueueAnswer(mrNo);
   Install();
   EXPECT_TRUE(checked);
   EXPECT_FALSE(dialog.InstallButton.Visible());
   EXPECT_FALSE(dialog.AbbruchButton.Visible());
+  EXPECT_EQ(backend.Log(),
+            (std::vector<std::string>{"shortcut", "beep", "dialog Warnung", "terminate"}));
 }
 
 TEST_F(InstallSequenceTest, ExistingProductFolderAndCancelChangeNothing) {
@@ -329,6 +334,7 @@ TEST_F(InstallSequenceTest, ShortcutErrorIsShownWithAFullStopAndTheFinalMessageF
   EXPECT_EQ(error.caption, "Setup");
   EXPECT_EQ(error.text, "Unable to create .lnk file.");
   EXPECT_EQ(error.icon, DialogIcon::Error);
+  EXPECT_EQ(error.owner, &dialog);
   EXPECT_EQ(error.buttons, std::vector<TMsgDlgBtn>{mbOK});
   // The error box comes without a beep; the final message with one.
   EXPECT_EQ(backend.Log(), (std::vector<std::string>{"shortcut", "dialog Setup", "beep",

@@ -3,6 +3,7 @@
 #include "platform/win32/ComInitializer.h"
 #include "shell/ShortcutLink.h"
 #include "shell/WbemScripting_TLB.h"
+#include "shell/win32/Win32WmiBinding.h"
 #include "shell/wmiclose.h"
 
 #include <windows.h>
@@ -141,6 +142,62 @@ TEST(ComApartment, OnlyASuccessfulStartIsBalanced) {
     EXPECT_EQ(ApartmentType(), APTTYPE_MTA);
     CoUninitialize();
   }).join();
+}
+
+// A result set's enumerator that answers Next as scripted; as an element it hands
+// out itself, which is no scripting object.
+class ScriptedEnumerator final : public IEnumVARIANT {
+ public:
+  ScriptedEnumerator(HRESULT answer, ULONG fetched) : answer_(answer), fetched_(fetched) {}
+  ULONG References() const { return references_; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IEnumVARIANT ? this : nullptr;
+    if (*out == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+  HRESULT STDMETHODCALLTYPE Next(ULONG, VARIANT* items, ULONG* fetched) override {
+    if (fetched_ == 1) {
+      items->vt = VT_UNKNOWN;
+      items->punkVal = this;
+      AddRef();
+    }
+    *fetched = fetched_;
+    return answer_;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT**) override { return E_NOTIMPL; }
+
+ private:
+  HRESULT answer_;
+  ULONG fetched_;
+  ULONG references_ = 0;
+};
+
+TEST(WmiBindingUnderWindows, OnlyAFetchedElementIsHandedOn) {
+  const struct {
+    HRESULT answer;
+    ULONG fetched;
+    bool element;
+  } cases[] = {{S_OK, 1, true}, {S_OK, 0, false}, {S_FALSE, 0, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.answer) + "/" + std::to_string(c.fetched));
+    ScriptedEnumerator scripted(c.answer, c.fetched);
+    {
+      auto enumerator = MakeWin32WmiEnumerator(&scripted);
+      std::unique_ptr<WmiElement> element;
+      EXPECT_EQ(enumerator->Next(element), c.answer);
+      ASSERT_EQ(element != nullptr, c.element);
+      if (element) {
+        EXPECT_THROW(element->QueryObject(), EIntfCastError);
+      }
+    }
+    EXPECT_EQ(scripted.References(), 0u);
+  }
 }
 
 TEST(WmiUnderWine, RestartRequestEndsAsAFailedWmiStep) {

@@ -32,6 +32,7 @@ struct WmiScript {
   bool createNothing = false;
   std::int32_t count = 1;
   std::int32_t nextResult = 0;
+  bool nextFetches = true;  // false: Next answers without handing out an element
   std::int32_t returnValue = 0;
   std::string systemMessage;
   int live = 0;
@@ -97,7 +98,7 @@ class FakeNode final : public WmiServerObject,
   std::unique_ptr<WmiEnumerator> NewEnum() override { return Node("NewEnum()", "enum"); }
   std::int32_t Next(std::unique_ptr<WmiElement>& element) override {
     s.Call("Next()");
-    if (s.nextResult == 0) element = std::make_unique<FakeNode>(s, "element");
+    if (s.nextResult == 0 && s.nextFetches) element = std::make_unique<FakeNode>(s, "element");
     return s.nextResult;
   }
   std::unique_ptr<WmiObject> QueryObject() override { return Node("QueryObject()", "os"); }
@@ -268,14 +269,18 @@ TEST_F(WmiCloseWinTest, NoOperatingSystemObjectGivesMinusOneWithoutText) {
   EXPECT_EQ(script.log.at(9), "~Locator");
   EXPECT_EQ(script.live, 0);
 
-  WmiScript empty;
-  empty.nextResult = 1;  // S_FALSE: the enumerator had nothing
-  FakeWmi fake(empty);
-  EXPECT_EQ(WmiCloseWin(fake, "", "", "", true, errorText), -1);
-  EXPECT_EQ(errorText, "");
-  EXPECT_EQ(empty.log.at(10), "Next()");
-  EXPECT_EQ(empty.log.at(11), "~Locator");
-  EXPECT_EQ(empty.live, 0);
+  // The enumerator has nothing: S_FALSE (1), or S_OK (0) without an element.
+  for (const std::int32_t answer : {1, 0}) {
+    WmiScript empty;
+    empty.nextResult = answer;
+    empty.nextFetches = false;
+    FakeWmi fake(empty);
+    EXPECT_EQ(WmiCloseWin(fake, "", "", "", true, errorText), -1);
+    EXPECT_EQ(errorText, "");
+    EXPECT_EQ(empty.log.at(10), "Next()");
+    EXPECT_EQ(empty.log.at(11), "~Locator");
+    EXPECT_EQ(empty.live, 0);
+  }
 }
 
 TEST_F(WmiCloseWinTest, RefusalReportsTheSystemTextAndTheGroupedCode) {

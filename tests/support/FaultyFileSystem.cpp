@@ -79,6 +79,8 @@ class FaultyFile final : public OpenFile {
     return owner_.Real(real_->Write(buffer, count, written));
   }
 
+  bool Size(std::uint64_t& size) override { return owner_.Real(real_->Size(size)); }
+
  private:
   FaultyFileSystem& owner_;
   std::unique_ptr<OpenFile> real_;

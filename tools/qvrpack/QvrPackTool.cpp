@@ -7,7 +7,8 @@
 
 #include "ToolConsole.h"
 #include "base/Exceptions.h"
-#include "packer/ArchiveFormat.h"
+#include "packer/ArchiveReader.h"
+#include "packer/PackerStatus.h"
 
 #ifndef QVR_VERSION
 #define QVR_VERSION "0.0.0"
@@ -48,27 +49,48 @@ constexpr const char* kHelp =
     "Folders may be given with or without a trailing delimiter; relative paths are taken\n"
     "from the current folder.\n"
     "\n"
-    "Exit status:\n"
-    "   0  success\n"
-    "   1  no source or destination path given\n"
-    "   2  usage error, or the folder to pack was not found (the message tells which)\n"
-    "   3  the archive path names a folder\n"
-    "   4  the destination folder (or the archive's folder) was not found\n"
-    "   5  the archive to unpack was not found\n"
-    "  10  the archive cannot be created or opened; also when the folder to pack is a\n"
-    "      drive root or has a name the archive cannot hold\n"
-    "  11  a write to the archive or a read from it failed or the archive ends inside a\n"
-    "      record; also when an entry cannot be stored: a name longer than 127 bytes, one\n"
-    "      with a character the code page cannot hold or one the unpacker would refuse,\n"
-    "      or a tree deeper than 250 levels\n"
-    "  12  a file cannot be opened (packing) or created (unpacking); also a folder with\n"
-    "      attributes beyond the plain folder attribute, which is packed as a file\n"
-    "  13  a read from a file (packing) or a write to a file (unpacking) failed\n"
-    "  14  a file's size does not come out: it is 2 GiB or larger, it changed while it\n"
-    "      was packed, or the archive ends inside a file's data\n"
-    "  20  malformed archive: a record that is not hexadecimal or whose name would write\n"
-    "      outside the destination (the message names the record's byte offset)\n"
-    "  21  a folder of the archive cannot be created\n";
+    "Exit status:\n";
+
+// The tool's own exit statuses beside the packer's; "\n" where a line wraps.
+struct ToolExit {
+  int code;
+  const char* help;
+};
+constexpr ToolExit kToolExits[] = {
+    {kExitUsage, "usage error"},
+    {kExitMalformedArchive,
+     "malformed archive: a record that is not hexadecimal or whose name would write\n"
+     "outside the destination (the message names the record's byte offset)"},
+    {kExitFolderNotCreated, "a folder of the archive cannot be created"},
+};
+
+void AppendExitLine(std::string& text, int code, const std::string& help) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%4d  ", code);
+  text += number;
+  for (const char c : help) text += c == '\n' ? std::string("\n      ") : std::string(1, c);
+  text += '\n';
+}
+
+// The exit statuses for --help: every status a run of the packer ends with, and the
+// tool's own; where both share a code, the message tells which.
+std::string ExitStatusHelp() {
+  std::string text;
+  for (const PackerStatusEntry& entry : PackerStatuses()) {
+    if (entry.help == nullptr) continue;
+    std::string help = entry.help;
+    for (const ToolExit& own : kToolExits) {
+      if (own.code == entry.code) {
+        help = std::string(own.help) + ", or " + help + " (the message tells which)";
+      }
+    }
+    AppendExitLine(text, entry.code, help);
+  }
+  for (const ToolExit& own : kToolExits) {
+    if (TQVRPacker::StatusText(own.code).empty()) AppendExitLine(text, own.code, own.help);
+  }
+  return text;
+}
 
 // Fixed-width progress line: bar, percentage, bytes and rate.
 void DrawBar(std::ostream& err, std::int32_t percent, std::int64_t done, std::int64_t total,
@@ -141,66 +163,36 @@ int RunPacker(FileSystem& fs, TPackModeSet mode, const CodePage& codePage,
 // Reads the archive record by record as the unpacker does, printing instead of writing.
 int ListArchive(FileSystem& fs, const CodePage& codePage, const std::string& path,
                 std::ostream& out, std::ostream& err) {
-  const char delimiter = fs.Delimiter();
   if (!fs.FileExists(path)) {
-    ReportFailure(err, 5, "find the archive", path, fs.LastErrorText());
-    return 5;
+    ReportFailure(err, status::kArchiveNotFound, "find the archive", path, fs.LastErrorText());
+    return status::kArchiveNotFound;
   }
   std::unique_ptr<OpenFile> file = fs.OpenShared(path);
   if (!file) {
-    ReportFailure(err, 10, "open the archive", path, fs.LastErrorText());
-    return 10;
+    ReportFailure(err, status::kArchiveNotCreated, "open the archive", path, fs.LastErrorText());
+    return status::kArchiveNotCreated;
   }
   std::vector<char> buffer(archive::kChunkSize);
-  std::string relative;
-  std::uint64_t offset = 0;
   char line[64];
   std::snprintf(line, sizeof line, "%-6s  %5s  %10s  ", "kind", "level", "size");
   out << line << "path\n";
-  archive::Record record;
-  for (;;) {
-    const char* failureText = nullptr;
-    const archive::ReadResult result =
-        archive::ReadRecord(*file, codePage, archive::RulesFor(fs), offset, record, failureText);
-    if (result == archive::ReadResult::End) return 0;
-    if (result == archive::ReadResult::Failed) {
-      ReportFailure(err, 11, "read the archive", path,
-                    failureText ? failureText : fs.LastErrorText());
-      return 11;
-    }
-    const std::string& name = record.name;
-    const std::uint32_t size = record.size;
-    archive::CutPath(relative, record.level, delimiter);
+  archive::ArchiveReader reader(fs, *file, codePage, path, "", "list");
+  while (reader.Next()) {
+    const archive::Record& record = reader.Current();
     if (record.folder) {
-      relative += name;
-      relative.push_back(delimiter);
       std::snprintf(line, sizeof line, "%-6s  %5u  %10s  ", "folder", record.level, "-");
-      out << line << relative << "\n";
+      out << line << reader.Path() << "\n";
       continue;
     }
     std::snprintf(line, sizeof line, "%-6s  %5u  %10lu  ", "file", record.level,
-                  static_cast<unsigned long>(size));
-    out << line << relative << name << "\n";
-    if (size > static_cast<std::uint32_t>(archive::kMaxFileSize)) {
-      ReportFailure(err, 14, "list", relative + name,
-                    "the record's size is 2 GiB or more, which the format excludes");
-      return 14;
-    }
-    for (std::uint32_t remaining = size; remaining > 0;) {
-      const std::uint32_t want = std::min(remaining, archive::kChunkSize);
-      std::uint32_t got = 0;
-      if (!file->Read(buffer.data(), want, got)) {
-        ReportFailure(err, 11, "read the archive", path, fs.LastErrorText());
-        return 11;
-      }
-      if (got == 0) {
-        ReportFailure(err, 14, "list", relative + name, "the archive ends inside the file's data");
-        return 14;
-      }
-      remaining -= got;
-      offset += got;
-    }
+                  static_cast<unsigned long>(record.size));
+    out << line << reader.Path() << "\n";
+    if (!reader.SkipData(buffer.data(), archive::kChunkSize)) break;
   }
+  if (!reader.Failed()) return status::kOk;
+  const archive::ReadFailure& f = reader.Failure();
+  ReportFailure(err, f.status, f.operation, f.path, f.text);
+  return f.status;
 }
 
 }  // namespace
@@ -278,7 +270,7 @@ int RunQvrPack(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
       continue;
     }
     if (arg == "--help" || arg == "-h") {
-      out << kUsage << "\n" << kHelp;
+      out << kUsage << "\n" << kHelp << ExitStatusHelp();
       return 0;
     }
     if (arg == "--version") {

@@ -190,7 +190,7 @@ LRESULT Win32FormPeer::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       form_.Activate();
       return 0;
     case WM_CLOSE:
-      app.RunHandler([this] { form_.Close(); });
+      app.RunHandler([this] { form_.Close(); }, &form_);
       return 0;
     case WM_ERASEBKGND: {
       RECT r;

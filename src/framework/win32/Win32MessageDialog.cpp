@@ -39,6 +39,19 @@ LPCWSTR SystemIcon(DialogIcon icon) {
   return nullptr;
 }
 
+// The window that carries the program's taskbar button: an owned box has none.
+void FlashTaskbarButton(HWND box, DWORD flags) {
+  FLASHWINFO flash{sizeof flash, GetAncestor(box, GA_ROOTOWNER), flags, 0, 0};
+  FlashWindowEx(&flash);
+}
+
+// A box raised while another program is active comes to the front; where the
+// system refuses the focus, the taskbar button flashes until the user comes back.
+void BringToFront(HWND box) {
+  if (SetForegroundWindow(box) && GetForegroundWindow() == box) return;
+  FlashTaskbarButton(box, FLASHW_ALL | FLASHW_TIMER);
+}
+
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -59,6 +72,9 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       case WM_CLOSE:
         state->result = mrCancel;
         return 0;
+      case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE) FlashTaskbarButton(window, FLASHW_STOP);
+        break;
       case WM_CTLCOLORSTATIC:
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -124,9 +140,13 @@ TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
   const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
 
+  // Owned by the asking form, not by whichever window is active: while another
+  // program is active this thread has no active window at all.
+  HWND owner =
+      request.owner != nullptr ? static_cast<HWND>(request.owner->WindowHandle()) : nullptr;
   UniqueWindow dialog(CreateWindowExW(ex, kDialogClass, Utf8ToWide(request.caption).c_str(), style,
-                                      left, top, width, height, GetActiveWindow(), nullptr,
-                                      ProgramInstance(), &state));
+                                      left, top, width, height, owner, nullptr, ProgramInstance(),
+                                      &state));
   if (!dialog) return mrCancel;
   HWND d = dialog.Get();
 
@@ -163,6 +183,7 @@ TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
   {
     ModalOwnerLock lock(d);
     ShowWindow(d, SW_SHOW);
+    BringToFront(d);
     if (firstButton != nullptr) SetFocus(firstButton);
     MSG msg;
     while (state.result == mrNone) {
@@ -183,6 +204,8 @@ TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
       }
     }
   }
+  // Answered without ever being activated (by a tool, say): the flashing ends too.
+  FlashTaskbarButton(d, FLASHW_STOP);
   return state.result;
 }
 

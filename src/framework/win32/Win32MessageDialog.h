@@ -10,8 +10,9 @@
 
 namespace qvr {
 
-// Shows the box centred on the screen, disables the program's other windows while it
-// is up and returns the button pressed; Escape and the close box give mrCancel.
+// Shows the box centred on the screen, owned by the request's form and brought to
+// the front, disables the program's other windows while it is up and returns the
+// button pressed; Escape and the close box give mrCancel.
 TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request);
 
 void RegisterMessageDialogClass();

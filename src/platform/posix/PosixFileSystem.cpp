@@ -15,15 +15,21 @@
 namespace qvr {
 namespace {
 
-// errno of the last failed operation of this thread; errno itself is clobbered
-// by the clean-up (close, unlink) that follows a failure.
+// errno of the last failed operation of this thread (errno itself is clobbered by
+// the clean-up that follows a failure), or the reason this layer answered no itself.
 thread_local int t_lastError = 0;
+thread_local const char* t_lastReason = nullptr;
 
 void Remember(int error) {
   t_lastError = error;
+  t_lastReason = nullptr;
+}
+void RememberReason(const char* reason) {
+  t_lastError = 0;
+  t_lastReason = reason;
 }
 void RememberErrno() {
-  t_lastError = errno;
+  Remember(errno);
 }
 
 // A held open file description. Closing it also releases its flock.
@@ -215,6 +221,16 @@ class PosixOpenFile final : public OpenFile {
     return true;
   }
 
+  bool Size(std::uint64_t& size) override {
+    struct stat st {};
+    if (::fstat(fd_.Get(), &st) != 0) {
+      RememberErrno();
+      return false;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+  }
+
  private:
   Fd fd_;
 };
@@ -281,7 +297,11 @@ bool PosixFileSystem::FileExists(const std::string& path) {
     RememberErrno();
     return false;
   }
-  return !S_ISDIR(st.st_mode);
+  if (S_ISDIR(st.st_mode)) {
+    RememberReason(reason::kFolderNotFile);
+    return false;
+  }
+  return true;
 }
 
 bool PosixFileSystem::DirectoryExists(const std::string& path) {
@@ -291,7 +311,11 @@ bool PosixFileSystem::DirectoryExists(const std::string& path) {
     Remember(bare.empty() ? ENOENT : errno);
     return false;
   }
-  return S_ISDIR(st.st_mode);
+  if (!S_ISDIR(st.st_mode)) {
+    RememberReason(S_ISLNK(st.st_mode) ? reason::kLinkNotFollowed : reason::kFileNotFolder);
+    return false;
+  }
+  return true;
 }
 
 bool PosixFileSystem::CreateDirectory(const std::string& path) {
@@ -333,16 +357,27 @@ bool PosixFileSystem::ForceDirectories(const std::string& path) {
 }
 
 std::unique_ptr<OpenFile> PosixFileSystem::CreateExclusive(const std::string& path) {
-  // Truncate only once the lock is ours: a refused create must leave the
-  // holder's data alone.
-  Fd fd;
-  if (const int error = OpenRegular(path, O_RDWR | O_CREAT, 0666, fd)) return FailOpen(error);
-  if (const int error = Lock(fd, LOCK_EX)) return FailOpen(error);
-  // Truncating a new, empty file is not free: on some file systems it makes the
-  // final close flush the whole file to disk.
+  // Replacing removes the old name and creates a new file: a symbolic or hard link
+  // standing there is dropped, never written through. A file another handle holds is
+  // refused and keeps its data.
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) return FailOpen(errno);
-  if (st.st_size != 0 && ::ftruncate(fd.Get(), 0) != 0) return FailOpen(errno);
+  if (::lstat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return FailOpen(EISDIR);
+    if (S_ISREG(st.st_mode)) {
+      Fd old;
+      if (const int error = OpenRegular(path, O_RDONLY, 0, old)) return FailOpen(error);
+      if (const int error = Lock(old, LOCK_EX)) return FailOpen(error);
+    }
+    if (::unlink(path.c_str()) != 0) return FailOpen(errno);
+  } else if (errno != ENOENT) {
+    return FailOpen(errno);
+  }
+  // O_EXCL: a link planted after the removal fails the creation instead of being followed.
+  Fd fd;
+  if (const int error = OpenRegular(path, O_RDWR | O_CREAT | O_EXCL, 0666, fd)) {
+    return FailOpen(error);
+  }
+  if (const int error = Lock(fd, LOCK_EX)) return FailOpen(error);
   return std::make_unique<PosixOpenFile>(std::move(fd));
 }
 
@@ -396,6 +431,7 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to, b
 }
 
 std::string PosixFileSystem::LastErrorText() const {
+  if (t_lastReason != nullptr) return t_lastReason;
   return std::generic_category().message(t_lastError);
 }
 

@@ -17,11 +17,21 @@ namespace qvr {
 namespace {
 
 // GetLastError of the last failed operation of this thread, taken at the failing
-// call before any clean-up can overwrite it.
+// call before any clean-up can overwrite it, or the reason this layer refused the
+// operation itself when the system has no fitting text for it.
 thread_local DWORD t_lastError = ERROR_SUCCESS;
+thread_local const char* t_lastReason = nullptr;
 
+void Remember(DWORD error) {
+  t_lastError = error;
+  t_lastReason = nullptr;
+}
 void RememberLastError() {
-  t_lastError = ::GetLastError();
+  Remember(::GetLastError());
+}
+void RememberReason(const char* reason) {
+  t_lastError = ERROR_SUCCESS;
+  t_lastReason = reason;
 }
 
 DWORD Attributes(const std::string& path) {
@@ -124,6 +134,16 @@ class Win32OpenFile final : public OpenFile {
     return ok != FALSE;
   }
 
+  bool Size(std::uint64_t& size) override {
+    LARGE_INTEGER value;
+    if (!::GetFileSizeEx(handle_.Get(), &value)) {
+      RememberLastError();
+      return false;
+    }
+    size = static_cast<std::uint64_t>(value.QuadPart);
+    return true;
+  }
+
  private:
   UniqueFileHandle handle_;
 };
@@ -137,6 +157,88 @@ std::unique_ptr<OpenFile> Open(const std::string& path, DWORD access, DWORD shar
     return nullptr;
   }
   return std::make_unique<Win32OpenFile>(std::move(handle));
+}
+
+std::string FullPath(const std::string& path) {
+  const std::wstring wide = Utf8ToWide(path);
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD length =
+      ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length >= full.size()) {
+    full.resize(length);
+    length = ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+  }
+  full.resize(length < full.size() ? length : 0);
+  return WideToUtf8(full);
+}
+
+// The path the system resolved for an open handle, links among its folders followed.
+std::string FinalPath(HANDLE handle) {
+  std::wstring final(MAX_PATH, L'\0');
+  DWORD length =
+      ::GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (length >= final.size()) {
+    final.resize(length);
+    length = ::GetFinalPathNameByHandleW(handle, final.data(), length, 0);
+  }
+  final.resize(length < final.size() ? length : 0);
+  return WideToUtf8(final);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  const std::wstring wa = Utf8ToWide(a);
+  const std::wstring wb = Utf8ToWide(b);
+  return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, wa.data(), static_cast<int>(wa.size()),
+                          wb.data(), static_cast<int>(wb.size())) == CSTR_EQUAL;
+}
+
+// Whether `handle`, opened from `path`, is the entry of that name in its folder rather
+// than what a link of that name leads to. Wine follows a POSIX symbolic link even when
+// told to open the link itself, and removing through such a handle removes the target.
+bool IsEntryAt(HANDLE handle, const std::string& path) {
+  const std::string full = FullPath(path);
+  const std::size_t slash = full.find_last_of('\\');
+  if (slash == std::string::npos || slash + 1 == full.size()) return false;
+  const std::string folderPath = full.substr(0, std::max(slash, RootLength(full) - 1) + 1);
+  UniqueFileHandle folder(::CreateFileW(Utf8ToWide(folderPath).c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+  if (!folder) return false;
+  std::string expected = FinalPath(folder.Get());
+  if (expected.empty()) return false;
+  if (expected.back() != '\\') expected.push_back('\\');
+  expected += full.substr(slash + 1);
+  return SameName(FinalPath(handle), expected);
+}
+
+// A new file; an entry of that name, a link included, makes it fail.
+UniqueFileHandle CreateNewFile(const std::string& path) {
+  return UniqueFileHandle(
+      ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Removes the file of that name, the link itself where it is a link. Opened without
+// sharing, so a file that another handle holds is refused as the old replacing did.
+bool RemoveFileEntry(const std::string& path) {
+  UniqueFileHandle handle(::CreateFileW(Utf8ToWide(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) {
+    RememberLastError();
+    return false;
+  }
+  if (!IsEntryAt(handle.Get(), path)) {
+    RememberReason(reason::kLinkNotRemovable);
+    return false;
+  }
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  if (!::SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &disposition,
+                                    sizeof disposition)) {
+    RememberLastError();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -165,7 +267,11 @@ bool Win32FileSystem::FileExists(const std::string& path) {
     RememberLastError();
     return false;
   }
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    RememberReason(reason::kFolderNotFile);
+    return false;
+  }
+  return true;
 }
 
 bool Win32FileSystem::DirectoryExists(const std::string& path) {
@@ -175,8 +281,15 @@ bool Win32FileSystem::DirectoryExists(const std::string& path) {
     return false;
   }
   // A junction or folder link is not entered: it may lead out of the tree.
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    RememberReason(reason::kFileNotFolder);
+    return false;
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    RememberReason(reason::kLinkNotFollowed);
+    return false;
+  }
+  return true;
 }
 
 bool Win32FileSystem::CreateDirectory(const std::string& path) {
@@ -190,13 +303,13 @@ bool Win32FileSystem::CreateDirectory(const std::string& path) {
 bool Win32FileSystem::ForceDirectories(const std::string& path) {
   const std::string bare = WithoutTrailingDelimiters(path);
   if (bare.empty()) {
-    t_lastError = ERROR_PATH_NOT_FOUND;
+    Remember(ERROR_PATH_NOT_FOUND);
     return false;
   }
   const DWORD attributes = Attributes(bare);
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
-    t_lastError = ERROR_ALREADY_EXISTS;
+    Remember(ERROR_ALREADY_EXISTS);
     return false;
   }
   // A drive root or a share that is not there cannot be created.
@@ -216,12 +329,24 @@ bool Win32FileSystem::ForceDirectories(const std::string& path) {
       (now & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return true;
   }
-  t_lastError = error;
+  Remember(error);
   return false;
 }
 
 std::unique_ptr<OpenFile> Win32FileSystem::CreateExclusive(const std::string& path) {
-  return Open(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+  UniqueFileHandle handle = CreateNewFile(path);
+  if (!handle && ::GetLastError() == ERROR_FILE_EXISTS) {
+    // Replacing is removing and creating anew, so a hard link or a file link standing
+    // there is dropped instead of written through, and the new file gets the rights its
+    // folder passes on, not those of whatever stood there.
+    if (!RemoveFileEntry(path)) return nullptr;
+    handle = CreateNewFile(path);
+  }
+  if (!handle) {
+    RememberLastError();
+    return nullptr;
+  }
+  return std::make_unique<Win32OpenFile>(std::move(handle));
 }
 
 std::unique_ptr<OpenFile> Win32FileSystem::OpenShared(const std::string& path) {
@@ -237,6 +362,7 @@ bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to, b
 }
 
 std::string Win32FileSystem::LastErrorText() const {
+  if (t_lastReason != nullptr) return t_lastReason;
   wchar_t buffer[512];
   const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, t_lastError, 0, buffer, 512, nullptr);

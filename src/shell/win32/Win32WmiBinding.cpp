@@ -1,6 +1,6 @@
 // The WMI scripting library behind the close-down routine, through its typed
 // automation interfaces.
-#include "shell/WmiBinding.h"
+#include "shell/win32/Win32WmiBinding.h"
 
 #include "base/Exceptions.h"
 #include "platform/win32/WinText.h"
@@ -173,7 +173,10 @@ class Win32WmiEnumerator final : public WmiEnumerator {
     Variant fetched;
     ULONG count = 0;
     const HRESULT result = enumerator_->Next(1, fetched.Receive(), &count);
-    if (result == S_OK) element = std::make_unique<Win32WmiElement>(std::move(fetched));
+    // S_OK with nothing fetched is an empty result, not an element to query.
+    if (result == S_OK && count == 1 && fetched.Get()->vt != VT_EMPTY) {
+      element = std::make_unique<Win32WmiElement>(std::move(fetched));
+    }
     return result;
   }
 
@@ -194,7 +197,7 @@ class Win32WmiObjectSet final : public WmiObjectSet {
   std::unique_ptr<WmiEnumerator> NewEnum() override {
     ComPtr<IUnknown> enumerator;
     AutomationCheck(set_->get__NewEnum(&enumerator), set_);
-    return std::make_unique<Win32WmiEnumerator>(QueryOrRaise<IEnumVARIANT>(enumerator.Get()));
+    return MakeWin32WmiEnumerator(QueryOrRaise<IEnumVARIANT>(enumerator.Get()));
   }
 
  private:
@@ -331,6 +334,10 @@ class Win32WmiBinding final : public WmiBinding {
 };
 
 }  // namespace
+
+std::unique_ptr<WmiEnumerator> MakeWin32WmiEnumerator(ComPtr<IEnumVARIANT> enumerator) {
+  return std::make_unique<Win32WmiEnumerator>(std::move(enumerator));
+}
 
 WmiBinding& DefaultWmiBinding() {
   static Win32WmiBinding binding;

@@ -37,6 +37,14 @@ const char kUsage[] =
     "  close CAPTION [SECONDS]          post the window-close command (as Alt+F4 does)\n"
     "  key CAPTION KEY [SECONDS]        post KEY (escape, enter, space, tab) to the focused "
     "control\n"
+    "  owner CAPTION [SECONDS]          'owner \"CAPTION\"' (or 'owner none') and 'above-owner "
+    "yes|no'\n"
+    "  foreground                       'foreground \"CAPTION\"' of the window in front, or "
+    "'foreground none'\n"
+    "  open-window CAPTION X Y SECONDS  show a window of this program at X Y for SECONDS, as\n"
+    "                                   another program for the user to switch to; prints\n"
+    "                                   'front \"CAPTION\"' whenever another window comes to the "
+    "front\n"
     "SECONDS defaults to 20. Captions and texts are compared exactly; for buttons the\n"
     "mnemonic '&' may be left out.\n";
 
@@ -252,6 +260,66 @@ int Key(const Arguments& args) {
   return 0;
 }
 
+std::string Quoted(HWND window) {
+  std::string quoted = "\"";
+  quoted += WideToUtf8(Describe(window).text);
+  quoted += '"';
+  return quoted;
+}
+
+// Whom a message box belongs to: its owner, and whether it lies above that owner.
+int Owner(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(2));
+  if (window == nullptr) return 1;
+  HWND owner = GetWindow(window, GW_OWNER);
+  Print(owner != nullptr ? "owner " + Quoted(owner) : "owner none");
+  bool above = false;
+  for (HWND below = GetWindow(window, GW_HWNDNEXT); owner != nullptr && below != nullptr;
+       below = GetWindow(below, GW_HWNDNEXT)) {
+    above = above || below == owner;
+  }
+  Print(above ? "above-owner yes" : "above-owner no");
+  return 0;
+}
+
+int Foreground() {
+  HWND window = GetForegroundWindow();
+  Print(window != nullptr ? "foreground " + Quoted(window) : "foreground none");
+  return 0;
+}
+
+// A window of another program: the user may switch to it while the setup works.
+// Watching the front from here tells, without a race against the setup, what was
+// in front just before a message box came there.
+// SS_NOTIFY: without it a static window lets clicks through to the window below.
+int OpenWindow(const Arguments& args) {
+  HWND window = CreateWindowExW(
+      0, L"STATIC", args[1].c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE | SS_NOTIFY,
+      std::wcstol(args[2].c_str(), nullptr, 10), std::wcstol(args[3].c_str(), nullptr, 10), 240,
+      120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (window == nullptr) {
+    PrintError("the window cannot be created, error " + std::to_string(GetLastError()));
+    return 1;
+  }
+  Print("opened " + Hex(window));
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(args.Seconds(4) * 1000.0);
+  HWND front = nullptr;
+  while (GetTickCount64() < deadline) {
+    if (HWND now = GetForegroundWindow(); now != front) {
+      front = now;
+      if (front != nullptr) Print("front " + Quoted(front));
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  DestroyWindow(window);
+  return 0;
+}
+
 int Style(const Arguments& args) {
   HWND window = WaitForWindow(args[1], args.Seconds(2));
   if (window == nullptr) return 1;
@@ -311,6 +379,9 @@ const Command kCommands[] = {
     {L"key", 2, Key},
     {L"style", 1, Style},
     {L"syscolor", 1, SysColor},
+    {L"owner", 1, Owner},
+    {L"foreground", 0, [](const Arguments&) { return Foreground(); }},
+    {L"open-window", 4, OpenWindow},
 };
 
 int Run(const Arguments& args) {
