@@ -34,6 +34,8 @@ inline constexpr char kFolderNotFile[] = "it is a folder, not a file";
 inline constexpr char kLinkNotFollowed[] = "it is a link, which is not followed";
 inline constexpr char kLinkNotRemovable[] =
     "it is a link that cannot be removed here without changing its target";
+inline constexpr char kNotPlainFile[] =
+    "it is a link or a file with more than one name, which is not copied";
 }  // namespace reason
 
 // One entry of a directory search.
@@ -98,14 +100,19 @@ class FileSystem {
   // Opens an existing file for reading; others may go on reading and writing it.
   virtual std::unique_ptr<OpenFile> OpenShared(const std::string& path) = 0;
 
-  // Copies a file; with `failIfExists` an existing destination is left unchanged
-  // and the copy fails.
+  // Copies a plain file: a source that is a link of any kind (symbolic, hard, another
+  // reparse point) is refused, so a copy never reads through one. With `failIfExists`
+  // an existing destination is left unchanged and the copy fails; without, it is
+  // replaced as CreateExclusive replaces. A failed copy leaves no destination behind.
   virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
 
   // A readable description of the last failure of this thread's file operations,
   // for messages ("Permission denied", "The system cannot find the path specified").
   virtual std::string LastErrorText() const = 0;
 };
+
+// Copies what is left to read of `from` into `to`. False when a read or a write fails.
+bool CopyContents(OpenFile& from, OpenFile& to);
 
 // The file system of the platform this program runs on.
 FileSystem& SystemFileSystem();

@@ -214,7 +214,23 @@ void TFormInstall::DirectoryList(std::vector<std::string>& List, const std::stri
   } while (search->Next(entry));
 }
 
+bool TFormInstall::FontFoldersArePlain() {
+  const char delimiter = fs_.Delimiter();
+  std::size_t end = FontsPfad.rfind(InstallPfad, 0) == 0 ? InstallPfad.size() : FontsPfad.size();
+  for (;;) {
+    if (!fs_.DirectoryExists(FontsPfad.substr(0, end))) return false;
+    if (end >= FontsPfad.size()) return true;
+    const std::size_t next = FontsPfad.find(delimiter, end);
+    end = next == std::string::npos ? FontsPfad.size() : next + 1;
+  }
+}
+
 void TFormInstall::CopyFonts() {
+  // The tree below the installation root may hold what a user planted before the setup
+  // ran. A link among its folders could lead the copy to any file the administrator may
+  // read, into a folder every user can read: then no font is copied. The copy itself
+  // takes no link either.
+  if (!FontFoldersArePlain()) return;
   std::vector<std::string> fonts;
   DirectoryList(fonts, FontsPfad);
   // Existing fonts stay as they are; a failed copy is no reason to stop.

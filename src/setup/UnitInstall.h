@@ -66,6 +66,9 @@ class TFormInstall : public TForm {
   // Fonts, shortcut and, after a successful unpack, the final message.
   void Completion();
   void CopyFonts();
+  // True when every folder from InstallPfad down to FontsPfad (or FontsPfad alone, when it
+  // lies elsewhere) is a folder and no link.
+  bool FontFoldersArePlain();
   void WriteShortcut();
   void SetGaugeVisible(bool visible);
 

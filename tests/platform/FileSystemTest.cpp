@@ -272,8 +272,11 @@ TEST_F(FileSystemTest, SymbolicLinksAreNeverFollowed) {
   EXPECT_FALSE(fs_.DirectoryExists(Path("dirlink")));
   EXPECT_FALSE(fs_.DirectoryExists(Path("dirlink/")));
   EXPECT_EQ(fs_.OpenShared(Path("filelink")), nullptr);
-  EXPECT_FALSE(fs_.CopyFile(Path("target/file"), Path("filelink"), false));
   EXPECT_FALSE(fs_.CopyFile(Path("filelink"), Path("copy"), false));
+  std::filesystem::create_hard_link(Path("target/file"), Path("hardlink"));
+  EXPECT_FALSE(fs_.CopyFile(Path("hardlink"), Path("copy"), false));
+  EXPECT_EQ(fs_.LastErrorText(), reason::kNotPlainFile);
+  EXPECT_FALSE(fs_.FileExists(Path("copy")));
   EXPECT_FALSE(fs_.DirectoryExists(Path("filelink")));
   EXPECT_EQ(fs_.LastErrorText(), "it is a link, which is not followed");
   // Replacing drops the link and creates a file of its own.
@@ -283,6 +286,9 @@ TEST_F(FileSystemTest, SymbolicLinksAreNeverFollowed) {
   replaced.reset();
   EXPECT_FALSE(std::filesystem::is_symlink(Path("filelink")));
   EXPECT_EQ(ReadFile(Path("filelink")), "new");
+  // A copy replaces a link the same way.
+  EXPECT_TRUE(fs_.CopyFile(Path("filelink"), Path("hardlink"), false));
+  EXPECT_EQ(ReadFile(Path("hardlink")), "new");
   EXPECT_EQ(ReadFile(Path("target/file")), "target content");
 }
 #endif

@@ -382,6 +382,79 @@ TEST_F(InstallSequenceTest, ModalShowingEndsThroughTheCloseHandling) {
   EXPECT_TRUE(app.Terminated());
 }
 
+// Links a user planted below the installation root before the setup ran, each leading
+// to the file "secret.ttf" outside. Where a folder is a link the unpack stops with an
+// error, after which the completion still runs.
+struct PlantedLink {
+  const char* what;
+  void (*plant)(const std::string& product, const std::string& outside);
+  bool asked;      // the product folder stands there: the setup asks before it goes on
+  bool unpacked;   // the unpack ends with status 0 despite the link
+  bool posixOnly;  // symbolic links, which a Windows program cannot plant under Wine
+};
+
+void PrintTo(const PlantedLink& link, std::ostream* out) {
+  *out << link.what;
+}
+
+class PlantedLinks : public InstallSequenceTest,
+                     public ::testing::WithParamInterface<PlantedLink> {};
+
+TEST_P(PlantedLinks, NeverLeadTheFontCopyOutsideTheProductFonts) {
+  const PlantedLink& link = GetParam();
+  if (link.posixOnly && SystemFileSystem().Delimiter() == '\\') GTEST_SKIP() << "POSIX links";
+  MakeArchive();
+  const std::string outside = tmp.Path() + N("outside/");
+  WriteFile(outside + "secret.ttf", "secret");
+  link.plant(InstallPfad + N("QVR-Kelvador [DV2.95]/"), outside);
+  if (link.asked) backend.QueueAnswer(mrYes);
+  if (link.unpacked) backend.QueueAnswer(mrNo);
+  Install();
+  std::vector<std::string> copied;
+  for (const auto& e : fsys::directory_iterator(WinFontsPfad)) {
+    copied.push_back(e.path().filename().string());
+  }
+  std::sort(copied.begin(), copied.end());
+  const std::vector<std::string> productFonts{"QVRSans.ttf", "QVRSerif.ttf"};
+  EXPECT_EQ(copied, link.unpacked ? productFonts : std::vector<std::string>());
+  EXPECT_EQ(app.Terminated(), link.unpacked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InstallSequence, PlantedLinks,
+    ::testing::Values(PlantedLink{"hard link among the fonts",
+                                  [](const std::string& product, const std::string& outside) {
+                                    MakeDirs(product + N("Daten/Programm/Fonts"));
+                                    fsys::create_hard_link(
+                                        outside + "secret.ttf",
+                                        product + N("Daten/Programm/Fonts/evil.ttf"));
+                                  },
+                                  true, true, false},
+                      PlantedLink{"file link among the fonts",
+                                  [](const std::string& product, const std::string& outside) {
+                                    MakeDirs(product + "Daten/Programm/Fonts");
+                                    fsys::create_symlink(outside + "secret.ttf",
+                                                         product + "Daten/Programm/Fonts/evil.ttf");
+                                  },
+                                  true, true, true},
+                      PlantedLink{"the product folder is a link",
+                                  [](const std::string& product, const std::string& outside) {
+                                    MakeDirs(outside + "Daten/Programm/Fonts");
+                                    fsys::copy_file(outside + "secret.ttf",
+                                                    outside + "Daten/Programm/Fonts/evil.ttf");
+                                    const fsys::path folder = product.substr(0, product.size() - 1);
+                                    MakeDirs(folder.parent_path().string());
+                                    fsys::create_directory_symlink(outside, folder);
+                                  },
+                                  false, false, true},
+                      PlantedLink{"the font folder is a link",
+                                  [](const std::string& product, const std::string& outside) {
+                                    MakeDirs(product + "Daten/Programm");
+                                    fsys::create_directory_symlink(
+                                        outside, product + "Daten/Programm/Fonts");
+                                  },
+                                  true, false, true}));
+
 // A file system whose font-folder listing is scripted, as another file system
 // might return it; everything else goes to the real one.
 class ScriptedListing : public test::ForwardingFileSystem {
@@ -399,7 +472,8 @@ class ScriptedListing : public test::ForwardingFileSystem {
     return std::make_unique<Search>(entries_);
   }
   bool CopyFile(const std::string& from, const std::string&, bool failIfExists) override {
-    copies.push_back(from.substr(from.rfind('/') + 1) + (failIfExists ? " fail-if-exists" : ""));
+    copies.push_back(from.substr(from.find_last_of("/\\") + 1) +
+                     (failIfExists ? " fail-if-exists" : ""));
     return false;
   }
 
@@ -460,7 +534,8 @@ TEST(DirectoryListTest, EveryListedNameIsCopiedWithFailIfExistsAndFailuresAreIgn
   test::TempDir tmp;
   SetupPfad = tmp.Path();
   InstallPfad = tmp.Path() + N("root/");
-  FontsPfad = "/fonts/";
+  FontsPfad = tmp.Path() + N("fonts/");
+  MakeDirs(FontsPfad);
   WriteFile(SetupPfad + "QVRKDV2.QVP", "garbage");
   TFormInstall dialog(app, MemoryGraphics(), fs, links);
   dialog.InstallButton.Click();

@@ -258,6 +258,28 @@ int Lock(const Fd& fd, int operation) {
   return errno == EWOULDBLOCK ? EBUSY : errno;
 }
 
+// A new file in place of whatever entry that is no folder stands at `path`, locked
+// exclusively. The old name is removed rather than truncated, so a symbolic or hard
+// link standing there is dropped, never written through; a file another handle holds
+// is refused and keeps its data. Returns 0 or the errno.
+int CreateReplacing(const std::string& path, mode_t mode, Fd& fd) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (S_ISREG(st.st_mode)) {
+      Fd old;
+      if (const int error = OpenRegular(path, O_RDONLY, 0, old)) return error;
+      if (const int error = Lock(old, LOCK_EX)) return error;
+    }
+    if (::unlink(path.c_str()) != 0) return errno;
+  } else if (errno != ENOENT) {
+    return errno;
+  }
+  // O_EXCL: a link planted after the removal fails the creation instead of being followed.
+  if (const int error = OpenRegular(path, O_RDWR | O_CREAT | O_EXCL, mode, fd)) return error;
+  return Lock(fd, LOCK_EX);
+}
+
 }  // namespace
 
 std::unique_ptr<DirectorySearch> PosixFileSystem::FindFirst(const std::string& pattern,
@@ -357,27 +379,8 @@ bool PosixFileSystem::ForceDirectories(const std::string& path) {
 }
 
 std::unique_ptr<OpenFile> PosixFileSystem::CreateExclusive(const std::string& path) {
-  // Replacing removes the old name and creates a new file: a symbolic or hard link
-  // standing there is dropped, never written through. A file another handle holds is
-  // refused and keeps its data.
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return FailOpen(EISDIR);
-    if (S_ISREG(st.st_mode)) {
-      Fd old;
-      if (const int error = OpenRegular(path, O_RDONLY, 0, old)) return FailOpen(error);
-      if (const int error = Lock(old, LOCK_EX)) return FailOpen(error);
-    }
-    if (::unlink(path.c_str()) != 0) return FailOpen(errno);
-  } else if (errno != ENOENT) {
-    return FailOpen(errno);
-  }
-  // O_EXCL: a link planted after the removal fails the creation instead of being followed.
   Fd fd;
-  if (const int error = OpenRegular(path, O_RDWR | O_CREAT | O_EXCL, 0666, fd)) {
-    return FailOpen(error);
-  }
-  if (const int error = Lock(fd, LOCK_EX)) return FailOpen(error);
+  if (const int error = CreateReplacing(path, 0666, fd)) return FailOpen(error);
   return std::make_unique<PosixOpenFile>(std::move(fd));
 }
 
@@ -399,35 +402,29 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to, b
     RememberErrno();
     return false;
   }
+  // A second name may be a hard link planted to a file the copy must not spread.
+  if (st.st_nlink != 1) {
+    RememberReason(reason::kNotPlainFile);
+    return false;
+  }
   // O_EXCL makes "fail if it exists" a single atomic step: no window in which
   // another writer's file could be overwritten.
   Fd out;
-  const int createFlags = O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0);
-  if (int error = OpenRegular(to, createFlags, st.st_mode & 0777, out);
-      error != 0 || (error = Lock(out, LOCK_EX))) {
+  const mode_t mode = st.st_mode & 0777;
+  if (int error = failIfExists ? OpenRegular(to, O_WRONLY | O_CREAT | O_EXCL, mode, out)
+                               : CreateReplacing(to, mode, out);
+      error != 0 || (failIfExists && (error = Lock(out, LOCK_EX)) != 0)) {
     Remember(error);
     return false;
   }
-
-  auto fail = [&](int error) {
-    // Like the Windows copy, no half-copied destination is left behind.
-    ::unlink(to.c_str());
-    Remember(error);
-    return false;
-  };
-  if (::ftruncate(out.Get(), 0) != 0) return fail(errno);
   PosixOpenFile reader(std::move(in));
   PosixOpenFile writer(std::move(out));
-  std::vector<char> buffer(1 << 18);
-  for (;;) {
-    std::uint32_t got = 0;
-    std::uint32_t written = 0;
-    if (!reader.Read(buffer.data(), static_cast<std::uint32_t>(buffer.size()), got)) {
-      return fail(t_lastError);
-    }
-    if (got == 0) return true;
-    if (!writer.Write(buffer.data(), got, written)) return fail(t_lastError);
-  }
+  if (CopyContents(reader, writer)) return true;
+  // Like the Windows copy, no half-copied destination is left behind.
+  const int error = t_lastError;
+  ::unlink(to.c_str());
+  Remember(error);
+  return false;
 }
 
 std::string PosixFileSystem::LastErrorText() const {

@@ -118,6 +118,13 @@ class Win32OpenFile final : public OpenFile {
  public:
   explicit Win32OpenFile(UniqueFileHandle handle) : handle_(std::move(handle)) {}
 
+  // Removes the file when it is closed; it must have been opened with DELETE access.
+  void DeleteOnClose() {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    ::SetFileInformationByHandle(handle_.Get(), FileDispositionInfo, &disposition,
+                                 sizeof disposition);
+  }
+
   bool Read(void* buffer, std::uint32_t count, std::uint32_t& got) override {
     DWORD done = 0;
     const BOOL ok = ::ReadFile(handle_.Get(), buffer, count, &done, nullptr);
@@ -215,8 +222,8 @@ bool IsEntryAt(HANDLE handle, const std::string& path) {
 // A new file; an entry of that name, a link included, makes it fail.
 UniqueFileHandle CreateNewFile(const std::string& path) {
   return UniqueFileHandle(
-      ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 // Removes the file of that name, the link itself where it is a link. Opened without
@@ -239,6 +246,39 @@ bool RemoveFileEntry(const std::string& path) {
     return false;
   }
   return true;
+}
+
+// A new file in place of whatever file stands at `path`. Replacing is removing and
+// creating anew, so a hard link or a file link standing there is dropped instead of
+// written through, and the new file gets the rights its folder passes on, not those
+// of whatever stood there.
+UniqueFileHandle CreateReplacing(const std::string& path) {
+  UniqueFileHandle handle = CreateNewFile(path);
+  if (!handle && ::GetLastError() == ERROR_FILE_EXISTS) {
+    if (!RemoveFileEntry(path)) return {};
+    handle = CreateNewFile(path);
+  }
+  if (!handle) RememberLastError();
+  return handle;
+}
+
+// A file to copy from: a plain file with one name, the entry at that path itself and
+// not what a link there leads to.
+UniqueFileHandle OpenPlainFile(const std::string& path) {
+  UniqueFileHandle handle(
+      ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!handle || !::GetFileInformationByHandle(handle.Get(), &info)) {
+    RememberLastError();
+    return {};
+  }
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+      info.nNumberOfLinks != 1 || !IsEntryAt(handle.Get(), path)) {
+    RememberReason(reason::kNotPlainFile);
+    return {};
+  }
+  return handle;
 }
 
 }  // namespace
@@ -334,18 +374,8 @@ bool Win32FileSystem::ForceDirectories(const std::string& path) {
 }
 
 std::unique_ptr<OpenFile> Win32FileSystem::CreateExclusive(const std::string& path) {
-  UniqueFileHandle handle = CreateNewFile(path);
-  if (!handle && ::GetLastError() == ERROR_FILE_EXISTS) {
-    // Replacing is removing and creating anew, so a hard link or a file link standing
-    // there is dropped instead of written through, and the new file gets the rights its
-    // folder passes on, not those of whatever stood there.
-    if (!RemoveFileEntry(path)) return nullptr;
-    handle = CreateNewFile(path);
-  }
-  if (!handle) {
-    RememberLastError();
-    return nullptr;
-  }
+  UniqueFileHandle handle = CreateReplacing(path);
+  if (!handle) return nullptr;
   return std::make_unique<Win32OpenFile>(std::move(handle));
 }
 
@@ -354,11 +384,19 @@ std::unique_ptr<OpenFile> Win32FileSystem::OpenShared(const std::string& path) {
 }
 
 bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (!::CopyFileW(Utf8ToWide(from).c_str(), Utf8ToWide(to).c_str(), failIfExists ? TRUE : FALSE)) {
-    RememberLastError();
+  UniqueFileHandle source = OpenPlainFile(from);
+  if (!source) return false;
+  UniqueFileHandle target = failIfExists ? CreateNewFile(to) : CreateReplacing(to);
+  if (!target) {
+    if (failIfExists) RememberLastError();
     return false;
   }
-  return true;
+  Win32OpenFile reader(std::move(source));
+  Win32OpenFile writer(std::move(target));
+  if (CopyContents(reader, writer)) return true;
+  // Like a failed system copy, no half-copied destination is left behind.
+  writer.DeleteOnClose();
+  return false;
 }
 
 std::string Win32FileSystem::LastErrorText() const {
