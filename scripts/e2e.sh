@@ -17,7 +17,8 @@ work="$root/build/e2e"
 screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
 all_scenarios=(medium fresh-install welcome-close font-kept existing-cancel existing-yes
-  product-file missing-archive root-blocked shortcut-blocked damaged-archive restart-yes umlauts)
+  product-file missing-archive root-blocked shortcut-blocked damaged-archive restart-yes dpi
+  umlauts)
 
 passed=0
 failed=0
@@ -65,7 +66,8 @@ xclick() { xdotool mousemove --sync "$1" "$2" click --repeat "${3:-1}" --delay 4
 # ---------------------------------------------------------------------------
 # Scenario frame
 
-# begin NAME: a fresh prefix, a display, a copy of the medium, a screenshot folder.
+# begin NAME [WIDTHxHEIGHT]: a fresh prefix, a display (1024x768 unless given), a
+# copy of the medium, a screenshot folder.
 begin() {
   scenario="$1"
   echo "== $scenario"
@@ -84,7 +86,7 @@ begin() {
   install_root="$drive_c/QVR-SOFTWARE"
   product="$install_root/$E2E_PRODUCT"
   fonts="$drive_c/windows/Fonts"
-  start_xvfb || { fail "no X display"; return 1; }
+  start_xvfb "${2:-}" || { fail "no X display"; return 1; }
 }
 
 # launch: Setup.exe from the medium. The DLL-load trace tells later whether the
@@ -632,6 +634,109 @@ scenario_restart_yes() {
   check "large member unpacked whole" \
     test "$(stat -c %s "$product/Daten/Programm/Vorlagen/Gross.dat" 2>/dev/null)" = $((300 * 1024 * 1024))
   check_shortcut
+}
+
+# near WHAT GOT EXPECTED: one counted check that two pixel values differ by one at most.
+near() {
+  local d=$(($2 - $3))
+  check "$1 (is $2, expected $3)" test "${d#-}" -le 1
+}
+
+# check_scaled_bounds WHAT LINE L T W H DPI: the bounds in a line of drv_controls
+# are the design bounds scaled to DPI, each within one pixel.
+check_scaled_bounds() {
+  local what="$1" dpi="$7" kind l t w h
+  read -r kind l t w h _ <<<"$2"
+  if [ -z "${h:-}" ]; then
+    fail "$what: not found"
+    return
+  fi
+  near "$what left" "$l" "$(muldiv "$3" "$dpi" 96)"
+  near "$what top" "$t" "$(muldiv "$4" "$dpi" 96)"
+  near "$what width" "$w" "$(muldiv "$5" "$dpi" 96)"
+  near "$what height" "$h" "$(muldiv "$6" "$dpi" 96)"
+}
+
+# check_scaled_install DPI: from the close confirmation, "&Nein" and an installation;
+# the full bar at its scaled place: lime at the left, yellow in the middle,
+# pink-red at the right.
+check_scaled_install() {
+  local dpi="$1" cx cy
+  check "$dpi: answer &Nein" quiet drv click "Bestätigen" "&Nein"
+  install_until "Warnung" 60 "$dpi: no final message" || return
+  settle
+  local file="$shots/$dpi-final-message.png"
+  shot "$file"
+  read -r cx cy _ _ <<<"$(drv_client "QVR-KELVADOR V2")"
+  local bx=$((cx + $(muldiv 8 "$dpi" 96))) by=$((cy + $(muldiv 407 "$dpi" 96) + 3))
+  local bw
+  bw="$(muldiv 529 "$dpi" 96)"
+  check "$dpi: bar column 1 lime" colour_near "$file" $((bx + 1)) "$by" 1 255 0
+  check "$dpi: bar middle yellow" colour_near "$file" $((bx + bw / 2)) "$by" 255 255 0
+  check "$dpi: bar column $((bw - 2)) pink-red" colour_near "$file" $((bx + bw - 2)) "$by" 255 1 128
+  check "$dpi: answer &Nein at the final message" quiet drv click "Warnung" "&Nein"
+  check "$dpi: setup ends" setup_ended 20
+}
+
+# The setup at four display densities, one after the other in one prefix: the
+# dialog's client area and its controls scale by DPI/96, the welcome text shows
+# whole, and the message box scales too. The screen is large enough for the dialog
+# at 200 %.
+scenario_dpi() {
+  begin dpi 2048x1536 || return
+  qvr_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 2048x1536 /f >/dev/null 2>&1
+  local dpi
+  for dpi in 96 120 144 192; do
+    echo "  -- $dpi pixels per inch"
+    set_dpi "$dpi"
+    launch || return
+    sleep 1
+    shot "$shots/$dpi-welcome.png"
+    local cw ch
+    read -r _ _ cw ch <<<"$(drv_client "QVR-KELVADOR V2")"
+    echo "    dialog client area at $dpi: ${cw}x${ch}"
+    near "$dpi: client width" "${cw:-0}" "$(muldiv 550 "$dpi" 96)"
+    near "$dpi: client height" "${ch:-0}" "$(muldiv 443 "$dpi" 96)"
+    local controls
+    controls="$(drv_controls "QVR-KELVADOR V2")"
+    check_scaled_bounds "$dpi: panel" "$(grep '^QvrPanel ' <<<"$controls")" 8 8 529 393 "$dpi"
+    check_scaled_bounds "$dpi: welcome text" "$(grep '^Edit ' <<<"$controls")" 8 48 513 281 "$dpi"
+    check_scaled_bounds "$dpi: address" "$(grep '^Static .* QVR Software' <<<"$controls")" \
+      48 344 435 35 "$dpi"
+    check_scaled_bounds "$dpi: Install >>" "$(grep ' Install >>$' <<<"$controls")" \
+      462 407 75 25 "$dpi"
+    check_scaled_bounds "$dpi: Abbrechen" "$(grep ' Abbrechen$' <<<"$controls")" \
+      382 407 75 25 "$dpi"
+    check "$dpi: all 14 welcome lines, none wrapped, the last inside the field" \
+      grep -q '^Edit .* lines 14 fits yes ' <<<"$controls"
+    local l1 pw
+    read -r _ _ _ l1 _ <<<"$(grep '^Static .* Allgemeine Informationen:' <<<"$controls")"
+    read -r _ _ _ pw _ <<<"$(grep '^QvrPanel ' <<<"$controls")"
+    check "$dpi: the heading's text fits its panel" test "${l1:-9999}" -lt "${pw:-0}"
+
+    check "$dpi: click Abbrechen" quiet drv click "QVR-KELVADOR V2" "Abbrechen"
+    if drv wait-window "Bestätigen" 10 >/dev/null; then
+      settle
+      shot "$shots/$dpi-message.png"
+      controls="$(drv_controls "Bestätigen")"
+      local bw bh
+      read -r _ _ _ bw bh _ <<<"$(grep ' &Ja$' <<<"$controls")"
+      near "$dpi: message box button width" "${bw:-0}" "$(muldiv 75 "$dpi" 96)"
+      near "$dpi: message box button height" "${bh:-0}" "$(muldiv 25 "$dpi" 96)"
+      local icon
+      icon="$(muldiv 32 "$dpi" 96)"
+      check "$dpi: message box icon ${icon}x${icon}" grep -q "^Static [0-9]* [0-9]* $icon $icon $" <<<"$controls"
+    else
+      fail "$dpi: no close confirmation"
+    fi
+    if [ "$dpi" = 144 ]; then
+      check_scaled_install "$dpi"
+    else
+      check "$dpi: answer &Ja" quiet drv click "Bestätigen" "&Ja"
+      check "$dpi: setup ends" setup_ended 20
+    fi
+    WINEPREFIX="$prefix" qvr_wineserver -k 2>/dev/null || true
+  done
 }
 
 # Names beyond ASCII, on a small product tree: the archive holds them as code page

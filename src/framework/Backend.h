@@ -15,7 +15,8 @@ class TControl;
 class TForm;
 struct MessageDialogRequest;
 
-enum class ControlChange { Bounds, Visible, Enabled, Caption, Font };
+// ClientSize: a form's ClientWidth and ClientHeight changed (only forms see it).
+enum class ControlChange { Bounds, Visible, Enabled, Caption, Font, ClientSize };
 
 class ControlPeer {
  public:
@@ -31,6 +32,8 @@ class FormPeer : public ControlPeer {
   virtual TBounds OuterBounds() const = 0;
   // Marks a part of the client area for repainting.
   virtual void Invalidate(const TBounds& area) = 0;
+  // The pixels per inch of the display the window is on.
+  virtual int Dpi() const = 0;
 };
 
 class WindowBackend {

@@ -40,6 +40,13 @@ void TControl::SetFont(const TFont& font) {
   Changed(ControlChange::Font);
 }
 
+void TControl::ChangeScale(int numerator, int denominator) {
+  font_.Height = MulDiv(font_.Height, numerator, denominator);
+  Changed(ControlChange::Font);
+  bounds_ = ScaleBounds(bounds_, numerator, denominator);
+  Changed(ControlChange::Bounds);
+}
+
 void TControl::Click() {
   form_.Application().RunHandler(
       [this] {

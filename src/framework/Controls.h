@@ -39,6 +39,9 @@ class TControl : public TComponent {
   void SetCaption(const std::string& caption);
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);
+  // Bounds and font height scaled by numerator / denominator (MulDiv), for a form
+  // that moves to another display density.
+  void ChangeScale(int numerator, int denominator);
 
   // Design properties, read when the native control is created.
   TAlignment Alignment = taLeftJustify;

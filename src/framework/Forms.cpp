@@ -82,12 +82,33 @@ void TForm::Activate() {
 void TForm::HandleNeeded() {
   if (peer_) return;
   peer_ = app_.Backend().CreateFormPeer(*this);
+  if (peer_ && peer_->Dpi() != pixelsPerInch_) {
+    // Scaled before the controls' windows exist, so they are made at their final size.
+    ScaleForDpi(peer_->Dpi());
+    peer_->Changed(ControlChange::ClientSize);
+  }
   // A control is created after its panel, so one pass in creation order suffices.
   for (TControl* control : controls_) control->CreatePeer();
 }
 
-void TForm::AddWindowlessPainter(std::function<void()> paint) {
+void TForm::ScaleForDpi(int dpi) {
+  const int from = pixelsPerInch_;
+  if (dpi <= 0 || dpi == from) return;
+  pixelsPerInch_ = dpi;
+  ClientWidth = MulDiv(ClientWidth, dpi, from);
+  ClientHeight = MulDiv(ClientHeight, dpi, from);
+  Font.Height = MulDiv(Font.Height, dpi, from);
+  // A position on the screen is no design size; only the size scales.
+  bounds_.Width = MulDiv(bounds_.Width, dpi, from);
+  bounds_.Height = MulDiv(bounds_.Height, dpi, from);
+  for (TControl* control : controls_) control->ChangeScale(dpi, from);
+  for (const auto& scale : scalers_) scale(dpi, from);
+}
+
+void TForm::AddWindowlessControl(std::function<void()> paint,
+                                 std::function<void(int numerator, int denominator)> scale) {
   painters_.push_back(std::move(paint));
+  scalers_.push_back(std::move(scale));
 }
 
 void TForm::PaintWindowless() {

@@ -75,9 +75,18 @@ class TForm : public TCustomForm {
   NativeWindow WindowHandle() const override { return peer_ ? peer_->Handle() : nullptr; }
   FormPeer* Peer() const { return peer_.get(); }
 
-  // Windowless controls paint on the form: the backend calls these when the
-  // form's client area is painted.
-  void AddWindowlessPainter(std::function<void()> paint);
+  // The density that the form's sizes are given for: the design's until the window
+  // exists, then the display's.
+  int PixelsPerInch() const { return pixelsPerInch_; }
+  // Scales the client size, the font and every control from PixelsPerInch to `dpi`
+  // with MulDiv; the window's own size is the caller's business.
+  void ScaleForDpi(int dpi);
+
+  // Windowless controls paint on the form: the backend calls `paint` when the
+  // form's client area is painted, and ScaleForDpi calls `scale` with the new and
+  // the old density.
+  void AddWindowlessControl(std::function<void()> paint,
+                            std::function<void(int numerator, int denominator)> scale);
   void PaintWindowless();
   void Invalidate(const TBounds& area);
 
@@ -93,9 +102,11 @@ class TForm : public TCustomForm {
   TBounds bounds_;
   bool visible_ = false;
   bool modal_ = false;
+  int pixelsPerInch_ = kDesignPixelsPerInch;
   std::unique_ptr<FormPeer> peer_;
   std::vector<TControl*> controls_;
   std::vector<std::function<void()>> painters_;
+  std::vector<std::function<void(int, int)>> scalers_;
 };
 
 }  // namespace qvr

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/MulDiv.h"
+
 namespace qvr {
 
 // 0x00BBGGRR for an RGB colour, 0xFF0000nn for system colour number nn.
@@ -24,6 +26,16 @@ struct TBounds {
   int Height = 0;
   friend bool operator==(const TBounds&, const TBounds&) = default;
 };
+
+// Every size of a form's design is given for this density; a form and its controls
+// are scaled from it to the density of the display they are shown on.
+inline constexpr int kDesignPixelsPerInch = 96;
+
+// Bounds scaled by numerator / denominator, each value with MulDiv.
+inline TBounds ScaleBounds(const TBounds& b, int numerator, int denominator) {
+  return {MulDiv(b.Left, numerator, denominator), MulDiv(b.Top, numerator, denominator),
+          MulDiv(b.Width, numerator, denominator), MulDiv(b.Height, numerator, denominator)};
+}
 
 // A font by face name; Height is negative for a character height in pixels.
 struct TFont {

@@ -8,22 +8,6 @@
 
 namespace qvr {
 
-std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator) {
-  if (denominator == 0) return -1;
-  const std::int64_t product = static_cast<std::int64_t>(number) * numerator;
-  const bool negative = (product < 0) != (denominator < 0);
-  const std::uint64_t magnitude =
-      product < 0 ? 0 - static_cast<std::uint64_t>(product) : static_cast<std::uint64_t>(product);
-  const std::uint64_t divisor = denominator < 0 ? 0 - static_cast<std::uint64_t>(denominator)
-                                                : static_cast<std::uint64_t>(denominator);
-  const std::uint64_t quotient = (magnitude + divisor / 2) / divisor;
-  if (quotient >
-      static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) + (negative ? 1u : 0u)) {
-    return -1;
-  }
-  return negative ? static_cast<std::int32_t>(0 - quotient) : static_cast<std::int32_t>(quotient);
-}
-
 double RoundHalfEven(double value) {
   const double lower = std::floor(value);
   const double fraction = value - lower;
@@ -60,6 +44,13 @@ void TGradientProgressBar::SetFont(const FontSpec& font) {
   font_ = font;
   buffer_->SetFont(font);
   Paint();
+}
+
+void TGradientProgressBar::ChangeScale(int numerator, int denominator) {
+  font_.Height = MulDiv(font_.Height, numerator, denominator);
+  buffer_->SetFont(font_);
+  SetBounds(MulDiv(Left, numerator, denominator), MulDiv(Top, numerator, denominator),
+            MulDiv(width_, numerator, denominator), MulDiv(height_, numerator, denominator));
 }
 
 void TGradientProgressBar::SetBackgroundColor(TColor value) {

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "base/Component.h"
+#include "base/MulDiv.h"
 #include "gauge/Canvas.h"
 
 namespace qvr {
@@ -46,11 +47,6 @@ enum TBarColorStyle : std::uint8_t {
   cs3Colors = 2,
 };
 
-// The platform's MulDiv: number * numerator / denominator with a 64-bit product, rounded
-// to the nearest integer with a half going away from zero; -1 when the denominator is 0
-// or the result does not fit 32 bits.
-std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator);
-
 // Rounds to the nearest integer, a half going to the even neighbour.
 double RoundHalfEven(double value);
 
@@ -72,6 +68,9 @@ class TGradientProgressBar : public TComponent {
 
   const FontSpec& Font() const { return font_; }
   void SetFont(const FontSpec& font);
+  // The host moved to another display density: bounds and font height scaled by
+  // numerator / denominator (MulDiv), then one paint.
+  void ChangeScale(int numerator, int denominator);
 
   void BeginLoading() { loading_ = true; }
   void EndLoading() { loading_ = false; }

@@ -116,7 +116,9 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
   StatusGauge.SetPosTextSuffix("%");
   StatusGauge.SetFont({"MS Sans Serif", -11, true, clWindowText});
   StatusGauge.EndLoading();
-  AddWindowlessPainter([this] { StatusGauge.Paint(); });
+  AddWindowlessControl(
+      [this] { StatusGauge.Paint(); },
+      [this](int numerator, int denominator) { StatusGauge.ChangeScale(numerator, denominator); });
 
   ShortcutLink1.SetHotKey(" ");
   ShortcutLink1.IconNumber = 0;

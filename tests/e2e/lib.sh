@@ -76,11 +76,12 @@ pristine_prefix() {
 # desktop_dir PREFIX: the desktop folder of the Linux user inside the prefix.
 desktop_dir() { echo "$1/drive_c/users/$(id -un)/Desktop"; }
 
-# start_xvfb: a new X server on a free display; sets DISPLAY and XVFB_PID.
+# start_xvfb [WIDTHxHEIGHT]: a new X server on a free display (1024x768 unless
+# given); sets DISPLAY and XVFB_PID.
 start_xvfb() {
   local fdfile
   fdfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 1 100); do
     [ -s "$fdfile" ] && break
@@ -111,6 +112,21 @@ drv() { qvr_wine "$E2E_DRIVER" "$@" 2>&1; }
 drv_client() { drv rect "$1" 5 | sed -n 's/^client //p'; }
 # drv_window CAPTION: "L T R B" of the window's outer rectangle.
 drv_window() { drv rect "$1" 5 | sed -n 's/^window //p'; }
+
+# drv_controls CAPTION: one line per visible child control (see e2e-driver's usage).
+drv_controls() { drv controls "$1" 5; }
+
+# muldiv A B C: A * B / C rounded to the nearest integer (non-negative A, B, C), as
+# the platform's MulDiv scales a design pixel value to a display density.
+muldiv() { echo $(((2 * $1 * $2 + $3) / (2 * $3))); }
+
+# set_dpi DPI: the display density that the programs of the current WINEPREFIX see
+# from their next start on.
+set_dpi() {
+  qvr_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  qvr_wineserver -k 2>/dev/null || true
+  qvr_wineserver -w || true
+}
 
 shot() { import -window root "$1" 2>/dev/null; }
 

@@ -345,6 +345,44 @@ TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
   }
 }
 
+TEST_F(Win32BackendTest, MessageBoxIsLaidOutAgainOnADisplayOfAnotherDensity) {
+  TForm asking(app);
+  std::vector<TBounds> before;
+  std::vector<TBounds> after;
+  LONG fontBefore = 0;
+  LONG fontAfter = 0;
+  driver.Post([&] {
+    HWND box = FindWindowW(L"QvrMessageDialog", L"Bestätigen");
+    ASSERT_NE(box, nullptr);
+    const auto read = [box](std::vector<TBounds>& bounds, LONG& fontHeight) {
+      for (HWND child : Children(box)) bounds.push_back(BoundsInParent(child));
+      LOGFONTW font{};
+      GetObjectW(reinterpret_cast<HFONT>(SendMessageW(ChildWithText(box, "&Ja"), WM_GETFONT, 0, 0)),
+                 sizeof font, &font);
+      fontHeight = font.lfHeight;
+    };
+    read(before, fontBefore);
+    RECT suggested;
+    GetWindowRect(box, &suggested);
+    SendMessageW(box, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    read(after, fontAfter);
+    PostMessageW(box, WM_CLOSE, 0, 0);
+  });
+  MessageDlg(asking, "Sicher?", mtConfirmation, {mbYes, mbNo});
+  // Icon, text, "&Ja", "&Nein": the icon and the buttons at twice their size and place.
+  ASSERT_EQ(before.size(), 4u);
+  ASSERT_EQ(after.size(), 4u);
+  EXPECT_EQ(before[0], (TBounds{12, 12, 32, 32}));
+  EXPECT_EQ(after[0], (TBounds{24, 24, 64, 64}));
+  for (std::size_t i : {2u, 3u}) {
+    EXPECT_EQ(before[i].Width, 75);
+    EXPECT_EQ(after[i].Width, 150);
+    EXPECT_EQ(after[i].Height, 50);
+  }
+  EXPECT_GT(after[1].Width, before[1].Width);
+  EXPECT_NEAR(fontAfter, 2 * fontBefore, 1);
+}
+
 TEST_F(Win32BackendTest, ModalFormEndsThroughItsCloseHandlingAndNotAfterTerminate) {
   TForm main(app);
   TForm dialog(app);

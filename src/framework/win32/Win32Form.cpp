@@ -7,6 +7,7 @@
 #include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "framework/win32/Win32Common.h"
+#include "framework/win32/Win32Dpi.h"
 #include "platform/win32/WinText.h"
 
 namespace qvr {
@@ -56,16 +57,45 @@ void Win32FormPeer::RegisterWindowClass() {
 Win32FormPeer::Win32FormPeer(TForm& form) : form_(form) {
   const DWORD style = StyleOf(form);
   const DWORD ex = ExStyleOf(form);
-  RECT r{0, 0, form.ClientWidth, form.ClientHeight};
-  AdjustWindowRectEx(&r, style, FALSE, ex);
   const TForm* main = form.Application().MainForm();
   HWND owner = main != nullptr && main != &form ? static_cast<HWND>(main->WindowHandle()) : nullptr;
+  // Made at the form's current scale; the form scales itself to the window's
+  // density next and sets the client size again.
+  const SIZE size =
+      OuterSizeForClient(form.ClientWidth, form.ClientHeight, style, ex, form.PixelsPerInch());
   const TBounds b = form.BoundsRect();
-  HWND window =
-      CreateWindowExW(ex, kFormClass, Utf8ToWide(form.Caption()).c_str(), style, b.Left, b.Top,
-                      r.right - r.left, r.bottom - r.top, owner, nullptr, ProgramInstance(), this);
+  HWND window = CreateWindowExW(ex, kFormClass, Utf8ToWide(form.Caption()).c_str(), style, b.Left,
+                                b.Top, size.cx, size.cy, owner, nullptr, ProgramInstance(), this);
   if (window == nullptr) throw Exception("Fenster konnte nicht erzeugt werden");
   window_.Reset(window);
+  dpi_ = WindowDpi(window);
+}
+
+void Win32FormPeer::FitClientSize() {
+  // The frame as the window has it now, which is already the new density's when the
+  // system has scaled the title bar and borders.
+  HWND w = window_.Get();
+  RECT outer{};
+  RECT client{};
+  GetWindowRect(w, &outer);
+  GetClientRect(w, &client);
+  const int frameWidth = (outer.right - outer.left) - client.right;
+  const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+  SetWindowPos(w, nullptr, 0, 0, form_.ClientWidth + frameWidth, form_.ClientHeight + frameHeight,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32FormPeer::DpiChanged(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  form_.ScaleForDpi(dpi);
+  // A dialog keeps its client size at the new scale exactly; a resizable window
+  // takes the rectangle the system suggests.
+  const bool fixed = form_.BorderStyle == bsDialog && !IsZoomed(window_.Get());
+  if (fixed) FitClientSize();
+  SetWindowPos(window_.Get(), nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE | (fixed ? SWP_NOSIZE : 0));
+  InvalidateRect(window_.Get(), nullptr, TRUE);
 }
 
 void Win32FormPeer::Changed(ControlChange what) {
@@ -89,6 +119,9 @@ void Win32FormPeer::Changed(ControlChange what) {
       // No UpdateWindow: the activation handler, posted by the showing, lays the
       // controls out before the first paint, so the design bounds are never seen.
       ShowWindow(w, form_.WindowState == wsMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+      break;
+    case ControlChange::ClientSize:
+      FitClientSize();
       break;
     case ControlChange::Enabled:
     case ControlChange::Font:
@@ -188,6 +221,10 @@ LRESULT Win32FormPeer::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case kActivateMessage:
       form_.Activate();
+      return 0;
+    case WM_DPICHANGED:
+      // The window moved to a display of another density: laid out again for it.
+      DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_CLOSE:
       app.RunHandler([this] { form_.Close(); }, &form_);

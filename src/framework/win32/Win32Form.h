@@ -17,6 +17,7 @@ class Win32FormPeer : public FormPeer {
   NativeWindow Handle() const override { return window_.Get(); }
   TBounds OuterBounds() const override;
   void Invalidate(const TBounds& area) override;
+  int Dpi() const override { return dpi_; }
 
   static void RegisterWindowClass();
 
@@ -24,10 +25,14 @@ class Win32FormPeer : public FormPeer {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void PlaceForFirstShow();
+  // Sizes the window so that its client area is the form's ClientWidth x ClientHeight.
+  void FitClientSize();
+  void DpiChanged(int dpi, const RECT& suggested);
 
   TForm& form_;
   UniqueWindow window_;
   bool shownOnce_ = false;
+  int dpi_ = kDesignPixelsPerInch;
   // The control that had the keyboard when the form was last deactivated.
   HWND lastFocus_ = nullptr;
 };

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "framework/win32/Win32Common.h"
+#include "framework/win32/Win32Dpi.h"
 #include "framework/win32/WinHandles.h"
 #include "platform/win32/GdiHandles.h"
 #include "platform/win32/WinText.h"
@@ -12,15 +14,35 @@ namespace qvr {
 namespace {
 
 constexpr wchar_t kDialogClass[] = L"QvrMessageDialog";
-constexpr int kMargin = 12;
-constexpr int kButtonWidth = 75;
-constexpr int kButtonHeight = 25;
-constexpr int kButtonGap = 6;
-constexpr int kIconSize = 32;
+
+// The box's measures at a display density; the design's are for 96 pixels per inch.
+struct Metrics {
+  explicit Metrics(int dpi)
+      : margin(MulDiv(12, dpi, kDesignPixelsPerInch)),
+        buttonWidth(MulDiv(75, dpi, kDesignPixelsPerInch)),
+        buttonHeight(MulDiv(25, dpi, kDesignPixelsPerInch)),
+        buttonGap(MulDiv(6, dpi, kDesignPixelsPerInch)),
+        iconSize(MulDiv(32, dpi, kDesignPixelsPerInch)) {}
+  int margin;
+  int buttonWidth;
+  int buttonHeight;
+  int buttonGap;
+  int iconSize;
+};
+
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
+constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 struct DialogState {
   TModalResult result = mrNone;
   int defaultId = 0;
+  // The controls and what their layout needs again on a display of another density.
+  std::wstring text;
+  LPCWSTR iconName = nullptr;
+  HWND icon = nullptr;
+  HWND label = nullptr;
+  std::vector<HWND> buttons;
+  gdi::UniqueFont font;
 };
 
 LPCWSTR SystemIcon(DialogIcon icon) {
@@ -52,6 +74,62 @@ void BringToFront(HWND box) {
   FlashTaskbarButton(box, FLASHW_ALL | FLASHW_TIMER);
 }
 
+gdi::UniqueFont MessageFont(int dpi) {
+  const LOGFONTW font = MessageLogFont(dpi);
+  return gdi::UniqueFont(CreateFontIndirectW(&font));
+}
+
+SIZE MeasureText(HFONT font, const std::wstring& text) {
+  WindowDc dc(nullptr);
+  gdi::ScopedSelection selected(dc.Get(), font);
+  RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN) * 2 / 3, 0};
+  DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+// Sizes and places the icon, the text and the buttons for a density and gives them
+// that density's message font; returns the box's outer size.
+SIZE LayOut(DialogState& state, int dpi) {
+  const Metrics m(dpi);
+  gdi::UniqueFont font = MessageFont(dpi);
+  const SIZE textSize = MeasureText(font.Get(), state.text);
+  const bool hasIcon = state.icon != nullptr;
+
+  const int buttonCount = static_cast<int>(state.buttons.size());
+  const int buttonsWidth = buttonCount * m.buttonWidth + std::max(0, buttonCount - 1) * m.buttonGap;
+  const int textLeft = m.margin + (hasIcon ? m.iconSize + m.margin : 0);
+  const int contentHeight = std::max<int>(textSize.cy, hasIcon ? m.iconSize : 0);
+  const int clientWidth =
+      std::max<int>(textLeft + textSize.cx + m.margin, buttonsWidth + 2 * m.margin);
+  const int clientHeight = m.margin + contentHeight + m.margin + m.buttonHeight + m.margin;
+
+  constexpr UINT kPlace = SWP_NOZORDER | SWP_NOACTIVATE;
+  if (hasIcon) {
+    // The system's icon drawn at the box's scale: SS_REALSIZECONTROL keeps the
+    // control's size instead of the icon's.
+    SetWindowPos(state.icon, nullptr, m.margin, m.margin, m.iconSize, m.iconSize, kPlace);
+    const auto image = static_cast<HICON>(
+        LoadImageW(nullptr, state.iconName, IMAGE_ICON, m.iconSize, m.iconSize, LR_SHARED));
+    SendMessageW(
+        state.icon, STM_SETICON,
+        reinterpret_cast<WPARAM>(image != nullptr ? image : LoadIconW(nullptr, state.iconName)), 0);
+  }
+  const int textTop = m.margin + (contentHeight - textSize.cy) / 2;
+  SetWindowPos(state.label, nullptr, textLeft, textTop, textSize.cx, textSize.cy, kPlace);
+  SendMessageW(state.label, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+  int x = (clientWidth - buttonsWidth) / 2;
+  const int y = clientHeight - m.margin - m.buttonHeight;
+  for (HWND button : state.buttons) {
+    SetWindowPos(button, nullptr, x, y, m.buttonWidth, m.buttonHeight, kPlace);
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    x += m.buttonWidth + m.buttonGap;
+  }
+  // The old font goes only now that no control draws with it.
+  state.font = std::move(font);
+  return OuterSizeForClient(clientWidth, clientHeight, kDialogStyle, kDialogExStyle, dpi);
+}
+
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -75,6 +153,14 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       case WM_ACTIVATE:
         if (LOWORD(wParam) != WA_INACTIVE) FlashTaskbarButton(window, FLASHW_STOP);
         break;
+      case WM_DPICHANGED: {
+        // Moved to a display of another density: laid out again for it.
+        const SIZE size = LayOut(*state, HIWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+      }
       case WM_CTLCOLORSTATIC:
         SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -83,24 +169,6 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
   }
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-gdi::UniqueFont MessageFont() {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    return gdi::UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
-  }
-  return MakeFont(TFont{});
-}
-
-SIZE MeasureText(HFONT font, const std::wstring& text) {
-  WindowDc dc(nullptr);
-  gdi::ScopedSelection selected(dc.Get(), font);
-  RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN) * 2 / 3, 0};
-  DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &r,
-            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-  return {r.right - r.left, r.bottom - r.top};
 }
 
 }  // namespace
@@ -118,67 +186,43 @@ void RegisterMessageDialogClass() {
 
 TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
   DialogState state;
-  const gdi::UniqueFont font = MessageFont();
-  const std::wstring text = WindowText(request.text);
-  const SIZE textSize = MeasureText(font.Get(), text);
-  const LPCWSTR iconName = SystemIcon(request.icon);
-
-  const int buttonCount = static_cast<int>(request.buttons.size());
-  const int buttonsWidth = buttonCount * kButtonWidth + std::max(0, buttonCount - 1) * kButtonGap;
-  const int textLeft = kMargin + (iconName != nullptr ? kIconSize + kMargin : 0);
-  const int contentHeight = std::max<int>(textSize.cy, iconName != nullptr ? kIconSize : 0);
-  const int clientWidth =
-      std::max<int>(textLeft + textSize.cx + kMargin, buttonsWidth + 2 * kMargin);
-  const int clientHeight = kMargin + contentHeight + kMargin + kButtonHeight + kMargin;
-
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
-  const DWORD ex = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  RECT outer{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&outer, style, FALSE, ex);
-  const int width = outer.right - outer.left;
-  const int height = outer.bottom - outer.top;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  state.text = WindowText(request.text);
+  state.iconName = SystemIcon(request.icon);
 
   // Owned by the asking form, not by whichever window is active: while another
   // program is active this thread has no active window at all.
   HWND owner =
       request.owner != nullptr ? static_cast<HWND>(request.owner->WindowHandle()) : nullptr;
-  UniqueWindow dialog(CreateWindowExW(ex, kDialogClass, Utf8ToWide(request.caption).c_str(), style,
-                                      left, top, width, height, owner, nullptr, ProgramInstance(),
-                                      &state));
+  UniqueWindow dialog(CreateWindowExW(kDialogExStyle, kDialogClass,
+                                      Utf8ToWide(request.caption).c_str(), kDialogStyle, 0, 0, 0, 0,
+                                      owner, nullptr, ProgramInstance(), &state));
   if (!dialog) return mrCancel;
   HWND d = dialog.Get();
 
-  if (iconName != nullptr) {
-    HWND icon =
-        CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON, kMargin, kMargin,
-                        kIconSize, kIconSize, d, nullptr, ProgramInstance(), nullptr);
-    SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconW(nullptr, iconName)), 0);
+  // Made without a size; LayOut sizes and places them.
+  if (state.iconName != nullptr) {
+    state.icon =
+        CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL,
+                        0, 0, 0, 0, d, nullptr, ProgramInstance(), nullptr);
   }
-  const int textTop = kMargin + (contentHeight - textSize.cy) / 2;
-  HWND label = CreateWindowExW(0, L"STATIC", text.c_str(),
-                               WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, textLeft, textTop,
-                               textSize.cx, textSize.cy, d, nullptr, ProgramInstance(), nullptr);
-  SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
-
-  HWND firstButton = nullptr;
-  int x = (clientWidth - buttonsWidth) / 2;
-  const int y = clientHeight - kMargin - kButtonHeight;
+  state.label = CreateWindowExW(0, L"STATIC", state.text.c_str(),
+                                WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, d,
+                                nullptr, ProgramInstance(), nullptr);
   for (TMsgDlgBtn b : request.buttons) {
     const int id = ButtonResult(b);
-    const DWORD kind = firstButton == nullptr ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-    HWND button = CreateWindowExW(
-        0, L"BUTTON", Utf8ToWide(ButtonText(b)).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | kind,
-        x, y, kButtonWidth, kButtonHeight, d, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-        ProgramInstance(), nullptr);
-    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
-    if (firstButton == nullptr) {
-      firstButton = button;
-      state.defaultId = id;
-    }
-    x += kButtonWidth + kButtonGap;
+    const DWORD kind = state.buttons.empty() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    state.buttons.push_back(CreateWindowExW(0, L"BUTTON", Utf8ToWide(ButtonText(b)).c_str(),
+                                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | kind, 0, 0, 0, 0,
+                                            d, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                            ProgramInstance(), nullptr));
+    if (state.buttons.size() == 1) state.defaultId = id;
   }
+  // At the density of the display the box is on, centred on the screen.
+  const SIZE size = LayOut(state, WindowDpi(d));
+  SetWindowPos(d, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  HWND firstButton = state.buttons.empty() ? nullptr : state.buttons.front();
 
   {
     ModalOwnerLock lock(d);

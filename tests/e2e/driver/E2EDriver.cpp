@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -34,6 +35,9 @@ const char kUsage[] =
     "  text CAPTION [SECONDS]           class and text of every child control with a text\n"
     "  rect CAPTION [SECONDS]           'window L T R B', 'client X Y W H' in screen pixels and\n"
     "                                   'state maximized|minimized|normal'\n"
+    "  controls CAPTION [SECONDS]       every visible child: class, 'L T W H' in its parent's\n"
+    "                                   client area, for a text field 'lines N fits yes|no',\n"
+    "                                   then its text's first line\n"
     "  close CAPTION [SECONDS]          post the window-close command (as Alt+F4 does)\n"
     "  key CAPTION KEY [SECONDS]        post KEY (escape, enter, space, tab) to the focused "
     "control\n"
@@ -211,6 +215,40 @@ int Rect(const Arguments& args) {
   return 0;
 }
 
+// For a multi-line text field: its number of lines (a line too long for the field
+// wraps and adds one) and whether the last line lies wholly inside the field.
+std::string EditFit(HWND edit) {
+  const auto lines = SendMessageW(edit, EM_GETLINECOUNT, 0, 0);
+  const int length = GetWindowTextLengthW(edit);
+  const auto second = SendMessageW(edit, EM_LINEINDEX, 1, 0);
+  const auto top = static_cast<short>(HIWORD(SendMessageW(edit, EM_POSFROMCHAR, 0, 0)));
+  const auto next = static_cast<short>(HIWORD(SendMessageW(edit, EM_POSFROMCHAR, second, 0)));
+  const auto last =
+      static_cast<short>(HIWORD(SendMessageW(edit, EM_POSFROMCHAR, std::max(length - 1, 0), 0)));
+  RECT client{};
+  GetClientRect(edit, &client);
+  const bool fits = second > 0 && last + (next - top) <= client.bottom;
+  return " lines " + std::to_string(lines) + " fits " + (fits ? "yes" : "no");
+}
+
+int Controls(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(2));
+  if (window == nullptr) return 1;
+  for (const WindowInfo& child : Descendants(window)) {
+    if (!child.visible) continue;
+    RECT r = child.rect;
+    MapWindowPoints(nullptr, GetParent(child.handle), reinterpret_cast<POINT*>(&r), 2);
+    char bounds[96];
+    std::snprintf(bounds, sizeof bounds, " %ld %ld %ld %ld", r.left, r.top, r.right - r.left,
+                  r.bottom - r.top);
+    std::string line = WideToUtf8(child.className) + bounds;
+    if (_wcsicmp(child.className.c_str(), L"Edit") == 0) line += EditFit(child.handle);
+    const std::string text = Flatten(child.text);
+    Print(line + " " + text.substr(0, text.find('\n')));
+  }
+  return 0;
+}
+
 int Close(const Arguments& args) {
   HWND window = WaitForWindow(args[1], args.Seconds(2));
   if (window == nullptr) return 1;
@@ -375,6 +413,7 @@ const Command kCommands[] = {
     {L"buttons", 1, Buttons},
     {L"text", 1, Text},
     {L"rect", 1, Rect},
+    {L"controls", 1, Controls},
     {L"close", 1, Close},
     {L"key", 2, Key},
     {L"style", 1, Style},
@@ -407,7 +446,20 @@ int Run(const Arguments& args) {
 }  // namespace
 }  // namespace qvr::e2e
 
+// The programs under test scale themselves to the display's density; the driver
+// reads their windows in real pixels only when it is aware of the density too.
+void ReadRealPixels() {
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  const FARPROC found =
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext");
+  const auto set = reinterpret_cast<SetContextFn>(reinterpret_cast<void (*)()>(found));
+  // -4: per monitor, version 2.
+  if (set == nullptr || !set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))
+    SetProcessDPIAware();
+}
+
 int main() {
+  ReadRealPixels();
   // Plain LF line ends for the shell scripts that read the output.
   _setmode(_fileno(stdout), _O_BINARY);
   // The wide command line keeps umlauts in captions such as "Bestätigen" intact.
