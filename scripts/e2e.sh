@@ -18,7 +18,7 @@ screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
 all_scenarios=(medium fresh-install welcome-close font-kept existing-cancel existing-yes
   product-file missing-archive root-blocked shortcut-blocked damaged-archive restart-yes dpi
-  umlauts)
+  planted-links umlauts)
 
 passed=0
 failed=0
@@ -634,6 +634,40 @@ scenario_restart_yes() {
   check "large member unpacked whole" \
     test "$(stat -c %s "$product/Daten/Programm/Vorlagen/Gross.dat" 2>/dev/null)" = $((300 * 1024 * 1024))
   check_shortcut
+}
+
+# Links a user planted in the installation tree before an administrator's setup ran,
+# each leading to a file outside: a hard link at a member's path is replaced, not
+# written through; a symbolic link and a hard link among the fonts are not copied into
+# the font folder. Nothing outside the tree changes.
+scenario_planted_links() {
+  begin planted-links || return
+  local outside="$work/outside-$scenario"
+  rm -rf "$outside"
+  mkdir -p "$outside" "$product/Intern/Programm" "$product/Daten/Programm/Fonts"
+  printf 'the hard link'"'"'s target\n' >"$outside/hard"
+  printf 'a secret the administrator may read\n' >"$outside/secret"
+  ln "$outside/hard" "$product/Intern/Programm/QVR-Kelvador.exe"
+  ln -s "$outside/secret" "$product/Daten/Programm/Fonts/Linked.ttf"
+  ln "$outside/secret" "$product/Daten/Programm/Fonts/Hard.ttf"
+  local before
+  before="$(cd "$outside" && md5sum hard secret)"
+  launch || return
+  install_until "Bestätigen" 20 "no question about the planted product folder" || return
+  check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
+  check "final message" quiet drv wait-window "Warnung" 60
+  drv click "Warnung" "&Nein" >/dev/null
+  check "setup ends" setup_ended 20
+  check "the links' targets are unchanged" test "$before" = "$(cd "$outside" && md5sum hard secret)"
+  check "the member replaces the hard link" cmp -s \
+    "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern/Programm/QVR-Kelvador.exe" \
+    "$product/Intern/Programm/QVR-Kelvador.exe"
+  check "the member is a file of its own" \
+    test "$(stat -c %h "$product/Intern/Programm/QVR-Kelvador.exe")" = 1
+  check_fonts_copied
+  check "no planted link copied into the font folder" \
+    test ! -e "$fonts/Linked.ttf" -a ! -e "$fonts/Hard.ttf"
+  rm -rf "$outside"
 }
 
 # near WHAT GOT EXPECTED: one counted check that two pixel values differ by one at most.

@@ -111,6 +111,7 @@ class MemoryFileSystem final : public qvr::FileSystem {
     return std::make_unique<MemoryFile>(it->second, false);
   }
   bool CopyFile(const std::string&, const std::string&, bool) override { std::abort(); }
+  bool RestrictToAdministrators(const std::string&) override { std::abort(); }
   std::string LastErrorText() const override { return "refused"; }
 
  private:

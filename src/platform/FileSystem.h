@@ -106,6 +106,14 @@ class FileSystem {
   // replaced as CreateExclusive replaces. A failed copy leaves no destination behind.
   virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
 
+  // Closes a folder tree to standard users, so that only administrators can change what
+  // lies in it. Windows: the folder and everything in it become owned by the
+  // Administrators group, and the folder gets a protected ACL (SYSTEM and Administrators
+  // full control, Users read and execute) that everything in it inherits. POSIX: write
+  // permission for group and others is removed throughout. Links inside the tree are
+  // neither followed nor changed.
+  virtual bool RestrictToAdministrators(const std::string& folder) = 0;
+
   // A readable description of the last failure of this thread's file operations,
   // for messages ("Permission denied", "The system cannot find the path specified").
   virtual std::string LastErrorText() const = 0;

@@ -170,7 +170,25 @@ void TFormInstall::InstallButtonClick(TComponent*) {
     // completion still installs fonts and shortcut of whatever was unpacked.
   }
 
+  ProtectProgramFolder();
   Completion();
+}
+
+void TFormInstall::ProtectProgramFolder() {
+  // The installation root lies where any user may have created folders before; the
+  // program the shortcut starts must not stay changeable by them. Daten keeps the rights
+  // it inherits, so that the product can write its data there.
+  const char delimiter = fs_.Delimiter();
+  std::string intern = ProgrammPfad.substr(0, ProgrammPfad.find_last_not_of(delimiter) + 1);
+  intern.erase(intern.find_last_of(delimiter) + 1);
+  // Nothing unpacked there; a link in its place has already stopped the unpack.
+  if (!fs_.DirectoryExists(intern)) return;
+  if (!fs_.RestrictToAdministrators(intern)) {
+    Application().ShowException(
+        "Der Programmordner " + intern +
+        " kann nicht vor Änderungen durch andere Benutzer geschützt werden: " +
+        fs_.LastErrorText());
+  }
 }
 
 void TFormInstall::AbbruchButtonClick(TComponent*) {

@@ -65,6 +65,8 @@ class TFormInstall : public TForm {
  private:
   // Fonts, shortcut and, after a successful unpack, the final message.
   void Completion();
+  // Closes the unpacked program folder Intern to standard users; a failure is shown.
+  void ProtectProgramFolder();
   void CopyFonts();
   // True when every folder from InstallPfad down to FontsPfad (or FontsPfad alone, when it
   // lies elsewhere) is a folder and no link.

@@ -293,5 +293,24 @@ TEST_F(FileSystemTest, SymbolicLinksAreNeverFollowed) {
 }
 #endif
 
+#ifndef _WIN32
+TEST_F(FileSystemTest, ProgramTreeIsClosedToOtherUsersWithoutFollowingLinks) {
+  namespace sfs = std::filesystem;
+  WriteFile(Path("outside"), "x");
+  WriteFile(Path("Intern/Programm/prog"), "MZ");
+  sfs::create_symlink(Path("outside"), Path("Intern/Programm/link"));
+  for (const char* p : {"outside", "Intern", "Intern/Programm", "Intern/Programm/prog"}) {
+    sfs::permissions(Path(p), sfs::perms::all);
+  }
+  ASSERT_TRUE(fs_.RestrictToAdministrators(Path("Intern/")));
+  const auto othersWrite = sfs::perms::group_write | sfs::perms::others_write;
+  for (const char* p : {"Intern", "Intern/Programm", "Intern/Programm/prog"}) {
+    EXPECT_EQ(sfs::status(Path(p)).permissions() & othersWrite, sfs::perms::none) << p;
+  }
+  EXPECT_EQ(sfs::status(Path("outside")).permissions(), sfs::perms::all);
+  EXPECT_FALSE(fs_.RestrictToAdministrators(Path("outside")));
+}
+#endif
+
 }  // namespace
 }  // namespace qvr

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+// After windows.h, which they build on.
+#include <aclapi.h>
+#include <sddl.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WinText.h"
+#include "support/TempDir.h"
 
 namespace qvr {
 namespace {
@@ -107,6 +112,43 @@ TEST(Win32FileSystemTest, DriveRootsCountAsExistingFolders) {
   ASSERT_NE(missing[0], '?');
   EXPECT_FALSE(fs.ForceDirectories(missing));
   EXPECT_FALSE(fs.LastErrorText().empty());
+}
+
+// Owner and DACL of `path` as SDDL, as the system keeps them.
+std::string SecurityOf(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, what, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS) {
+    return "unreadable";
+  }
+  char* text = nullptr;
+  ::ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, what, &text,
+                                                         nullptr);
+  std::string sddl = text != nullptr ? text : "unconvertible";
+  ::LocalFree(text);
+  ::LocalFree(descriptor);
+  return sddl;
+}
+
+// The program tree goes to the Administrators with a protected ACL that its contents
+// inherit. Wine keeps no security descriptors of files (it derives one from the POSIX
+// mode bits), so there the call must succeed and the descriptors are only reported.
+TEST(ProgramTreeSecurityTest, OwnedByAdministratorsWithAProtectedInheritedAcl) {
+  test::TempDir dir;
+  const std::string intern = dir.Path() + "Intern";
+  test::WriteFile(intern + "\\Programm\\QVR-Kelvador.exe", "MZ");
+  ASSERT_TRUE(SystemFileSystem().RestrictToAdministrators(intern + "\\"))
+      << SystemFileSystem().LastErrorText();
+  const std::string folder = SecurityOf(intern);
+  const std::string file = SecurityOf(intern + "\\Programm\\QVR-Kelvador.exe");
+  if (folder.rfind("O:BA", 0) != 0) {
+    std::printf("This system kept no descriptor: folder %s, file %s\n", folder.c_str(),
+                file.c_str());
+    return;
+  }
+  EXPECT_EQ(folder, "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
+  EXPECT_EQ(file, "O:BAD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "gauge/Canvas.h"
 #include "setup/InstallPaths.h"
 #include "setup/UnitInstall.h"
+#include "support/FaultyFileSystem.h"
 #include "support/ForwardingFileSystem.h"
 #include "support/TempDir.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 namespace fsys = std::filesystem;
 using test::MakeDirs;
+using test::MakeSymlink;
 using test::ReadFile;
 using test::WriteFile;
 
@@ -139,8 +141,9 @@ class InstallSequenceTest : public ::testing::Test {
   HeadlessBackend backend;
   TApplication app{backend};
   FakeShellLinks links{backend.Log()};
+  test::FaultyFileSystem files{SystemFileSystem()};
   TFormInstall dialog{
-      app, MemoryGraphics(), SystemFileSystem(), links,
+      app, MemoryGraphics(), files, links,
       RestartCalls{[] { return std::string("PC-42"); },
                    [this](const std::string& computer, const std::string& user,
                           const std::string& password, bool restart, std::string& errorText) {
@@ -273,6 +276,46 @@ TEST_F(InstallSequenceTest, ExistingProductFolderAndYesInstallsOverIt) {
   EXPECT_TRUE(app.Terminated());
 }
 
+// A program folder some user created before the setup ran is closed to other users
+// after the unpack; the data folder keeps what it had. A failure is shown, then the
+// installation goes on.
+TEST_F(InstallSequenceTest, ProgramFolderIsClosedToOtherUsers) {
+  MakeArchive();
+  const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
+  MakeDirs(ProgrammPfad);
+  MakeDirs(product + "Daten");
+  for (const char* folder : {"Intern", "Daten"}) {
+    fsys::permissions(product + folder, fsys::perms::all);
+  }
+  backend.QueueAnswer(mrYes);  // install over the planted folder
+  backend.QueueAnswer(mrNo);   // no restart
+  Install();
+  EXPECT_EQ(files.Calls(test::FaultyFileSystem::Op::RestrictToAdministrators), 1);
+  if (SystemFileSystem().Delimiter() == '/') {
+    const auto othersWrite = fsys::perms::group_write | fsys::perms::others_write;
+    EXPECT_EQ(fsys::status(product + "Intern").permissions() & othersWrite, fsys::perms::none);
+    EXPECT_EQ(fsys::status(ProgrammPfad + "QVR-Kelvador.exe").permissions() & othersWrite,
+              fsys::perms::none);
+    EXPECT_EQ(fsys::status(product + "Daten").permissions(), fsys::perms::all);
+  }
+}
+
+TEST_F(InstallSequenceTest, ProgramFolderThatCannotBeClosedIsReported) {
+  MakeArchive();
+  files.FailAt(test::FaultyFileSystem::Op::RestrictToAdministrators, 1);
+  backend.QueueAnswer(mrNo);
+  Install();
+  ASSERT_EQ(backend.Dialogs().size(), 2u);
+  EXPECT_EQ(backend.Dialogs()[0].icon, DialogIcon::Error);
+  EXPECT_NE(backend.Dialogs()[0].text.find("Der Programmordner " +
+                                           ProgrammPfad.substr(0, ProgrammPfad.size() - 9)),
+            std::string::npos)
+      << backend.Dialogs()[0].text;
+  EXPECT_NE(backend.Dialogs()[0].text.find("Injected failure"), std::string::npos);
+  EXPECT_EQ(ReadFile(WinFontsPfad + "QVRSans.ttf"), "new sans");
+  EXPECT_TRUE(app.Terminated());
+}
+
 TEST_F(InstallSequenceTest, FileNamedLikeTheProductFolderAsksNothing) {
   MakeArchive();
   WriteFile(InstallPfad + "QVR-Kelvador [DV2.95]", "kein Ordner");
@@ -388,9 +431,8 @@ TEST_F(InstallSequenceTest, ModalShowingEndsThroughTheCloseHandling) {
 struct PlantedLink {
   const char* what;
   void (*plant)(const std::string& product, const std::string& outside);
-  bool asked;      // the product folder stands there: the setup asks before it goes on
-  bool unpacked;   // the unpack ends with status 0 despite the link
-  bool posixOnly;  // symbolic links, which a Windows program cannot plant under Wine
+  bool asked;     // the product folder stands there: the setup asks before it goes on
+  bool unpacked;  // the unpack ends with status 0 despite the link
 };
 
 void PrintTo(const PlantedLink& link, std::ostream* out) {
@@ -402,7 +444,6 @@ class PlantedLinks : public InstallSequenceTest,
 
 TEST_P(PlantedLinks, NeverLeadTheFontCopyOutsideTheProductFonts) {
   const PlantedLink& link = GetParam();
-  if (link.posixOnly && SystemFileSystem().Delimiter() == '\\') GTEST_SKIP() << "POSIX links";
   MakeArchive();
   const std::string outside = tmp.Path() + N("outside/");
   WriteFile(outside + "secret.ttf", "secret");
@@ -429,31 +470,30 @@ INSTANTIATE_TEST_SUITE_P(
                                         outside + "secret.ttf",
                                         product + N("Daten/Programm/Fonts/evil.ttf"));
                                   },
-                                  true, true, false},
+                                  true, true},
                       PlantedLink{"file link among the fonts",
                                   [](const std::string& product, const std::string& outside) {
-                                    MakeDirs(product + "Daten/Programm/Fonts");
-                                    fsys::create_symlink(outside + "secret.ttf",
-                                                         product + "Daten/Programm/Fonts/evil.ttf");
+                                    MakeDirs(product + N("Daten/Programm/Fonts"));
+                                    MakeSymlink(outside + "secret.ttf",
+                                                product + N("Daten/Programm/Fonts/evil.ttf"));
                                   },
-                                  true, true, true},
+                                  true, true},
                       PlantedLink{"the product folder is a link",
                                   [](const std::string& product, const std::string& outside) {
-                                    MakeDirs(outside + "Daten/Programm/Fonts");
+                                    MakeDirs(outside + N("Daten/Programm/Fonts"));
                                     fsys::copy_file(outside + "secret.ttf",
-                                                    outside + "Daten/Programm/Fonts/evil.ttf");
+                                                    outside + N("Daten/Programm/Fonts/evil.ttf"));
                                     const fsys::path folder = product.substr(0, product.size() - 1);
                                     MakeDirs(folder.parent_path().string());
-                                    fsys::create_directory_symlink(outside, folder);
+                                    MakeSymlink(outside, folder.string());
                                   },
-                                  false, false, true},
+                                  false, false},
                       PlantedLink{"the font folder is a link",
                                   [](const std::string& product, const std::string& outside) {
-                                    MakeDirs(product + "Daten/Programm");
-                                    fsys::create_directory_symlink(
-                                        outside, product + "Daten/Programm/Fonts");
+                                    MakeDirs(product + N("Daten/Programm"));
+                                    MakeSymlink(outside, product + N("Daten/Programm/Fonts"));
                                   },
-                                  true, false, true}));
+                                  true, false}));
 
 // A file system whose font-folder listing is scripted, as another file system
 // might return it; everything else goes to the real one.

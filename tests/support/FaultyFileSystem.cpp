@@ -31,6 +31,8 @@ const char* OpName(FaultyFileSystem::Op op) {
       return "Write";
     case Op::CopyFile:
       return "CopyFile";
+    case Op::RestrictToAdministrators:
+      return "RestrictToAdministrators";
   }
   return "?";
 }
@@ -180,6 +182,11 @@ bool FaultyFileSystem::CopyFile(const std::string& from, const std::string& to, 
   writtenPaths_.push_back(to);
   if (CountAndCheck(Op::CopyFile, from, to)) return false;
   return Real(real_.CopyFile(from, to, failIfExists));
+}
+
+bool FaultyFileSystem::RestrictToAdministrators(const std::string& folder) {
+  if (CountAndCheck(Op::RestrictToAdministrators, folder)) return false;
+  return Real(real_.RestrictToAdministrators(folder));
 }
 
 std::string FaultyFileSystem::LastErrorText() const {

@@ -28,6 +28,7 @@ class FaultyFileSystem final : public FileSystem {
     Read,
     Write,
     CopyFile,
+    RestrictToAdministrators,
   };
 
   // `real` must outlive this object; searches and files opened through this
@@ -62,6 +63,7 @@ class FaultyFileSystem final : public FileSystem {
   std::unique_ptr<OpenFile> CreateExclusive(const std::string& path) override;
   std::unique_ptr<OpenFile> OpenShared(const std::string& path) override;
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool RestrictToAdministrators(const std::string& folder) override;
   // After an injected fault a text that names the operation and the path.
   std::string LastErrorText() const override;
 
@@ -69,7 +71,7 @@ class FaultyFileSystem final : public FileSystem {
   friend class FaultySearch;
   friend class FaultyFile;
 
-  static constexpr std::size_t kOps = static_cast<std::size_t>(Op::CopyFile) + 1;
+  static constexpr std::size_t kOps = static_cast<std::size_t>(Op::RestrictToAdministrators) + 1;
 
   // Counts the call and tells whether it is to fail; records the fault text.
   bool CountAndCheck(Op op, const std::string& path, const std::string& otherPath = {});

@@ -33,6 +33,9 @@ class ForwardingFileSystem : public FileSystem {
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override {
     return real_.CopyFile(from, to, failIfExists);
   }
+  bool RestrictToAdministrators(const std::string& folder) override {
+    return real_.RestrictToAdministrators(folder);
+  }
   std::string LastErrorText() const override { return real_.LastErrorText(); }
 
  protected:

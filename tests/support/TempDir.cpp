@@ -7,6 +7,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace qvr::test {
 namespace {
 
@@ -34,6 +38,43 @@ void MakeRemovable(const fs::path& folder) {
   }
 }
 
+#ifdef _WIN32
+// The POSIX name of a Windows path when running under Wine, else "".
+std::string UnixName(const std::string& path) {
+  using Convert = char*(__cdecl*)(const wchar_t*);
+  const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (convert == nullptr) return {};
+  const std::wstring wide = PathOf(path).wstring();
+  char* name = convert(wide.c_str());
+  if (name == nullptr) return {};
+  std::string result = name;
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return result;
+}
+
+// Runs a POSIX shell command under Wine and waits until it has run. Wine starts POSIX
+// programs but gives a Windows program no handle to wait for, so the command leaves a
+// marker file behind when it is done.
+void RunPosixShell(const std::string& command) {
+  static int runs = 0;
+  const fs::path marker =
+      fs::temp_directory_path() /
+      ("qvr-posix-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs));
+  std::string commandLine = "/bin/sh -c \"" + command + "; : >'" + UnixName(Utf8Of(marker)) + "'\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessA("Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+    throw std::runtime_error("cannot run " + command);
+  }
+  for (int i = 0; i < 3000 && !fs::exists(marker); ++i) ::Sleep(10);
+  std::error_code ec;
+  if (!fs::remove(marker, ec)) throw std::runtime_error("did not run: " + command);
+}
+#endif
+
 }  // namespace
 
 TempDir::TempDir() {
@@ -53,6 +94,14 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+#ifdef _WIN32
+  // Wine takes a POSIX link for what it leads to and would delete the target; the
+  // POSIX side removes the links themselves.
+  if (const std::string posixName = UnixName(path_); !posixName.empty()) {
+    RunPosixShell("rm -rf '" + posixName + "'");
+    return;
+  }
+#endif
   const fs::path folder = PathOf(path_);
   MakeRemovable(folder);
   std::error_code ec;
@@ -81,6 +130,20 @@ std::string ReadFile(const std::string& path) {
   std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void MakeSymlink(const std::string& target, const std::string& link) {
+#ifdef _WIN32
+  const std::string posixTarget = UnixName(target);
+  const std::string posixLink = UnixName(link);
+  if (!posixTarget.empty() && !posixLink.empty()) {
+    RunPosixShell("ln -s '" + posixTarget + "' '" + posixLink + "'");
+    return;
+  }
+#endif
+  std::error_code ec;
+  fs::create_symlink(PathOf(target), PathOf(link), ec);
+  if (ec) throw std::runtime_error("cannot create a link at " + link + ": " + ec.message());
 }
 
 void MakeDirs(const std::string& path) {

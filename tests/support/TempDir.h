@@ -39,5 +39,9 @@ std::string ReadFile(const std::string& path);
 // Creates the folder `path` and every missing parent (a trailing delimiter is
 // allowed). Throws std::runtime_error on failure.
 void MakeDirs(const std::string& path);
+// Creates a symbolic link at `link` leading to `target`, as a user could plant one.
+// Under Wine, where a Windows program cannot create one, it is made on the POSIX side.
+// Throws std::runtime_error where no link can be made.
+void MakeSymlink(const std::string& target, const std::string& link);
 
 }  // namespace qvr::test

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -425,6 +426,24 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to, b
   ::unlink(to.c_str());
   Remember(error);
   return false;
+}
+
+bool PosixFileSystem::RestrictToAdministrators(const std::string& folder) {
+  if (!DirectoryExists(folder)) return false;
+  // FTW_PHYS: a link is reported as itself and never followed.
+  const int result = ::nftw(
+      WithoutTrailingDelimiters(folder).c_str(),
+      [](const char* path, const struct stat* st, int kind, FTW*) {
+        if (kind == FTW_SL || kind == FTW_SLN) return 0;
+        if (kind == FTW_DNR || kind == FTW_NS) return errno != 0 ? errno : EACCES;
+        return ::chmod(path, st->st_mode & 07755) == 0 ? 0 : errno;
+      },
+      16, FTW_PHYS);
+  if (result != 0) {
+    Remember(result > 0 ? result : errno);
+    return false;
+  }
+  return true;
 }
 
 std::string PosixFileSystem::LastErrorText() const {

@@ -24,6 +24,7 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<OpenFile> OpenShared(const std::string& path) override;
 
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool RestrictToAdministrators(const std::string& folder) override;
 
   std::string LastErrorText() const override;
 };

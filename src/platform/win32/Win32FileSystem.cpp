@@ -1,6 +1,9 @@
 #include "platform/win32/Win32FileSystem.h"
 
 #include <windows.h>
+// After windows.h, which they build on.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <string>
@@ -281,6 +284,81 @@ UniqueFileHandle OpenPlainFile(const std::string& path) {
   return handle;
 }
 
+// The program tree's rights: owned by Administrators; SYSTEM and Administrators full
+// control, Users read and execute (0x1200A9); protected from what the folder above
+// passes on, and passed on to everything inside.
+constexpr char kProgramTreeSecurity[] =
+    "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+struct LocalMemoryDeleter {
+  void operator()(void* memory) const noexcept { ::LocalFree(memory); }
+};
+
+// An administrator holds these rights but has them switched off: with them the owner
+// and the ACL can be set also on an entry whose owner shut the Administrators out.
+void EnableOwnershipPrivileges() {
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw)) return;
+  const UniqueFileHandle token(raw);
+  for (const char* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME}) {
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (::LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid)) {
+      ::AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr);
+    }
+  }
+}
+
+bool SetSecurity(const std::string& path, SECURITY_INFORMATION what, PSID owner, PACL dacl) {
+  std::wstring wide = Utf8ToWide(path);
+  const DWORD error =
+      ::SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, what, owner, nullptr, dacl, nullptr);
+  if (error != ERROR_SUCCESS) Remember(error);
+  return error == ERROR_SUCCESS;
+}
+
+// Whether the entry at `path` is itself what opening it reaches: no link Wine follows.
+bool IsOwnEntry(const std::string& path) {
+  const UniqueFileHandle handle(
+      ::CreateFileW(Utf8ToWide(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return handle && IsEntryAt(handle.Get(), path);
+}
+
+// Gives everything inside `folder` to `owner` with only the rights its folder passes on.
+bool ResetContents(const std::string& folder, PSID owner, PACL empty) {
+  WIN32_FIND_DATAW data;
+  const UniqueFindHandle search(::FindFirstFileW(Utf8ToWide(folder + "\\*").c_str(), &data));
+  if (!search) {
+    RememberLastError();
+    return false;
+  }
+  do {
+    const std::string name = WideToUtf8(data.cFileName);
+    if (name == "." || name == "..") continue;
+    const std::string path = folder + "\\" + name;
+    // A link is neither followed nor changed: what it leads to is not the program's.
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !IsOwnEntry(path)) continue;
+    if (!SetSecurity(path,
+                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                         UNPROTECTED_DACL_SECURITY_INFORMATION,
+                     owner, empty)) {
+      return false;
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+        !ResetContents(path, owner, empty)) {
+      return false;
+    }
+  } while (::FindNextFileW(search.Get(), &data));
+  if (::GetLastError() != ERROR_NO_MORE_FILES) {
+    RememberLastError();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<DirectorySearch> Win32FileSystem::FindFirst(const std::string& pattern,
@@ -397,6 +475,40 @@ bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to, b
   // Like a failed system copy, no half-copied destination is left behind.
   writer.DeleteOnClose();
   return false;
+}
+
+bool Win32FileSystem::RestrictToAdministrators(const std::string& folder) {
+  const std::string root = WithoutTrailingDelimiters(folder);
+  if (!DirectoryExists(root)) return false;
+  if (!IsOwnEntry(root)) {
+    RememberReason(reason::kLinkNotFollowed);
+    return false;
+  }
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kProgramTreeSecurity, SDDL_REVISION_1,
+                                                              &raw, nullptr)) {
+    RememberLastError();
+    return false;
+  }
+  const std::unique_ptr<void, LocalMemoryDeleter> descriptor(raw);
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  ACL empty;
+  if (!::GetSecurityDescriptorOwner(raw, &owner, &defaulted) ||
+      !::GetSecurityDescriptorDacl(raw, &present, &dacl, &defaulted) ||
+      !::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) {
+    RememberLastError();
+    return false;
+  }
+  EnableOwnershipPrivileges();
+  // The folder first: a user who owned it could otherwise give its rights back.
+  return SetSecurity(root,
+                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                         PROTECTED_DACL_SECURITY_INFORMATION,
+                     owner, dacl) &&
+         ResetContents(root, owner, &empty);
 }
 
 std::string Win32FileSystem::LastErrorText() const {

@@ -23,6 +23,7 @@ class Win32FileSystem final : public FileSystem {
   std::unique_ptr<OpenFile> OpenShared(const std::string& path) override;
 
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool RestrictToAdministrators(const std::string& folder) override;
 
   std::string LastErrorText() const override;
 };
