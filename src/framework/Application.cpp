@@ -11,7 +11,7 @@ namespace qvr {
 TApplication::TApplication(WindowBackend& backend) : backend_(backend) {}
 
 void TApplication::Initialize() {
-  backend_.Initialize();
+  backend_.Initialize(*this);
 }
 
 void TApplication::Run() {

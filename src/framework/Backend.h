@@ -40,8 +40,9 @@ class WindowBackend {
  public:
   virtual ~WindowBackend() = default;
 
-  // Called once by TApplication::Initialize.
-  virtual void Initialize() = 0;
+  // Called once by TApplication::Initialize, with the application whose error handling
+  // takes what escapes the backend's window procedures and callbacks.
+  virtual void Initialize(TApplication& app) = 0;
   // Null when the backend keeps no native windows.
   virtual std::unique_ptr<FormPeer> CreateFormPeer(TForm& form) = 0;
   virtual std::unique_ptr<ControlPeer> CreateControlPeer(TControl& control) = 0;

@@ -11,11 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/Exceptions.h"
 #include "framework/Application.h"
 #include "framework/Controls.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "framework/win32/Win32Backend.h"
+#include "framework/win32/Win32Common.h"
 #include "platform/win32/WinText.h"
 
 namespace qvr {
@@ -405,6 +407,28 @@ TEST_F(Win32BackendTest, ModalFormEndsThroughItsCloseHandlingAndNotAfterTerminat
   app.Terminate();
   EXPECT_EQ(dialog.ShowModal(), mrCancel);
   EXPECT_EQ(asked, 2);
+}
+
+// What escapes a window procedure or callback is shown in the error box over its form,
+// and the procedure goes on with its fallback.
+TEST_F(Win32BackendTest, AnErrorEscapingAWindowProcedureIsShownInTheErrorBox) {
+  app.Initialize();
+  TForm main(app);
+  main.Show();
+  std::string shown;
+  driver.Post([&] {
+    HWND box = FindWindowW(L"QvrMessageDialog", L"Setup");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), static_cast<HWND>(main.WindowHandle()));
+    for (HWND child : Children(box)) {
+      if (ClassOf(child) == "Static" && !Text(child).empty()) shown = Text(child);
+    }
+    PostMessageW(ChildWithText(box, "OK"), BM_CLICK, 0, 0);
+  });
+  const LRESULT result = Guarded(
+      &main, []() -> LRESULT { throw Exception("Fenster kaputt"); }, [] { return LRESULT{42}; });
+  EXPECT_EQ(result, 42);
+  EXPECT_NE(shown.find("Fenster kaputt"), std::string::npos) << shown;
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 namespace qvr {
 
-void HeadlessBackend::Initialize() {}
+void HeadlessBackend::Initialize(TApplication&) {}
 
 std::unique_ptr<FormPeer> HeadlessBackend::CreateFormPeer(TForm&) {
   return nullptr;

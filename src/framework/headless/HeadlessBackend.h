@@ -37,7 +37,7 @@ class HeadlessBackend : public WindowBackend {
   // Runs while a form is shown modally; without it a modal showing returns at once.
   std::function<void(TForm& form)> OnModal;
 
-  void Initialize() override;
+  void Initialize(TApplication& app) override;
   std::unique_ptr<FormPeer> CreateFormPeer(TForm& form) override;
   std::unique_ptr<ControlPeer> CreateControlPeer(TControl& control) override;
   void ProcessMessages() override;

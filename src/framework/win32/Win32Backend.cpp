@@ -20,8 +20,13 @@ Win32Backend::Win32Backend() {
   RegisterMessageDialogClass();
 }
 
-void Win32Backend::Initialize() {
+Win32Backend::~Win32Backend() {
+  SetCallbackErrorSink(nullptr);
+}
+
+void Win32Backend::Initialize(TApplication& app) {
   if (!com_) com_.emplace();
+  SetCallbackErrorSink(&app);
 }
 
 std::unique_ptr<FormPeer> Win32Backend::CreateFormPeer(TForm& form) {
@@ -63,19 +68,7 @@ void Win32Backend::RunModal(TForm& form) {
   HWND window = static_cast<HWND>(form.WindowHandle());
   ModalOwnerLock lock(window);
   SetActiveWindow(window);
-  MSG msg;
-  while (!app.Terminated() && form.ModalResult == mrNone) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (got == -1) break;
-    if (!IsDialogMessageW(window, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
+  RunModalLoop(window, [&] { return app.Terminated() || form.ModalResult != mrNone; });
 }
 
 void Win32Backend::Terminating() {

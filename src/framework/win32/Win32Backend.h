@@ -12,9 +12,11 @@ namespace qvr {
 class Win32Backend : public WindowBackend {
  public:
   Win32Backend();
+  ~Win32Backend() override;
 
-  // Joins the thread to a COM apartment, for the life of the backend.
-  void Initialize() override;
+  // Joins the thread to a COM apartment, for the life of the backend, and lets the
+  // application's error box show what escapes a window procedure.
+  void Initialize(TApplication& app) override;
   std::unique_ptr<FormPeer> CreateFormPeer(TForm& form) override;
   std::unique_ptr<ControlPeer> CreateControlPeer(TControl& control) override;
   void ProcessMessages() override;

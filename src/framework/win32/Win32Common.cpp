@@ -6,6 +6,11 @@
 #include "platform/win32/WinText.h"
 
 namespace qvr {
+namespace {
+
+TApplication* callbackErrorSink = nullptr;
+
+}  // namespace
 
 HINSTANCE ProgramInstance() {
   return GetModuleHandleW(nullptr);
@@ -80,6 +85,50 @@ bool HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, HBRUSH backg
   }
 }
 
+void* WindowObject(HWND window, UINT message, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  return reinterpret_cast<void*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void SetCallbackErrorSink(TApplication* application) {
+  callbackErrorSink = application;
+}
+
+void ReportCallbackError(const std::exception_ptr& error, const TCustomForm* owner) noexcept {
+  try {
+    if (callbackErrorSink != nullptr) {
+      callbackErrorSink->RunHandler([&error] { std::rethrow_exception(error); }, owner);
+      return;
+    }
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    // No application to show it, or its error box failed: the debugger still sees it.
+    OutputDebugStringA(e.what());
+  } catch (...) {
+    OutputDebugStringA("An error without a message escaped a window procedure");
+  }
+}
+
+bool RunModalLoop(HWND modal, const std::function<bool()>& done) {
+  MSG msg;
+  while (!done()) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    if (got == -1) return false;
+    if (!IsDialogMessageW(modal, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return true;
+}
+
 ModalOwnerLock::ModalOwnerLock(HWND modal) : modal_(modal) {
   EnumThreadWindows(GetCurrentThreadId(), &ModalOwnerLock::Collect, reinterpret_cast<LPARAM>(this));
   for (HWND window : disabled_) EnableWindow(window, FALSE);
@@ -91,11 +140,16 @@ ModalOwnerLock::~ModalOwnerLock() {
 }
 
 BOOL CALLBACK ModalOwnerLock::Collect(HWND window, LPARAM self) {
-  auto* lock = reinterpret_cast<ModalOwnerLock*>(self);
-  if (window != lock->modal_ && IsWindowVisible(window) && IsWindowEnabled(window)) {
-    lock->disabled_.push_back(window);
-  }
-  return TRUE;
+  return Guarded(
+      nullptr,
+      [window, self] {
+        auto* lock = reinterpret_cast<ModalOwnerLock*>(self);
+        if (window != lock->modal_ && IsWindowVisible(window) && IsWindowEnabled(window)) {
+          lock->disabled_.push_back(window);
+        }
+        return TRUE;
+      },
+      [] { return FALSE; });
 }
 
 }  // namespace qvr

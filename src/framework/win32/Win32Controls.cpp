@@ -4,6 +4,7 @@
 
 #include "base/Exceptions.h"
 #include "framework/Controls.h"
+#include "framework/Forms.h"
 #include "framework/win32/Win32Common.h"
 #include "platform/win32/WinText.h"
 
@@ -13,27 +14,23 @@ namespace {
 constexpr wchar_t kPanelClass[] = L"QvrPanel";
 constexpr wchar_t kPictureClass[] = L"QvrPicture";
 
-LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  try {
-    LRESULT result = 0;
-    if (HandleChildMessage(message, wParam, lParam, GetSysColorBrush(COLOR_BTNFACE), result)) {
-      return result;
-    }
-    if (message == WM_PAINT) {
-      PaintScope paint(window);
-      RECT r;
-      GetClientRect(window, &r);
-      FillRect(paint.Get(), &r, GetSysColorBrush(COLOR_BTNFACE));
-      DrawEdge(paint.Get(), &r, BDR_RAISEDINNER, BF_RECT);
-      return 0;
-    }
-  } catch (...) {
-    // Nothing may unwind through the window system.
+LRESULT PanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (HandleChildMessage(message, wParam, lParam, GetSysColorBrush(COLOR_BTNFACE), result)) {
+    return result;
+  }
+  if (message == WM_PAINT) {
+    PaintScope paint(window);
+    RECT r;
+    GetClientRect(window, &r);
+    FillRect(paint.Get(), &r, GetSysColorBrush(COLOR_BTNFACE));
+    DrawEdge(paint.Get(), &r, BDR_RAISEDINNER, BF_RECT);
+    return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PictureMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_PAINT) {
     PaintScope paint(window);
     TControl* control = ControlOf(window);
@@ -53,6 +50,17 @@ LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   }
   if (message == WM_ERASEBKGND) return 1;
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The window procedure of our own control classes: `handle` runs guarded, an error
+// being shown over the control's form.
+template <LRESULT (*handle)(HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK GuardedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const TControl* control = ControlOf(window);
+  return Guarded(
+      control != nullptr ? &control->Form() : nullptr,
+      [&] { return handle(window, message, wParam, lParam); },
+      [&] { return DefWindowProcW(window, message, wParam, lParam); });
 }
 
 struct WindowKind {
@@ -91,14 +99,14 @@ WindowKind KindOf(const TControl& control) {
 void Win32ControlPeer::RegisterClasses() {
   WNDCLASSEXW panel{};
   panel.cbSize = sizeof panel;
-  panel.lpfnWndProc = PanelProc;
+  panel.lpfnWndProc = GuardedControlProc<PanelMessage>;
   panel.hInstance = ProgramInstance();
   panel.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   panel.lpszClassName = kPanelClass;
   RegisterClassExW(&panel);
 
   WNDCLASSEXW picture = panel;
-  picture.lpfnWndProc = PictureProc;
+  picture.lpfnWndProc = GuardedControlProc<PictureMessage>;
   picture.lpszClassName = kPictureClass;
   RegisterClassExW(&picture);
 }

@@ -162,19 +162,11 @@ void Win32FormPeer::Invalidate(const TBounds& area) {
 
 LRESULT CALLBACK Win32FormPeer::WindowProc(HWND window, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* peer = reinterpret_cast<Win32FormPeer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (peer != nullptr && peer->window_.Get() == window) {
-    try {
-      return peer->Handle(message, wParam, lParam);
-    } catch (...) {
-      // Handlers report their own errors; nothing may unwind through the window system.
-    }
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
+  auto* peer = static_cast<Win32FormPeer*>(WindowObject(window, message, lParam));
+  const auto byDefault = [&] { return DefWindowProcW(window, message, wParam, lParam); };
+  if (peer == nullptr || peer->window_.Get() != window) return byDefault();
+  return Guarded(
+      &peer->form_, [&] { return peer->Handle(message, wParam, lParam); }, byDefault);
 }
 
 LRESULT Win32FormPeer::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

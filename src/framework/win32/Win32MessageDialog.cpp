@@ -130,45 +130,48 @@ SIZE LayOut(DialogState& state, int dpi) {
   return OuterSizeForClient(clientWidth, clientHeight, kDialogStyle, kDialogExStyle, dpi);
 }
 
-LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (state != nullptr) {
-    switch (message) {
-      case WM_COMMAND:
-        // From a button, or IDCANCEL for Escape and the default button's ID for Enter.
-        if (HIWORD(wParam) == BN_CLICKED || lParam == 0) {
-          const int id = LOWORD(wParam);
-          if (id == IDYES || id == IDNO || id == IDOK || id == IDCANCEL) state->result = id;
-        }
-        return 0;
-      case DM_GETDEFID:
-        return MAKELRESULT(state->defaultId, DC_HASDEFID);
-      case WM_CLOSE:
-        state->result = mrCancel;
-        return 0;
-      case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE) FlashTaskbarButton(window, FLASHW_STOP);
-        break;
-      case WM_DPICHANGED: {
-        // Moved to a display of another density: laid out again for it.
-        const SIZE size = LayOut(*state, HIWORD(wParam));
-        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
+LRESULT HandleDialogMessage(HWND window, DialogState& state, UINT message, WPARAM wParam,
+                            LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      // From a button, or IDCANCEL for Escape and the default button's ID for Enter.
+      if (HIWORD(wParam) == BN_CLICKED || lParam == 0) {
+        const int id = LOWORD(wParam);
+        if (id == IDYES || id == IDNO || id == IDOK || id == IDCANCEL) state.result = id;
       }
-      case WM_CTLCOLORSTATIC:
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-      default:
-        break;
+      return 0;
+    case DM_GETDEFID:
+      return MAKELRESULT(state.defaultId, DC_HASDEFID);
+    case WM_CLOSE:
+      state.result = mrCancel;
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) FlashTaskbarButton(window, FLASHW_STOP);
+      break;
+    case WM_DPICHANGED: {
+      // Moved to a display of another density: laid out again for it.
+      const SIZE size = LayOut(state, HIWORD(wParam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
     }
+    case WM_CTLCOLORSTATIC:
+      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    default:
+      break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = static_cast<DialogState*>(WindowObject(window, message, lParam));
+  const auto byDefault = [&] { return DefWindowProcW(window, message, wParam, lParam); };
+  if (state == nullptr) return byDefault();
+  return Guarded(
+      nullptr, [&] { return HandleDialogMessage(window, *state, message, wParam, lParam); },
+      byDefault);
 }
 
 }  // namespace
@@ -229,24 +232,8 @@ TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
     ShowWindow(d, SW_SHOW);
     BringToFront(d);
     if (firstButton != nullptr) SetFocus(firstButton);
-    MSG msg;
-    while (state.result == mrNone) {
-      const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-      if (got == 0) {
-        // The application is ending: hand the quit on to the outer loop.
-        PostQuitMessage(static_cast<int>(msg.wParam));
-        state.result = mrCancel;
-        break;
-      }
-      if (got == -1) {
-        state.result = mrCancel;
-        break;
-      }
-      if (!IsDialogMessageW(d, &msg)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-    }
+    // Ended by the application quitting: the box counts as cancelled.
+    if (!RunModalLoop(d, [&state] { return state.result != mrNone; })) state.result = mrCancel;
   }
   // Answered without ever being activated (by a tool, say): the flashing ends too.
   FlashTaskbarButton(d, FLASHW_STOP);
