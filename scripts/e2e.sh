@@ -18,7 +18,7 @@ screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
 all_scenarios=(medium fresh-install welcome-close font-kept existing-cancel existing-yes
   product-file missing-archive root-blocked shortcut-blocked damaged-archive restart-yes dpi
-  planted-links)
+  planted-links umlauts)
 
 passed=0
 failed=0
@@ -773,6 +773,69 @@ scenario_dpi() {
   done
 }
 
+# Names beyond ASCII, on a small product tree: the archive holds them as code page
+# 1252 bytes, qvrpack.exe under Wine packs the same records, and a setup renamed
+# "Installation für Kunden.exe" in the folder "Übergabe" shows its name in the
+# failure box's caption and installs the names as they were packed.
+scenario_umlauts() {
+  begin umlauts || return
+  local tree="$work/umlaut-tree" from="$medium/Übergabe"
+  local setup="$from/Installation für Kunden.exe" archive="$from/QVRKDV2.QVP"
+  rm -rf "$tree"
+  mkdir -p "$tree/$E2E_PRODUCT/Grüße" "$tree/$E2E_PRODUCT/Daten/Programm/Fonts" "$from"
+  printf 'Inhalt\n' >"$tree/$E2E_PRODUCT/Übersicht.txt"
+  printf 'Hallo\n' >"$tree/$E2E_PRODUCT/Grüße/Brief.txt"
+  cp "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Daten/Programm/Fonts/DejaVuSans-Bold.ttf" \
+    "$tree/$E2E_PRODUCT/Daten/Programm/Fonts/Schrift Ä.ttf"
+  cp "$medium/Setup.exe" "$setup"
+
+  WINEDEBUG=-all qvr_wine "$setup" >>"$log" 2>&1 &
+  SETUP_PID=$!
+  if drv wait-window "QVR-KELVADOR V2" 30 >/dev/null; then
+    install_until "Installation für Kunden" 20 "no failure box titled \"Installation für Kunden\"" \
+      99-no-failure-message.png &&
+      check "failure box without the archive shows code 5" \
+        grep -qx "\[Static\] FehlerCode = 5" <(drv text "Installation für Kunden")
+    settle
+    shot "$shots/02-failure-caption.png"
+    drv click "Installation für Kunden" "OK" >/dev/null
+    check "setup ends after the failure box" setup_ended 20
+  else
+    fail "the install dialog did not appear (archive missing)"
+  fi
+
+  check "native pack of the names" quiet "$E2E_QVRPACK" pack -q "$tree/$E2E_PRODUCT" "$archive"
+  check "\"Übersicht.txt\" stored as DC 62 65 72 ..." \
+    env LC_ALL=C grep -qa $'0D01\xdcbersicht\\.txt' "$archive"
+  check "\"Grüße\" stored as 47 72 FC DF 65" env LC_ALL=C grep -qa $'8501Gr\xfc\xdfe' "$archive"
+  mkdir -p "$drive_c/Baum"
+  cp -a "$tree/$E2E_PRODUCT" "$drive_c/Baum/"
+  qvr_wine "$E2E_QVRPACK_EXE" pack -q "C:\\Baum\\$E2E_PRODUCT" 'C:\wine.qvp' >>"$log" 2>&1
+  check "qvrpack.exe under Wine packs the same records" \
+    diff <("$E2E_QVRPACK" list "$archive" | sort) <("$E2E_QVRPACK" list "$drive_c/wine.qvp" | sort)
+  check "qvrpack.exe lists the names in UTF-8" \
+    grep -q "Grüße.Brief.txt" <(qvr_wine "$E2E_QVRPACK_EXE" list 'C:\wine.qvp' 2>&1)
+  check "qvrpack.exe names a path with umlauts intact" \
+    grep -q 'C:\\Übergabe\\fehlt.qvp' <(qvr_wine "$E2E_QVRPACK_EXE" list 'C:\Übergabe\fehlt.qvp' 2>&1)
+
+  WINEDEBUG=-all qvr_wine "$setup" >>"$log" 2>&1 &
+  SETUP_PID=$!
+  if ! drv wait-window "QVR-KELVADOR V2" 30 >/dev/null; then
+    fail "the install dialog did not appear (archive there)"
+    return
+  fi
+  install_until "Warnung" 60 "no final message" 99-no-final-message.png || return
+  check "answer &Nein" quiet drv click "Warnung" "&Nein"
+  check "setup ends" setup_ended 20
+  check "\"Übersicht.txt\" installed under its name" cmp -s "$tree/$E2E_PRODUCT/Übersicht.txt" \
+    "$product/Übersicht.txt"
+  check "folder \"Grüße\" installed under its name" test -f "$product/Grüße/Brief.txt"
+  check "installed tree equals the packed tree" diff -r "$tree/$E2E_PRODUCT" "$product"
+  check "font \"Schrift Ä.ttf\" in the font folder under its name" \
+    cmp -s "$tree/$E2E_PRODUCT/Daten/Programm/Fonts/Schrift Ä.ttf" "$fonts/Schrift Ä.ttf"
+  rm -rf "$tree"
+}
+
 # ---------------------------------------------------------------------------
 
 if [ "${1:-}" = "--list" ]; then
@@ -783,12 +846,13 @@ selected=("$@")
 [ ${#selected[@]} -gt 0 ] || selected=("${all_scenarios[@]}")
 
 if [ "${QVR_E2E_SKIP_BUILD:-}" != 1 ]; then
-  if ! scripts/make-dist.sh e2e-driver; then
+  if ! scripts/make-dist.sh e2e-driver qvrpack; then
     echo "0 passed, 1 failed"
     exit 1
   fi
 fi
-for f in "$QVR_DIST_DIR/Setup.exe" "$QVR_DIST_DIR/QVRKDV2.QVP" "$E2E_DRIVER" "$E2E_QVRPACK"; do
+for f in "$QVR_DIST_DIR/Setup.exe" "$QVR_DIST_DIR/QVRKDV2.QVP" "$E2E_DRIVER" "$E2E_QVRPACK" \
+  "$E2E_QVRPACK_EXE"; do
   [ -f "$f" ] || { echo "e2e: $f is missing"; echo "0 passed, 1 failed"; exit 1; }
 done
 

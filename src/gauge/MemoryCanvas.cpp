@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Text.h"
+
 namespace qvr {
 namespace {
 
@@ -161,7 +163,7 @@ int MemoryBitmap::FontScale() const {
 
 TSize MemoryBitmap::TextExtent(std::string_view text) {
   const int scale = FontScale();
-  const auto count = static_cast<int>(DecodeUtf8(text).size());
+  const auto count = static_cast<int>(CharacterCount(text));
   return {count * kGlyphWidth * scale, kGlyphHeight * scale};
 }
 
@@ -184,40 +186,6 @@ void MemoryBitmap::PrintText(int x, int y, std::string_view text) {
     }
     originX += kGlyphWidth * scale;
   }
-}
-
-std::vector<char32_t> DecodeUtf8(std::string_view text) {
-  std::vector<char32_t> codes;
-  codes.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    int length = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, code = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, code = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, code = lead & 0x07, minimum = 0x10000;
-    }
-    bool valid = length > 0 && i + static_cast<std::size_t>(length) <= text.size();
-    for (int k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      valid = (next & 0xC0) == 0x80;
-      code = (code << 6) | (next & 0x3F);
-    }
-    valid = valid && code >= minimum && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
-    if (valid) {
-      codes.push_back(code);
-      i += static_cast<std::size_t>(length);
-    } else {
-      codes.push_back(lead);
-      ++i;
-    }
-  }
-  return codes;
 }
 
 }  // namespace qvr

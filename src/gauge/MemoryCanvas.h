@@ -73,8 +73,4 @@ class MemoryBitmap : public Bitmap {
   FontSpec font_;
 };
 
-// Code points of UTF-8 text; a byte that is not part of a valid sequence stands for
-// itself (a Latin-1 character), so 8-bit text in the Windows code page still shows.
-std::vector<char32_t> DecodeUtf8(std::string_view text);
-
 }  // namespace qvr

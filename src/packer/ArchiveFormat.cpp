@@ -25,7 +25,7 @@ char UpperAscii(char c) {
 }
 
 // The names Windows maps to devices whatever the folder, also with an extension
-// ("nul.txt") and with trailing blanks before it.
+// ("nul.txt") and with trailing blanks before it. `name` is UTF-8.
 bool IsDeviceName(std::string_view name) {
   std::string_view stem = name.substr(0, name.find('.'));
   while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
@@ -36,12 +36,11 @@ bool IsDeviceName(std::string_view name) {
   for (std::string_view d : kFixed) {
     if (upper == d) return true;
   }
-  if (upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT"))) {
-    const unsigned char last = static_cast<unsigned char>(upper[3]);
-    // Digits 0-9 and the code-page-1252 superscripts one, two and three.
-    return (last >= '0' && last <= '9') || last == 0xB9 || last == 0xB2 || last == 0xB3;
-  }
-  return false;
+  if (!upper.starts_with("COM") && !upper.starts_with("LPT")) return false;
+  // Digits 0-9 and the superscripts one, two and three.
+  const std::string_view number = std::string_view(upper).substr(3);
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\u00B9" ||
+         number == "\u00B2" || number == "\u00B3";
 }
 
 [[noreturn]] void ThrowMalformed(std::uint64_t recordOffset, const std::string& what) {
@@ -79,7 +78,6 @@ bool DecodeHeader(const char* header, RecordHeader& out) {
 
 const char* NameProblem(std::string_view name, NameRules rules) {
   if (name.empty()) return "the name is empty";
-  if (name.size() > kMaxNameLength) return "the name is longer than 127 bytes";
   if (name == "." || name == "..") return "the name refers to a folder by a relative name";
   for (char c : name) {
     const unsigned char u = static_cast<unsigned char>(c);
@@ -96,6 +94,21 @@ const char* NameProblem(std::string_view name, NameRules rules) {
     if (IsDeviceName(name)) return "the name is a reserved device name";
   }
   return nullptr;
+}
+
+std::string EncodeName(std::string_view name, const CodePage& codePage, NameRules rules,
+                       std::string& bytes) {
+  if (!IsValidUtf8(name)) return "the name is not valid UTF-8";
+  if (const char* problem = NameProblem(name, rules)) return problem;
+  if (!codePage.FromUtf8(name, bytes)) {
+    return "the name holds a character that the archive's code page " +
+           std::to_string(codePage.Number()) + " cannot hold";
+  }
+  if (bytes.size() > kMaxNameLength) {
+    return "the name is longer than 127 bytes in the archive's code page " +
+           std::to_string(codePage.Number());
+  }
+  return {};
 }
 
 void CutPath(std::string& relativePath, std::uint32_t level, char delimiter) {
@@ -136,8 +149,8 @@ bool ReadFully(OpenFile& file, void* buffer, std::uint32_t count, std::uint32_t&
   return true;
 }
 
-ReadResult ReadRecord(OpenFile& file, NameRules rules, std::uint64_t& offset, Record& record,
-                      const char*& failureText) {
+ReadResult ReadRecord(OpenFile& file, const CodePage& codePage, NameRules rules,
+                      std::uint64_t& offset, Record& record, const char*& failureText) {
   failureText = nullptr;
   char buffer[kMaxNameLength];  // the longest field
   std::uint32_t got = 0;
@@ -157,7 +170,7 @@ ReadResult ReadRecord(OpenFile& file, NameRules rules, std::uint64_t& offset, Re
   }
   record.folder = header.folder;
   record.level = header.level;
-  record.name.assign(buffer, got);
+  record.name = codePage.ToUtf8(std::string_view(buffer, got));
   record.size = 0;
   if (const char* problem = NameProblem(record.name, rules)) {
     ThrowMalformed(offset, std::string(" cannot be unpacked: ") + problem);

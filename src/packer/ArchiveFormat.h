@@ -5,6 +5,10 @@
 // hex digits of the name length, two of the level, the name, eight hex digits of the
 // size and then the file's bytes. The writer emits uppercase digits; the reader accepts
 // both cases but nothing else (no blanks, signs or prefixes).
+//
+// Names in an archive are bytes of a single-byte Windows code page (1252 unless the
+// maker chose another); inside the program they are UTF-8. Reading a record converts
+// its name to UTF-8, and EncodeName converts a name for writing.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +18,7 @@
 
 #include "base/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace qvr {
 
@@ -58,15 +63,23 @@ struct RecordHeader {
 // Decodes the four header characters. False when they are not hex digits.
 bool DecodeHeader(const char* header, RecordHeader& out);
 
-// Why `name` cannot be stored in or taken from an archive as one entry below a folder,
-// or null when it can.
+// Why the UTF-8 `name` cannot be taken from an archive (or given to one) as one entry
+// below a folder, or null when it can. The length limit is EncodeName's: it counts
+// the archive's bytes.
 const char* NameProblem(std::string_view name, NameRules rules);
+
+// The archive's bytes for the UTF-8 `name` in `bytes`. Returns why the archive cannot
+// hold the name (NameProblem, a character the code page has no byte for, more than 127
+// bytes), or an empty text when it can.
+std::string EncodeName(std::string_view name, const CodePage& codePage, NameRules rules,
+                       std::string& bytes);
 
 // Keeps the first `level` components of `relativePath` (each ending with `delimiter`).
 void CutPath(std::string& relativePath, std::uint32_t level, char delimiter);
 
 // Assemble a record header into `out` (replacing its content, reusing its capacity).
-// The caller has checked the limits: name 1 to 127 bytes, level 1 to 250, size below 2 GiB.
+// `name` is in the archive's code page (EncodeName). The caller has checked the limits:
+// name 1 to 127 bytes, level 1 to 250, size below 2 GiB.
 void FormatFolderRecord(std::string& out, std::string_view name, std::uint32_t level);
 void FormatFileRecord(std::string& out, std::string_view name, std::uint32_t level,
                       std::uint32_t size);
@@ -78,7 +91,7 @@ bool ReadFully(OpenFile& file, void* buffer, std::uint32_t count, std::uint32_t&
 struct Record {
   bool folder = false;
   std::uint32_t level = 0;
-  std::string name;
+  std::string name;        // UTF-8
   std::uint32_t size = 0;  // file records only
 };
 
@@ -87,10 +100,11 @@ enum class ReadResult { Ok, End, Failed };
 // Reads the next record's header, name and, for a file, size field, and advances `offset`
 // past them. End: the archive ends before the record. Failed: a read failed (`failureText`
 // null; the file system's error text tells why) or the archive ends inside the record
-// (`failureText` says where). Raises EArchiveError for a field that is not hexadecimal or
-// a name that is not one plain entry of a folder.
-ReadResult ReadRecord(OpenFile& file, NameRules rules, std::uint64_t& offset, Record& record,
-                      const char*& failureText);
+// (`failureText` says where). The name is converted from `codePage` to UTF-8 before it
+// is checked. Raises EArchiveError for a field that is not hexadecimal or a name that is
+// not one plain entry of a folder.
+ReadResult ReadRecord(OpenFile& file, const CodePage& codePage, NameRules rules,
+                      std::uint64_t& offset, Record& record, const char*& failureText);
 
 }  // namespace archive
 }  // namespace qvr

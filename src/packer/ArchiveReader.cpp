@@ -7,10 +7,11 @@
 
 namespace qvr::archive {
 
-ArchiveReader::ArchiveReader(FileSystem& fs, OpenFile& file, std::string archivePath,
-                             std::string memberRoot, const char* verb)
+ArchiveReader::ArchiveReader(FileSystem& fs, OpenFile& file, const CodePage& codePage,
+                             std::string archivePath, std::string memberRoot, const char* verb)
     : fs_(fs),
       file_(file),
+      codePage_(codePage),
       archivePath_(std::move(archivePath)),
       memberRoot_(std::move(memberRoot)),
       verb_(verb),
@@ -26,7 +27,7 @@ bool ArchiveReader::Fail(std::int32_t status, const char* operation, std::string
 bool ArchiveReader::Next() {
   if (Failed()) return false;
   const char* failureText = nullptr;
-  const ReadResult result = ReadRecord(file_, rules_, offset_, record_, failureText);
+  const ReadResult result = ReadRecord(file_, codePage_, rules_, offset_, record_, failureText);
   if (result == ReadResult::End) return false;
   if (result == ReadResult::Failed) {
     return Fail(status::kArchiveIo, "read the archive", archivePath_,

@@ -23,17 +23,17 @@ struct ReadFailure {
 
 class ArchiveReader {
  public:
-  // `file` is the open archive at `archivePath`. A failure of a member names it as
-  // `memberRoot` (the destination folder, or "") plus its path, and `verb` as the
-  // operation ("unpack", "list").
-  ArchiveReader(FileSystem& fs, OpenFile& file, std::string archivePath, std::string memberRoot,
-                const char* verb);
+  // `file` is the open archive at `archivePath`, its names in `codePage`. A failure of a
+  // member names it as `memberRoot` (the destination folder, or "") plus its path, and
+  // `verb` as the operation ("unpack", "list").
+  ArchiveReader(FileSystem& fs, OpenFile& file, const CodePage& codePage, std::string archivePath,
+                std::string memberRoot, const char* verb);
 
   // Reads the next record: true when there is one. False at the end of the archive or
   // when reading failed (Failed() tells). Raises EArchiveError for a malformed record.
   bool Next();
   const Record& Current() const { return record_; }
-  // The current record's path below the archive's root: a folder's ends with the
+  // The current record's path below the archive's root (UTF-8): a folder's ends with the
   // delimiter, a file's ends with its name.
   const std::string& Path() const { return path_; }
 
@@ -55,6 +55,7 @@ class ArchiveReader {
 
   FileSystem& fs_;
   OpenFile& file_;
+  const CodePage& codePage_;
   std::string archivePath_;
   std::string memberRoot_;
   const char* verb_;

@@ -24,7 +24,8 @@ struct Listing {
 
 // Everything a run works with. Shared by all packer instances: one run at a time.
 struct RunState {
-  std::string currentName;
+  std::string rootName;     // the packed folder's name in the archive's code page
+  std::string encodedName;  // the current entry's name in the archive's code page
   std::string recordText;
   std::string relativePath;  // empty or ending with the delimiter
   std::int32_t status = 0;
@@ -229,13 +230,14 @@ void TQVRPacker::Starten() {
       run.targetPath = ZielPfad;
       // A root name the format cannot hold fails before anything is walked or created.
       const std::string folder = run.sourcePath.substr(0, run.sourcePath.size() - 1);
-      run.currentName = folder.substr(FolderPartLength(folder, delimiter));
-      if (run.currentName.empty()) {
+      const std::string rootName = folder.substr(FolderPartLength(folder, delimiter));
+      if (rootName.empty()) {
         Fail(status::kArchiveNotCreated, "pack", run.sourcePath,
              "a drive root has no folder name to store in the archive");
-      } else if (const char* problem =
-                     archive::NameProblem(run.currentName, archive::RulesFor(fs_))) {
-        Fail(status::kArchiveNotCreated, "pack", run.sourcePath, problem);
+      } else if (std::string problem = archive::EncodeName(rootName, ArchiveCodePage,
+                                                           archive::RulesFor(fs_), run.rootName);
+                 !problem.empty()) {
+        Fail(status::kArchiveNotCreated, "pack", run.sourcePath, std::move(problem));
       } else {
         GesamtgroesseErmitteln();
         OrdnerPacken();
@@ -273,7 +275,8 @@ void TQVRPacker::DateiEntpacken() {
     return;
   }
   run.totalBytes = static_cast<std::int64_t>(archiveSize);
-  archive::ArchiveReader reader(fs_, *run.input, run.sourcePath, run.targetPath, "unpack");
+  archive::ArchiveReader reader(fs_, *run.input, ArchiveCodePage, run.sourcePath, run.targetPath,
+                                "unpack");
   while (reader.Next()) {
     const archive::Record& record = reader.Current();
     run.depth = static_cast<std::int32_t>(record.level);
@@ -348,22 +351,27 @@ bool TQVRPacker::AppendRecord(std::uint32_t reserve) {
 
 bool TQVRPacker::PackFolder(const DirEntry& entry) {
   const std::string path = run.sourcePath + run.relativePath + entry.name;
-  if (const char* problem = archive::NameProblem(entry.name, archive::RulesFor(fs_))) {
-    Fail(status::kArchiveIo, "store", path, problem);
+  if (std::string problem =
+          archive::EncodeName(entry.name, ArchiveCodePage, archive::RulesFor(fs_), run.encodedName);
+      !problem.empty()) {
+    Fail(status::kArchiveIo, "store", path, std::move(problem));
     return false;
   }
   if (run.depth >= kMaxLevel) {
     Fail(status::kArchiveIo, "store", path, "the folder tree is deeper than 250 levels");
     return false;
   }
-  archive::FormatFolderRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth));
+  archive::FormatFolderRecord(run.recordText, run.encodedName,
+                              static_cast<std::uint32_t>(run.depth));
   return AppendRecord(0);
 }
 
 void TQVRPacker::PackFile(const DirEntry& entry) {
   const std::string path = run.sourcePath + run.relativePath + entry.name;
-  if (const char* problem = archive::NameProblem(entry.name, archive::RulesFor(fs_))) {
-    Fail(status::kArchiveIo, "store", path, problem);
+  if (std::string problem =
+          archive::EncodeName(entry.name, ArchiveCodePage, archive::RulesFor(fs_), run.encodedName);
+      !problem.empty()) {
+    Fail(status::kArchiveIo, "store", path, std::move(problem));
     return;
   }
   if (entry.size > static_cast<std::uint64_t>(archive::kMaxFileSize)) {
@@ -382,7 +390,7 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
              : fs_.LastErrorText());
     return;
   }
-  archive::FormatFileRecord(run.recordText, entry.name, static_cast<std::uint32_t>(run.depth),
+  archive::FormatFileRecord(run.recordText, run.encodedName, static_cast<std::uint32_t>(run.depth),
                             static_cast<std::uint32_t>(entry.size));
   run.memberSize = static_cast<std::int64_t>(entry.size);
   run.memberCopied = 0;
@@ -441,7 +449,7 @@ void TQVRPacker::OrdnerPacken() {
   run.pending = 0;
   run.pendingData = 0;
   run.pendingFiles = false;
-  archive::FormatFolderRecord(run.recordText, run.currentName, 1);
+  archive::FormatFolderRecord(run.recordText, run.rootName, 1);
   try {
     if (AppendRecord(0)) {
       WalkSource(

@@ -51,6 +51,9 @@ class TQVRPacker : public TComponent {
   std::string QuellPfad;
   std::string ZielPfad;
   TPackModeSet PackModus = Packen;
+  // The code page of the names in the archive. Packing refuses a name it cannot hold
+  // (status 11, or 10 for the packed folder's own name).
+  CodePage ArchiveCodePage = CodePage::Windows1252();
   TOnProgress OnProgress;
   TOnStatus OnStatus;
 

@@ -2,8 +2,8 @@
 // behind one interface so that the Win32 and POSIX backends and the test fakes
 // (fault injection) are interchangeable.
 //
-// Names are 8-bit strings as the file system reports them (the ANSI code page on
-// Windows, raw bytes on POSIX); the layer never converts them.
+// Names and paths are UTF-8 (the rule is in platform/Text.h): the Windows backend
+// converts them for the wide functions, the POSIX backend passes the bytes on.
 #pragma once
 
 #include <cstdint>

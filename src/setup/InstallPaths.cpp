@@ -1,7 +1,5 @@
 #include "setup/InstallPaths.h"
 
-#include <cstdlib>
-
 namespace qvr {
 
 std::string SetupPfad;
@@ -27,11 +25,6 @@ std::string ExtractFileDrive(const std::string& path) {
 std::string ExtractFilePath(const std::string& fileName) {
   const std::size_t last = fileName.find_last_of("\\:");
   return last == std::string::npos ? std::string() : fileName.substr(0, last + 1);
-}
-
-std::string ReadWindirVariable() {
-  const char* value = std::getenv("windir");
-  return value == nullptr ? std::string() : std::string(value);
 }
 
 void InitInstallPaths(const std::string& programFileName,

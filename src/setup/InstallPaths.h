@@ -27,9 +27,6 @@ std::string ExtractFileDrive(const std::string& path);
 // Everything up to and including the last '\' or ':'; empty when there is none.
 std::string ExtractFilePath(const std::string& fileName);
 
-// The environment variable "windir", empty when it is not set.
-std::string ReadWindirVariable();
-
 // Computes the seven paths from the setup program's full file name and the
 // Windows folder. `readWindir` is called twice, once for the drive of the
 // installation root and once for the font folder, as each is derived.

@@ -11,7 +11,8 @@
 
 namespace qvr {
 
-// One shell-link object, alive as long as this wrapper. Texts are 8-bit ANSI.
+// One shell-link object, alive as long as this wrapper. Texts are UTF-8; the Windows
+// backend hands them to the ANSI link interface converted.
 class ShellLinkObject {
  public:
   virtual ~ShellLinkObject() = default;

@@ -5,7 +5,7 @@
 //
 // Every call that fails raises: EOleException for a failed WMI call, EOleSysError
 // for a failed COM system call, EIntfCastError for a missing interface. Texts are
-// 8-bit ANSI; the backend converts them to UTF-16, an empty text to a null string.
+// UTF-8; the backend converts them to UTF-16, an empty text to a null string.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "shell/wmiclose.h"
 
+#include "platform/Text.h"
 #include "shell/WbemScripting_TLB.h"
 
 #include <cstdint>
@@ -113,10 +114,10 @@ std::string FillText(int count, char fillChar) {
 }
 
 std::string CentreText(const std::string& text, int width, char fillChar) {
-  const int length = static_cast<int>(text.size());
+  const auto length = static_cast<int>(CharacterCount(text));
   if (length >= width) return text;
-  std::string centred = FillText(width / 2 - length / 2, fillChar) + text;
-  return centred + FillText(width - static_cast<int>(centred.size()), fillChar);
+  const int left = width / 2 - length / 2;
+  return FillText(left, fillChar) + text + FillText(width - left - length, fillChar);
 }
 
 }  // namespace qvr

@@ -31,8 +31,9 @@ char ThousandSeparator();
 
 // count copies of fillChar; empty for a count of 0 or less.
 std::string FillText(int count, char fillChar);
-// text centred in width characters, an odd surplus to the right; a text at least
-// width long is returned as it is.
+// text centred in width characters (not bytes: an umlaut is one), an odd surplus to
+// the right; a text at least width characters long is returned as it is. fillChar is
+// an ASCII character.
 std::string CentreText(const std::string& text, int width, char fillChar);
 
 }  // namespace qvr

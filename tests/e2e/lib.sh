@@ -20,6 +20,7 @@ source "$root/scripts/windows-arch.sh" || exit 1
 export QVR_NATIVE_BUILD_DIR
 E2E_DRIVER="$QVR_WINDOWS_BUILD_DIR/tests/e2e/driver/e2e-driver.exe"
 E2E_QVRPACK="$QVR_NATIVE_BUILD_DIR/tools/qvrpack/qvrpack"
+E2E_QVRPACK_EXE="$QVR_WINDOWS_BUILD_DIR/tools/qvrpack/qvrpack.exe"
 E2E_PRODUCT="QVR-Kelvador [DV2.95]"
 E2E_LINK="QVR-Kelvador Series [DV2.95].lnk"
 # Real ImageMagick, not a wrapper that may shadow it on PATH.

@@ -70,9 +70,8 @@ TEST(ArchiveFormat, NameChecks) {
       {"LPT", true, true},
       {"nul2.txt", true, true},
       {"a b", true, true},
-      {"\xFC"
-       "ber",
-       true, true},
+      {"\u00FCber", true, true},
+      {"\u0081\u009D", true, true},
       {std::string(127, 'n'), true, true},
       {"", false, false},
       {".", false, false},
@@ -83,7 +82,6 @@ TEST(ArchiveFormat, NameChecks) {
       {"a:stream", false, false},
       {"a\x01", false, false},
       {"tab\t", false, false},
-      {std::string(128, 'n'), false, false},
       {"a<b", true, false},
       {"what?", true, false},
       {"star*", true, false},
@@ -95,8 +93,9 @@ TEST(ArchiveFormat, NameChecks) {
       {"com0.tar.gz", true, false},
       {"CONIN$", true, false},
       {"conout$.log", true, false},
-      {"COM\xB9", true, false},
-      {"lpt\xB3.x", true, false},
+      {"COM\u00B9", true, false},
+      {"lpt\u00B3.x", true, false},
+      {"COM\u00B9\u00B9", true, true},
       {"AUX .txt", true, false},
       {"name.", true, false},
       {"name ", true, false},
@@ -105,6 +104,49 @@ TEST(ArchiveFormat, NameChecks) {
     EXPECT_EQ(NameProblem(c.name, NameRules::Posix) == nullptr, c.posixOk) << c.name;
     EXPECT_EQ(NameProblem(c.name, NameRules::Windows) == nullptr, c.windowsOk) << c.name;
   }
+}
+
+// Names are UTF-8 inside and code page bytes in the archive; the limit of 127 counts
+// the archive's bytes.
+TEST(ArchiveFormat, EncodeNameConvertsToTheCodePageOrSaysWhyNot) {
+  struct Case {
+    std::string name;
+    std::string bytes;    // when it can be stored
+    const char* problem;  // a part of the reason otherwise
+  };
+  const Case cases[] = {
+      {"\u00DCbersicht.txt",
+       "\xDC"
+       "bersicht.txt",
+       nullptr},
+      {"Gr\u00FC\u00DFe \u20AC\u2122",
+       "Gr\xFC\xDF"
+       "e \x80\x99",
+       nullptr},
+      {"\u0081\u008D\u008F\u0090\u009D", "\x81\x8D\x8F\x90\x9D", nullptr},
+      {std::string(127, 'n'), std::string(127, 'n'), nullptr},
+      {std::string(128, 'n'), "", "longer than 127 bytes in the archive's code page 1252"},
+      {"\u03A9.txt", "", "character that the archive's code page 1252 cannot hold"},
+      {"\xC3.txt", "", "not valid UTF-8"},
+      {"a/b", "", "path delimiter"},
+  };
+  for (const Case& c : cases) {
+    std::string bytes;
+    const std::string problem =
+        EncodeName(c.name, CodePage::Windows1252(), NameRules::Windows, bytes);
+    if (c.problem == nullptr) {
+      EXPECT_EQ(problem, "") << c.name;
+      EXPECT_EQ(bytes, c.bytes) << c.name;
+      EXPECT_EQ(CodePage::Windows1252().ToUtf8(bytes), c.name);
+    } else {
+      EXPECT_NE(problem.find(c.problem), std::string::npos) << c.name << ": " << problem;
+    }
+  }
+  std::string bytes;
+  std::string ue127;
+  for (int i = 0; i < 127; ++i) ue127 += "\u00FC";
+  EXPECT_EQ(EncodeName(ue127, CodePage::Windows1252(), NameRules::Posix, bytes), "");
+  EXPECT_EQ(bytes, std::string(127, '\xFC'));
 }
 
 TEST(ArchiveFormat, CutPathKeepsTheFirstLevelComponents) {

@@ -125,11 +125,31 @@ TEST_F(Pack, RoundTripOfGeneratedTrees) {
   }
 }
 
-TEST_F(Pack, NameLongerThan127BytesEndsWithStatus11) {
-  WriteFile(Src() + std::string(128, 'n'), "x");
-  EXPECT_EQ(Run(), status::kArchiveIo);
-  EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("127"), std::string::npos);
-  EXPECT_NE(log_.progress.back(), 100);
+// Names are stored in code page 1252: "\u00DC" is the one byte DC.
+TEST_F(Pack, NamesBeyondAsciiAreStoredInTheCodePage) {
+  WriteFile(Src() + "\u00DCbersicht.txt", "x");
+  WriteFile(Src() + "Schriftarten" + Sep() +
+                "Gr\u00FC\u00DF"
+                "e.dat",
+            "yz");
+  EXPECT_EQ(Run(), 0);
+  const std::string bytes = ReadFile(Archive());
+  EXPECT_NE(bytes.find("0D01\xDC\x62\x65\x72sicht.txt00000001x"), std::string::npos);
+  EXPECT_NE(bytes.find("8C01Schriftarten0902Gr\xFC\xDF"
+                       "e.dat00000002yz"),
+            std::string::npos);
+}
+
+TEST_F(Pack, NamesTheArchiveCannotHoldEndWithStatus11AndThePath) {
+  const std::string names[] = {std::string(128, 'n'), "\u03A9mega.txt"};
+  for (const std::string& name : names) {
+    WriteFile(Src() + name, "x");
+    EXPECT_EQ(Run(), status::kArchiveIo) << name;
+    EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + name);
+    EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("1252"), std::string::npos);
+    EXPECT_NE(log_.progress.back(), 100);
+    std::filesystem::remove(PathOf(Src() + name));
+  }
 }
 
 TEST_F(Pack, TreeDeeperThan250LevelsEndsWithStatus11) {

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/TempDir.h"
+
 namespace qvr::test {
 namespace {
 
@@ -100,8 +102,9 @@ std::string ExampleArchive() {
 std::vector<std::pair<std::string, std::string>> TreeOf(const std::string& root) {
   namespace fs = std::filesystem;
   std::vector<std::pair<std::string, std::string>> tree;
-  for (const auto& e : fs::recursive_directory_iterator(fs::path(root))) {
-    std::string relative = fs::relative(e.path(), fs::path(root)).generic_string();
+  for (const auto& e : fs::recursive_directory_iterator(PathOf(root))) {
+    const std::u8string generic = fs::relative(e.path(), PathOf(root)).generic_u8string();
+    std::string relative(generic.begin(), generic.end());
     if (e.is_directory()) {
       tree.emplace_back(relative + "/", "");
     } else {

@@ -38,6 +38,27 @@ TEST_F(Unpack, WorkedExampleRecreatesTheTree) {
   EXPECT_EQ(log_.statuses.at(0).second, "OK");
 }
 
+// Code page 1252 names come out as UTF-8, its undefined bytes as their C1 controls.
+TEST_F(Unpack, NamesAreConvertedFromTheCodePage) {
+  EXPECT_EQ(Run(FolderRecord("Gr\xFC\xDF"
+                             "e",
+                             1) +
+                FileRecord("\xDC"
+                           "bersicht.txt",
+                           2, "x") +
+                FileRecord("\x80\x81\x9D", 2, "")),
+            0);
+  EXPECT_EQ(DestTree(), (Tree{{"Gr\u00FC\u00DF"
+                               "e/",
+                               ""},
+                              {"Gr\u00FC\u00DF"
+                               "e/\u00DCbersicht.txt",
+                               "x"},
+                              {"Gr\u00FC\u00DF"
+                               "e/\u20AC\u0081\u009D",
+                               ""}}));
+}
+
 // The archive's size comes from the open archive: a wildcard character in its name
 // matches nothing else.
 TEST_F(Unpack, ArchiveNameWithWildcardsIsTakenLiterally) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WinText.h"
 #include "support/TempDir.h"
@@ -54,12 +55,47 @@ TEST(WinTextTest, RoundTripsUmlautsAndEmptyText) {
   EXPECT_EQ(Utf8ToWide(utf8), wide);
   EXPECT_EQ(WideToUtf8(wide), utf8);
   EXPECT_EQ(Utf8ToWide(""), L"");
-  EXPECT_EQ(WideToAnsi(L""), "");
-  EXPECT_EQ(AnsiToWide("Setup.exe"), L"Setup.exe");
+  EXPECT_EQ(Utf8ToAnsi(""), "");
+  EXPECT_EQ(AnsiToUtf8("Setup.exe"), "Setup.exe");
   if (::GetACP() == 1252) {
-    EXPECT_EQ(AnsiToWide("\xE4\xDF"), L"\u00E4\u00DF");
-    EXPECT_EQ(WideToAnsi(L"\u00E4\u00DF"), "\xE4\xDF");
+    EXPECT_EQ(AnsiToUtf8("\xE4\xDF"), "\u00E4\u00DF");
+    EXPECT_EQ(Utf8ToAnsi("\u00E4\u00DF"), "\xE4\xDF");
   }
+}
+
+// The table of code page 1252 reads every byte as Windows itself does, the five
+// undefined ones included.
+TEST(WinTextTest, CodePage1252TableAgreesWithWindows) {
+  for (int b = 0; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    wchar_t wide[2] = {};
+    ASSERT_EQ(::MultiByteToWideChar(1252, 0, &byte, 1, wide, 2), 1);
+    EXPECT_EQ(CodePage::Windows1252().ToUtf8(std::string(1, byte)),
+              WideToUtf8(std::wstring_view(wide, 1)))
+        << b;
+  }
+}
+
+// Names beyond ASCII and beyond the ANSI code page reach the file system whole.
+TEST(Win32FileSystemTest, NamesAreUtf8) {
+  FileSystem& fs = SystemFileSystem();
+  const std::string folder = "C:\\qvr-text-\u00DCbergabe-\u03A9\\";
+  ASSERT_TRUE(fs.ForceDirectories(folder));
+  EXPECT_TRUE(fs.DirectoryExists(folder));
+  EXPECT_NE(fs.CreateExclusive(folder + "Gr\u00FC\u00DF"
+                                        "e.txt"),
+            nullptr);
+  EXPECT_TRUE(fs.CopyFile(folder + "Gr\u00FC\u00DF"
+                                   "e.txt",
+                          folder + "\u20AC.txt", true));
+  DirEntry entry;
+  EXPECT_NE(fs.FindFirst(folder + "\u20AC.txt", attr::kAnyFile, entry), nullptr);
+  EXPECT_EQ(entry.name, "\u20AC.txt");
+  ::DeleteFileW(Utf8ToWide(folder + "Gr\u00FC\u00DF"
+                                    "e.txt")
+                    .c_str());
+  ::DeleteFileW(Utf8ToWide(folder + "\u20AC.txt").c_str());
+  ::RemoveDirectoryW(Utf8ToWide(folder).c_str());
 }
 
 TEST(Win32FileSystemTest, DriveRootsCountAsExistingFolders) {

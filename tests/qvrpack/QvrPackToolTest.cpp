@@ -91,6 +91,8 @@ TEST(QvrPack, ExitStatusesAndMessages) {
       {{}, kExitUsage, "Usage"},
       {{"pack", d}, kExitUsage, "Usage"},
       {{"--frobnicate", "list", d + "a.qvp"}, kExitUsage, "unknown option"},
+      {{"--codepage", "65001", "list", d + "a.qvp"}, kExitUsage, "65001 is no single-byte"},
+      {{"list", d + "a.qvp", "--codepage"}, kExitUsage, "--codepage needs a number"},
       {{"pack", d + "none", d + "x.qvp"},
        status::kSourceNotFound,
        "Der zu packende Ordner wurde nicht gefunden"},
@@ -150,6 +152,28 @@ TEST(QvrPack, HelpVersionAndProgressBar) {
   EXPECT_NE(bar.err.find("100%"), std::string::npos) << bar.err;
   const Result quiet = Tool({"unpack", "-q", dir.Path() + "a.qvp", dir.Path()}, true);
   EXPECT_EQ(quiet.err, "");
+}
+
+// The names' code page: 1252 unless --codepage says otherwise, in both directions; a
+// name the code page cannot hold is refused with its path.
+TEST(QvrPack, NamesAreConvertedToAndFromTheCodePage) {
+  TempDir dir;
+  const std::string name = "\u0141\u00F3d\u017A.txt";
+  WriteFile(dir.Path() + "Demo" + dir.Path().back() + name, "x");
+  const std::string archive = dir.Path() + "a.qvp";
+  const Result refused = Tool({"pack", dir.Path() + "Demo", archive});
+  EXPECT_EQ(refused.code, status::kArchiveIo);
+  EXPECT_NE(refused.err.find(name + "\": "), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("code page 1252"), std::string::npos) << refused.err;
+
+  const Result packed = Tool({"--codepage", "1250", "pack", dir.Path() + "Demo", archive});
+  EXPECT_EQ(packed.code, 0) << packed.err;
+  EXPECT_EQ(ReadFile(archive),
+            "8401Demo0801\xA3\xF3"
+            "d\x9F.txt00000001x");
+  EXPECT_NE(Tool({"list", "--codepage", "1250", archive}).out.find(name), std::string::npos);
+  EXPECT_NE(Tool({"list", archive}).out.find("\u00A3\u00F3d\u0178.txt"), std::string::npos);
+  EXPECT_NE(Tool({"--help"}).out.find("--codepage N"), std::string::npos);
 }
 
 // "--" ends the options: a path that starts with "-" is taken as a path, and "--" itself

@@ -43,6 +43,24 @@ TEST(CentreText, CentresWithTheOddSurplusOnTheRight) {
   EXPECT_EQ(CentreText("abcdef", 4, '.'), "abcdef");
 }
 
+// An umlaut is one character: a line with umlauts gets the fill of its ASCII twin.
+TEST(CentreText, CountsCharactersNotBytes) {
+  const std::pair<const char*, const char*> twins[] = {
+      {"Gr\u00FC\u00DFe", "Gruse"},
+      {"\u00C4\u00D6\u00DC", "AOU"},
+      {"Stra\u00DFe \u20AC", "Strase E"},
+  };
+  for (const auto& [umlauts, ascii] : twins) {
+    const std::string centred = CentreText(umlauts, 12, ' ');
+    const std::string twin = CentreText(ascii, 12, ' ');
+    EXPECT_EQ(centred.find_first_not_of(' '), twin.find_first_not_of(' ')) << umlauts;
+    EXPECT_EQ(centred.size() - centred.find_last_not_of(' '),
+              twin.size() - twin.find_last_not_of(' '))
+        << umlauts;
+  }
+  EXPECT_EQ(CentreText("\u00FCber", 4, '.'), "\u00FCber");
+}
+
 TEST(CentreText, FinalMessageLines) {
   EXPECT_EQ(CentreText("Die Installation wurde erfolgreich abgeschlossen.", 50, ' '),
             " Die Installation wurde erfolgreich abgeschlossen.");

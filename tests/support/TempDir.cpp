@@ -45,7 +45,7 @@ std::string UnixName(const std::string& path) {
   const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
   if (convert == nullptr) return {};
-  const std::wstring wide = fs::path(path).wstring();
+  const std::wstring wide = PathOf(path).wstring();
   char* name = convert(wide.c_str());
   if (name == nullptr) return {};
   std::string result = name;
@@ -61,8 +61,7 @@ void RunPosixShell(const std::string& command) {
   const fs::path marker =
       fs::temp_directory_path() /
       ("qvr-posix-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++runs));
-  std::string commandLine =
-      "/bin/sh -c \"" + command + "; : >'" + UnixName(marker.string()) + "'\"";
+  std::string commandLine = "/bin/sh -c \"" + command + "; : >'" + UnixName(Utf8Of(marker)) + "'\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -86,7 +85,7 @@ TempDir::TempDir() {
     const fs::path candidate = base / ("qvr-test-" + std::to_string(random() % 1000000000000ULL));
     std::error_code ec;
     if (fs::create_directory(candidate, ec)) {
-      path_ = candidate.string();
+      path_ = Utf8Of(candidate);
       if (path_.back() != '/' && path_.back() != '\\') path_ += kDelimiter;
       return;
     }
@@ -103,23 +102,32 @@ TempDir::~TempDir() {
     return;
   }
 #endif
-  const fs::path folder(path_);
+  const fs::path folder = PathOf(path_);
   MakeRemovable(folder);
   std::error_code ec;
   fs::remove_all(folder, ec);
 }
 
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 void WriteFile(const std::string& path, std::string_view bytes) {
-  const fs::path parent = fs::path(path).parent_path();
-  if (!parent.empty()) MakeDirs(parent.string());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  const fs::path parent = PathOf(path).parent_path();
+  if (!parent.empty()) MakeDirs(Utf8Of(parent));
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -134,14 +142,14 @@ void MakeSymlink(const std::string& target, const std::string& link) {
   }
 #endif
   std::error_code ec;
-  fs::create_symlink(fs::path(target), fs::path(link), ec);
+  fs::create_symlink(PathOf(target), PathOf(link), ec);
   if (ec) throw std::runtime_error("cannot create a link at " + link + ": " + ec.message());
 }
 
 void MakeDirs(const std::string& path) {
   std::error_code ec;
-  fs::create_directories(fs::path(path), ec);
-  if (ec || !fs::is_directory(fs::path(path))) {
+  fs::create_directories(PathOf(path), ec);
+  if (ec || !fs::is_directory(PathOf(path))) {
     throw std::runtime_error("cannot create folder " + path + ": " + ec.message());
   }
 }

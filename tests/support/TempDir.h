@@ -1,6 +1,7 @@
 // Scratch folders and small file helpers for tests.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,11 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Paths are UTF-8, as everywhere in the program; these convert for std::filesystem,
+// whose narrow strings are the ANSI code page on Windows.
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
 
 // Writes `bytes` to the file at `path`, replacing it; creates missing parent
 // folders. Throws std::runtime_error when the file cannot be written.

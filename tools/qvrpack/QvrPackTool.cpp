@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 #include "ToolConsole.h"
@@ -17,9 +18,9 @@ namespace qvr::tool {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: qvrpack pack FOLDER ARCHIVE\n"
-    "       qvrpack unpack ARCHIVE DESTFOLDER\n"
-    "       qvrpack list ARCHIVE\n"
+    "Usage: qvrpack [--codepage N] pack FOLDER ARCHIVE\n"
+    "       qvrpack [--codepage N] unpack ARCHIVE DESTFOLDER\n"
+    "       qvrpack [--codepage N] list ARCHIVE\n"
     "       qvrpack --help | --version\n";
 
 constexpr const char* kHelp =
@@ -32,9 +33,18 @@ constexpr const char* kHelp =
     "\n"
     "Options:\n"
     "  -q, --quiet   no progress bar (it is only shown while standard error is a terminal)\n"
+    "  --codepage N  the code page of the names in the archive: 1252 (Western European,\n"
+    "                the default) or another single-byte Windows code page, such as 1250\n"
     "  --help        this text\n"
     "  --version     the version\n"
     "  --            every later argument is a path, also one that starts with \"-\"\n"
+    "\n"
+    "Names: the archive stores each name as bytes of the code page, as a setup on Windows\n"
+    "with that ANSI code page reads them (\"\u00DC\" is the byte DC in code page 1252).\n"
+    "pack converts the names from UTF-8 and refuses a name the code page cannot hold\n"
+    "(status 11); unpack and list convert them back to UTF-8. A byte the code page leaves\n"
+    "undefined (81, 8D, 8F, 90 and 9D in 1252) reads as the control character of the same\n"
+    "number, as Windows reads it.\n"
     "\n"
     "Folders may be given with or without a trailing delimiter; relative paths are taken\n"
     "from the current folder.\n"
@@ -106,17 +116,27 @@ void ReportFailure(std::ostream& err, std::int32_t code, const std::string& oper
   err << "\n";
 }
 
+// A code page number in decimal, as Windows numbers them.
+std::optional<CodePage> ParseCodePage(const std::string& text) {
+  if (text.empty() || text.size() > 5 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  return CodePage::ForNumber(static_cast<unsigned>(std::stoul(text)));
+}
+
 std::string AsFolder(const std::string& path, char delimiter) {
   std::string full = AbsolutePath(path);
   if (!full.empty() && full.back() != delimiter) full.push_back(delimiter);
   return full;
 }
 
-int RunPacker(FileSystem& fs, TPackModeSet mode, const std::string& source,
-              const std::string& target, std::ostream& err, bool bar) {
+int RunPacker(FileSystem& fs, TPackModeSet mode, const CodePage& codePage,
+              const std::string& source, const std::string& target, std::ostream& err, bool bar) {
   ConsoleEvents events(err, bar);
   TQVRPacker packer(nullptr, fs);
   packer.PackModus = mode;
+  packer.ArchiveCodePage = codePage;
   packer.QuellPfad = source;
   packer.ZielPfad = target;
   events.Attach(packer);
@@ -141,7 +161,8 @@ int RunPacker(FileSystem& fs, TPackModeSet mode, const std::string& source,
 }
 
 // Reads the archive record by record as the unpacker does, printing instead of writing.
-int ListArchive(FileSystem& fs, const std::string& path, std::ostream& out, std::ostream& err) {
+int ListArchive(FileSystem& fs, const CodePage& codePage, const std::string& path,
+                std::ostream& out, std::ostream& err) {
   if (!fs.FileExists(path)) {
     ReportFailure(err, status::kArchiveNotFound, "find the archive", path, fs.LastErrorText());
     return status::kArchiveNotFound;
@@ -155,7 +176,7 @@ int ListArchive(FileSystem& fs, const std::string& path, std::ostream& out, std:
   char line[64];
   std::snprintf(line, sizeof line, "%-6s  %5s  %10s  ", "kind", "level", "size");
   out << line << "path\n";
-  archive::ArchiveReader reader(fs, *file, path, "", "list");
+  archive::ArchiveReader reader(fs, *file, codePage, path, "", "list");
   while (reader.Next()) {
     const archive::Record& record = reader.Current();
     if (record.folder) {
@@ -224,11 +245,24 @@ int RunQvrPack(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
                std::ostream& err, bool terminal) {
   bool quiet = false;
   bool optionsEnded = false;
+  bool codePageFollows = false;
+  CodePage codePage = CodePage::Windows1252();
   std::vector<std::string> words;
   for (const std::string& arg : args) {
     // After "--" every argument is a path, also one that starts with "-".
     if (optionsEnded) {
       words.push_back(arg);
+      continue;
+    }
+    if (codePageFollows) {
+      codePageFollows = false;
+      std::optional<CodePage> chosen = ParseCodePage(arg);
+      if (!chosen) {
+        err << "qvrpack: " << arg
+            << " is no single-byte Windows code page that this system can convert\n";
+        return kExitUsage;
+      }
+      codePage = *chosen;
       continue;
     }
     if (arg == "--") {
@@ -245,6 +279,8 @@ int RunQvrPack(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
     }
     if (arg == "-q" || arg == "--quiet") {
       quiet = true;
+    } else if (arg == "--codepage") {
+      codePageFollows = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       err << "qvrpack: unknown option " << arg << "\n" << kUsage;
       return kExitUsage;
@@ -252,18 +288,23 @@ int RunQvrPack(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
       words.push_back(arg);
     }
   }
+  if (codePageFollows) {
+    err << "qvrpack: --codepage needs a number\n" << kUsage;
+    return kExitUsage;
+  }
   const bool bar = terminal && !quiet;
   const char delimiter = fs.Delimiter();
   if (words.size() == 3 && words[0] == "pack") {
-    return RunPacker(fs, Packen, AsFolder(words[1], delimiter), AbsolutePath(words[2]), err, bar);
+    return RunPacker(fs, Packen, codePage, AsFolder(words[1], delimiter), AbsolutePath(words[2]),
+                     err, bar);
   }
   if (words.size() == 3 && words[0] == "unpack") {
-    return RunPacker(fs, Entpacken, AbsolutePath(words[1]), AsFolder(words[2], delimiter), err,
-                     bar);
+    return RunPacker(fs, Entpacken, codePage, AbsolutePath(words[1]), AsFolder(words[2], delimiter),
+                     err, bar);
   }
   if (words.size() == 2 && words[0] == "list") {
     try {
-      return ListArchive(fs, AbsolutePath(words[1]), out, err);
+      return ListArchive(fs, codePage, AbsolutePath(words[1]), out, err);
     } catch (const EArchiveError& e) {
       err << "qvrpack: " << e.Message() << "\n";
       return kExitMalformedArchive;

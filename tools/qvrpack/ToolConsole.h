@@ -2,15 +2,19 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace qvr::tool {
 
 // True while standard error is an interactive terminal (a progress bar makes sense).
 bool StderrIsTerminal();
 
-// Makes the console show the tool's UTF-8 output (German status texts) correctly for the
-// lifetime of the process.
+// Makes the console show the tool's UTF-8 output (German status texts, paths with
+// umlauts) correctly for the lifetime of the process.
 void PrepareConsole();
+
+// The command-line arguments after the program name, in UTF-8.
+std::vector<std::string> Arguments(int argc, char** argv);
 
 // `path` made absolute against the current folder, with "." and ".." resolved; a
 // trailing delimiter is kept.

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
   qvr::tool::PrepareConsole();
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = qvr::tool::Arguments(argc, argv);
   return qvr::tool::RunQvrPack(args, qvr::SystemFileSystem(), std::cout, std::cerr,
                                qvr::tool::StderrIsTerminal());
 }

@@ -5,25 +5,10 @@
 
 #include "base/Exceptions.h"
 #include "gauge/MemoryCanvas.h"
+#include "platform/win32/WinText.h"
 
 namespace qvr {
 namespace {
-
-// Text for the wide GDI calls. Bytes that are no valid UTF-8 count as Latin-1, as the
-// memory backend reads them.
-std::wstring ToWide(std::string_view text) {
-  std::wstring wide;
-  for (char32_t code : DecodeUtf8(text)) {
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      wide.push_back(static_cast<wchar_t>(0xD800 + (code >> 10)));
-      wide.push_back(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      wide.push_back(static_cast<wchar_t>(code));
-    }
-  }
-  return wide;
-}
 
 // A DIB section's 32-bit pixel holds blue in its low byte, the reverse of an RGB TColor.
 std::uint32_t ToDibPixel(TColor rgb) {
@@ -126,7 +111,7 @@ void GdiBitmap::Draw(int x, int y, const Bitmap& source) {
 }
 
 void GdiBitmap::SetFont(const FontSpec& font) {
-  const std::wstring name = ToWide(font.Name);
+  const std::wstring name = Utf8ToWide(font.Name);
   gdi::UniqueFont handle(CreateFontW(font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE,
                                      FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
@@ -139,7 +124,7 @@ void GdiBitmap::SetFont(const FontSpec& font) {
 }
 
 TSize GdiBitmap::TextExtent(std::string_view text) {
-  const std::wstring wide = ToWide(text);
+  const std::wstring wide = Utf8ToWide(text);
   SIZE size{};
   GetTextExtentPoint32W(dc_.Get(), wide.c_str(), static_cast<int>(wide.size()), &size);
   return {size.cx, size.cy};
@@ -147,7 +132,7 @@ TSize GdiBitmap::TextExtent(std::string_view text) {
 
 void GdiBitmap::PrintText(int x, int y, std::string_view text) {
   if (Empty()) return;
-  const std::wstring wide = ToWide(text);
+  const std::wstring wide = Utf8ToWide(text);
   SetBkMode(dc_.Get(), TRANSPARENT);
   SetTextColor(dc_.Get(), graphics_.ColorToRgb(font_.Color));
   TextOutW(dc_.Get(), x, y, wide.c_str(), static_cast<int>(wide.size()));

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WinText.h"
 
 // The interface's method names collide with the ANSI/wide selector macros.
 #undef CopyFile
@@ -34,6 +35,10 @@ void RememberLastError() {
 void RememberReason(const char* reason) {
   t_lastError = ERROR_SUCCESS;
   t_lastReason = reason;
+}
+
+DWORD Attributes(const std::string& path) {
+  return ::GetFileAttributesW(Utf8ToWide(path).c_str());
 }
 
 bool IsDelimiter(char c) {
@@ -77,9 +82,9 @@ bool PassesMask(DWORD attributes, std::uint32_t mask) {
 }
 
 // Advances the search to the next entry that passes the mask; false when there is none.
-bool FindNextPassing(HANDLE handle, std::uint32_t mask, WIN32_FIND_DATAA& data) {
+bool FindNextPassing(HANDLE handle, std::uint32_t mask, WIN32_FIND_DATAW& data) {
   do {
-    if (!::FindNextFileA(handle, &data)) {
+    if (!::FindNextFileW(handle, &data)) {
       RememberLastError();
       return false;
     }
@@ -87,9 +92,9 @@ bool FindNextPassing(HANDLE handle, std::uint32_t mask, WIN32_FIND_DATAA& data) 
   return true;
 }
 
-DirEntry ToEntry(const WIN32_FIND_DATAA& data) {
+DirEntry ToEntry(const WIN32_FIND_DATAW& data) {
   DirEntry entry;
-  entry.name = data.cFileName;
+  entry.name = WideToUtf8(data.cFileName);
   entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   entry.attributes = data.dwFileAttributes;
   return entry;
@@ -101,7 +106,7 @@ class Win32Search final : public DirectorySearch {
       : handle_(std::move(handle)), mask_(mask) {}
 
   bool Next(DirEntry& entry) override {
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAW data;
     if (!FindNextPassing(handle_.Get(), mask_, data)) return false;
     entry = ToEntry(data);
     return true;
@@ -155,8 +160,8 @@ class Win32OpenFile final : public OpenFile {
 
 std::unique_ptr<OpenFile> Open(const std::string& path, DWORD access, DWORD share,
                                DWORD disposition) {
-  UniqueFileHandle handle(::CreateFileA(path.c_str(), access, share, nullptr, disposition,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle handle(::CreateFileW(Utf8ToWide(path).c_str(), access, share, nullptr,
+                                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) {
     RememberLastError();
     return nullptr;
@@ -165,33 +170,36 @@ std::unique_ptr<OpenFile> Open(const std::string& path, DWORD access, DWORD shar
 }
 
 std::string FullPath(const std::string& path) {
-  std::string full(MAX_PATH, '\0');
+  const std::wstring wide = Utf8ToWide(path);
+  std::wstring full(MAX_PATH, L'\0');
   DWORD length =
-      ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+      ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (length >= full.size()) {
     full.resize(length);
-    length = ::GetFullPathNameA(path.c_str(), length, full.data(), nullptr);
+    length = ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
   }
   full.resize(length < full.size() ? length : 0);
-  return full;
+  return WideToUtf8(full);
 }
 
 // The path the system resolved for an open handle, links among its folders followed.
 std::string FinalPath(HANDLE handle) {
-  std::string final(MAX_PATH, '\0');
+  std::wstring final(MAX_PATH, L'\0');
   DWORD length =
-      ::GetFinalPathNameByHandleA(handle, final.data(), static_cast<DWORD>(final.size()), 0);
+      ::GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
   if (length >= final.size()) {
     final.resize(length);
-    length = ::GetFinalPathNameByHandleA(handle, final.data(), length, 0);
+    length = ::GetFinalPathNameByHandleW(handle, final.data(), length, 0);
   }
   final.resize(length < final.size() ? length : 0);
-  return final;
+  return WideToUtf8(final);
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-  return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+  const std::wstring wa = Utf8ToWide(a);
+  const std::wstring wb = Utf8ToWide(b);
+  return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, wa.data(), static_cast<int>(wa.size()),
+                          wb.data(), static_cast<int>(wb.size())) == CSTR_EQUAL;
 }
 
 // Whether `handle`, opened from `path`, is the entry of that name in its folder rather
@@ -202,7 +210,7 @@ bool IsEntryAt(HANDLE handle, const std::string& path) {
   const std::size_t slash = full.find_last_of('\\');
   if (slash == std::string::npos || slash + 1 == full.size()) return false;
   const std::string folderPath = full.substr(0, std::max(slash, RootLength(full) - 1) + 1);
-  UniqueFileHandle folder(::CreateFileA(folderPath.c_str(), FILE_READ_ATTRIBUTES,
+  UniqueFileHandle folder(::CreateFileW(Utf8ToWide(folderPath).c_str(), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                         nullptr));
@@ -217,14 +225,14 @@ bool IsEntryAt(HANDLE handle, const std::string& path) {
 // A new file; an entry of that name, a link included, makes it fail.
 UniqueFileHandle CreateNewFile(const std::string& path) {
   return UniqueFileHandle(
-      ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 // Removes the file of that name, the link itself where it is a link. Opened without
 // sharing, so a file that another handle holds is refused as the old replacing did.
 bool RemoveFileEntry(const std::string& path) {
-  UniqueFileHandle handle(::CreateFileA(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+  UniqueFileHandle handle(::CreateFileW(Utf8ToWide(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!handle) {
     RememberLastError();
@@ -261,7 +269,7 @@ UniqueFileHandle CreateReplacing(const std::string& path) {
 // not what a link there leads to.
 UniqueFileHandle OpenPlainFile(const std::string& path) {
   UniqueFileHandle handle(
-      ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+      ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   BY_HANDLE_FILE_INFORMATION info;
   if (!handle || !::GetFileInformationByHandle(handle.Get(), &info)) {
@@ -303,30 +311,32 @@ void EnableOwnershipPrivileges() {
 }
 
 bool SetSecurity(const std::string& path, SECURITY_INFORMATION what, PSID owner, PACL dacl) {
-  const DWORD error = ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT, what,
-                                              owner, nullptr, dacl, nullptr);
+  std::wstring wide = Utf8ToWide(path);
+  const DWORD error =
+      ::SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, what, owner, nullptr, dacl, nullptr);
   if (error != ERROR_SUCCESS) Remember(error);
   return error == ERROR_SUCCESS;
 }
 
 // Whether the entry at `path` is itself what opening it reaches: no link Wine follows.
 bool IsOwnEntry(const std::string& path) {
-  const UniqueFileHandle handle(::CreateFileA(
-      path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const UniqueFileHandle handle(
+      ::CreateFileW(Utf8ToWide(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   return handle && IsEntryAt(handle.Get(), path);
 }
 
 // Gives everything inside `folder` to `owner` with only the rights its folder passes on.
 bool ResetContents(const std::string& folder, PSID owner, PACL empty) {
-  WIN32_FIND_DATAA data;
-  const UniqueFindHandle search(::FindFirstFileA((folder + "\\*").c_str(), &data));
+  WIN32_FIND_DATAW data;
+  const UniqueFindHandle search(::FindFirstFileW(Utf8ToWide(folder + "\\*").c_str(), &data));
   if (!search) {
     RememberLastError();
     return false;
   }
   do {
-    const std::string name = data.cFileName;
+    const std::string name = WideToUtf8(data.cFileName);
     if (name == "." || name == "..") continue;
     const std::string path = folder + "\\" + name;
     // A link is neither followed nor changed: what it leads to is not the program's.
@@ -341,7 +351,7 @@ bool ResetContents(const std::string& folder, PSID owner, PACL empty) {
         !ResetContents(path, owner, empty)) {
       return false;
     }
-  } while (::FindNextFileA(search.Get(), &data));
+  } while (::FindNextFileW(search.Get(), &data));
   if (::GetLastError() != ERROR_NO_MORE_FILES) {
     RememberLastError();
     return false;
@@ -355,8 +365,8 @@ std::unique_ptr<DirectorySearch> Win32FileSystem::FindFirst(const std::string& p
                                                             std::uint32_t attributeMask,
                                                             DirEntry& first) {
   const std::string searched = HasWildcard(pattern) ? pattern : WithoutTrailingDelimiters(pattern);
-  WIN32_FIND_DATAA data;
-  UniqueFindHandle handle(::FindFirstFileA(searched.c_str(), &data));
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle handle(::FindFirstFileW(Utf8ToWide(searched).c_str(), &data));
   if (!handle) {
     RememberLastError();
     return nullptr;
@@ -370,7 +380,7 @@ std::unique_ptr<DirectorySearch> Win32FileSystem::FindFirst(const std::string& p
 }
 
 bool Win32FileSystem::FileExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     RememberLastError();
     return false;
@@ -383,7 +393,7 @@ bool Win32FileSystem::FileExists(const std::string& path) {
 }
 
 bool Win32FileSystem::DirectoryExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(WithoutTrailingDelimiters(path).c_str());
+  const DWORD attributes = Attributes(WithoutTrailingDelimiters(path));
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     RememberLastError();
     return false;
@@ -401,7 +411,7 @@ bool Win32FileSystem::DirectoryExists(const std::string& path) {
 }
 
 bool Win32FileSystem::CreateDirectory(const std::string& path) {
-  if (!::CreateDirectoryA(WithoutTrailingDelimiters(path).c_str(), nullptr)) {
+  if (!::CreateDirectoryW(Utf8ToWide(WithoutTrailingDelimiters(path)).c_str(), nullptr)) {
     RememberLastError();
     return false;
   }
@@ -414,7 +424,7 @@ bool Win32FileSystem::ForceDirectories(const std::string& path) {
     Remember(ERROR_PATH_NOT_FOUND);
     return false;
   }
-  const DWORD attributes = ::GetFileAttributesA(bare.c_str());
+  const DWORD attributes = Attributes(bare);
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return true;
     Remember(ERROR_ALREADY_EXISTS);
@@ -430,9 +440,9 @@ bool Win32FileSystem::ForceDirectories(const std::string& path) {
   if (slash != std::string::npos && !ForceDirectories(bare.substr(0, std::max(slash, root)))) {
     return false;
   }
-  if (::CreateDirectoryA(bare.c_str(), nullptr)) return true;
+  if (::CreateDirectoryW(Utf8ToWide(bare).c_str(), nullptr)) return true;
   const DWORD error = ::GetLastError();
-  const DWORD now = ::GetFileAttributesA(bare.c_str());
+  const DWORD now = Attributes(bare);
   if (error == ERROR_ALREADY_EXISTS && now != INVALID_FILE_ATTRIBUTES &&
       (now & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return true;
@@ -503,10 +513,10 @@ bool Win32FileSystem::RestrictToAdministrators(const std::string& folder) {
 
 std::string Win32FileSystem::LastErrorText() const {
   if (t_lastReason != nullptr) return t_lastReason;
-  char buffer[512];
-  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, t_lastError, 0, buffer, sizeof buffer, nullptr);
-  std::string text(buffer, length);
+  wchar_t buffer[512];
+  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, t_lastError, 0, buffer, 512, nullptr);
+  std::string text = WideToUtf8(std::wstring_view(buffer, length));
   while (!text.empty() &&
          (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
     text.pop_back();

@@ -1,5 +1,6 @@
-// The file-system layer on Windows: the ANSI file functions, with names passed
-// through unchanged in the system's code page.
+// The file-system layer on Windows: the wide file functions, with the program's UTF-8
+// names converted at each call, so that any name Windows can hold works, whatever the
+// system's ANSI code page.
 #pragma once
 
 #include "platform/FileSystem.h"

@@ -2,45 +2,42 @@
 
 #include <windows.h>
 
+#include "platform/Text.h"
+
 namespace qvr {
-namespace {
 
-// Invalid input is not an error here: the system substitutes replacement
-// characters, which is what a message box should show rather than nothing.
-std::wstring ToWide(UINT codePage, std::string_view text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int needed = ::MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
-  if (needed <= 0) return {};
-  std::wstring result(static_cast<std::size_t>(needed), L'\0');
-  ::MultiByteToWideChar(codePage, 0, text.data(), length, result.data(), needed);
-  return result;
-}
-
-std::string FromWide(UINT codePage, std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int needed =
-      ::WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return {};
-  std::string result(static_cast<std::size_t>(needed), '\0');
-  ::WideCharToMultiByte(codePage, 0, text.data(), length, result.data(), needed, nullptr, nullptr);
-  return result;
-}
-
-}  // namespace
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide characters are UTF-16");
 
 std::wstring Utf8ToWide(std::string_view text) {
-  return ToWide(CP_UTF8, text);
+  const std::u16string wide = Utf8ToUtf16(text);
+  return std::wstring(wide.begin(), wide.end());
 }
+
 std::string WideToUtf8(std::wstring_view text) {
-  return FromWide(CP_UTF8, text);
+  return Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
-std::wstring AnsiToWide(std::string_view text) {
-  return ToWide(CP_ACP, text);
+
+std::string AnsiToUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int needed = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), needed);
+  return WideToUtf8(wide);
 }
-std::string WideToAnsi(std::wstring_view text) {
-  return FromWide(CP_ACP, text);
+
+std::string Utf8ToAnsi(std::string_view text) {
+  const std::wstring wide = Utf8ToWide(text);
+  if (wide.empty()) return {};
+  const int length = static_cast<int>(wide.size());
+  const int needed =
+      ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) return {};
+  std::string result(static_cast<std::size_t>(needed), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), length, result.data(), needed, nullptr, nullptr);
+  return result;
 }
 
 }  // namespace qvr

@@ -1,6 +1,5 @@
-// Conversions between the program's 8-bit texts and the UTF-16 of the Win32 "W"
-// functions. User-visible texts are UTF-8 in the source; file names are in the
-// ANSI code page.
+// The program's UTF-8 text at the Win32 edge (the rule is in platform/Text.h): UTF-16
+// for the wide functions, the system's ANSI code page for the few ANSI calls left.
 #pragma once
 
 #include <string>
@@ -10,8 +9,9 @@ namespace qvr {
 
 std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
-// ANSI means the system's active code page (CP_ACP).
-std::wstring AnsiToWide(std::string_view text);
-std::string WideToAnsi(std::wstring_view text);
+// ANSI means the system's active code page (CP_ACP). A character it cannot hold
+// becomes the system's default character.
+std::string AnsiToUtf8(std::string_view text);
+std::string Utf8ToAnsi(std::string_view text);
 
 }  // namespace qvr

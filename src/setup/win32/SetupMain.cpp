@@ -11,6 +11,7 @@
 #include "framework/win32/Win32Backend.h"
 #include "gauge/win32/GdiCanvas.h"
 #include "packer/QVRPacker.h"
+#include "platform/win32/WinText.h"
 #include "setup/InstallPaths.h"
 #include "setup/UnitInstall.h"
 #include "setup/UnitMain.h"
@@ -19,10 +20,20 @@
 namespace qvr {
 namespace {
 
+// Both through the wide functions: a setup renamed "Installation für Kunden.exe" or
+// started from "Übergabe" keeps its umlauts in the paths and in the title.
 std::string ModuleFileName() {
-  char buffer[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return std::string(buffer, length);
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  return WideToUtf8(std::wstring_view(buffer, length));
+}
+
+// The environment variable "windir", empty when it is not set.
+std::string ReadWindirVariable() {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"windir", buffer, MAX_PATH);
+  return length == 0 || length >= MAX_PATH ? std::string()
+                                           : WideToUtf8(std::wstring_view(buffer, length));
 }
 
 // Static objects, so that an end of the program at once (std::exit) runs the same

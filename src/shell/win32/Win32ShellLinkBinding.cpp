@@ -32,25 +32,26 @@ class Win32ShellLink final : public ShellLinkObject {
  public:
   explicit Win32ShellLink(ComPtr<IShellLinkA> link) : link_(std::move(link)) {}
 
-  void SetPath(const std::string& path) override { link_->SetPath(path.c_str()); }
+  // The link's properties go to the shell as ANSI text.
+  void SetPath(const std::string& path) override { link_->SetPath(Utf8ToAnsi(path).c_str()); }
   void SetWorkingDirectory(const std::string& folder) override {
-    link_->SetWorkingDirectory(folder.c_str());
+    link_->SetWorkingDirectory(Utf8ToAnsi(folder).c_str());
   }
   void SetArguments(const std::string& arguments) override {
-    link_->SetArguments(arguments.c_str());
+    link_->SetArguments(Utf8ToAnsi(arguments).c_str());
   }
   void SetDescription(const std::string& description) override {
-    link_->SetDescription(description.c_str());
+    link_->SetDescription(Utf8ToAnsi(description).c_str());
   }
   void SetShowCmd(std::int32_t showCmd) override { link_->SetShowCmd(showCmd); }
   void SetHotkey(std::uint16_t hotkey) override { link_->SetHotkey(hotkey); }
   void SetIconLocation(const std::string& file, int index) override {
-    link_->SetIconLocation(file.c_str(), index);
+    link_->SetIconLocation(Utf8ToAnsi(file).c_str(), index);
   }
   std::int32_t Save(const std::string& fileName, bool remember) override {
     ComPtr<IPersistFile> file;
     if (FAILED(link_.As(&file))) RaiseIntfCastError();
-    const std::wstring wide = AnsiToWide(fileName);
+    const std::wstring wide = Utf8ToWide(fileName);
     return file->Save(wide.c_str(), remember ? TRUE : FALSE);
   }
 
@@ -76,10 +77,10 @@ class Win32ShellLinkBinding final : public ShellLinkBinding {
     }
     const ItemIdList list(raw);
     // A virtual folder has no file-system path: the buffer stays empty.
-    char buffer[MAX_PATH] = {};
-    SHGetPathFromIDListA(list.get(), buffer);
-    buffer[MAX_PATH - 1] = '\0';
-    return std::string(buffer);
+    wchar_t buffer[MAX_PATH] = {};
+    SHGetPathFromIDListW(list.get(), buffer);
+    buffer[MAX_PATH - 1] = L'\0';
+    return WideToUtf8(buffer);
   }
 };
 

@@ -33,7 +33,7 @@ class WmiNamedValueSet {
 namespace {
 
 Bstr ToBstr(const std::string& text) {
-  return Bstr(AnsiToWide(text));
+  return Bstr(Utf8ToWide(text));
 }
 
 IDispatch* DispatchOf(const WmiNamedValueSet* set) {
@@ -312,20 +312,21 @@ class Win32WmiBinding final : public WmiBinding {
     const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
         nullptr, code, 0, buffer, sizeof buffer, nullptr);
-    return std::string(buffer, length < sizeof buffer ? length : 0);
+    return AnsiToUtf8(std::string_view(buffer, length < sizeof buffer ? length : 0));
   }
 
   std::optional<std::string> ComputerName() override {
     wchar_t buffer[256];
     DWORD size = 256;
     if (!GetComputerNameW(buffer, &size)) return std::nullopt;
-    return WideToAnsi(std::wstring(buffer, size));
+    return WideToUtf8(std::wstring_view(buffer, size));
   }
 
   std::optional<char> ThousandSeparator() override {
     char buffer[8] = {};
+    // Only an ASCII separator is one character of UTF-8 text.
     if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, sizeof buffer) == 0 ||
-        buffer[0] == '\0') {
+        buffer[0] == '\0' || static_cast<unsigned char>(buffer[0]) >= 0x80) {
       return std::nullopt;
     }
     return buffer[0];

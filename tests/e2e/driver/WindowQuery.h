@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/WinText.h"
+
 namespace qvr::e2e {
 
 struct WindowInfo {
@@ -17,9 +19,6 @@ struct WindowInfo {
   bool visible = false;
   bool enabled = false;
 };
-
-std::wstring Utf8ToWide(const std::string& text);
-std::string WideToUtf8(const std::wstring& text);
 
 WindowInfo Describe(HWND window);
 

@@ -13,6 +13,10 @@ bool StderrIsTerminal() {
 // Terminals here take UTF-8 as it is.
 void PrepareConsole() {}
 
+std::vector<std::string> Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
 std::string AbsolutePath(const std::string& path) {
   if (path.empty()) return path;
   std::string full = path;

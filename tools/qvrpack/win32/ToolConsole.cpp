@@ -1,8 +1,11 @@
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <vector>
 
 #include "ToolConsole.h"
+#include "platform/win32/WinText.h"
 
 namespace qvr::tool {
 namespace {
@@ -34,14 +37,25 @@ void PrepareConsole() {
   static ConsoleCodePage codePage;
 }
 
+// The ANSI argv would have lost every character outside the system's code page.
+std::vector<std::string> Arguments(int, char**) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide != nullptr && i < count; ++i) args.push_back(WideToUtf8(wide[i]));
+  LocalFree(wide);
+  return args;
+}
+
 std::string AbsolutePath(const std::string& path) {
   if (path.empty()) return path;
-  std::vector<char> full(MAX_PATH);
+  const std::wstring wide = Utf8ToWide(path);
+  std::vector<wchar_t> full(MAX_PATH);
   for (;;) {
     const DWORD length =
-        GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0) return path;
-    if (length < full.size()) return std::string(full.data(), length);
+    if (length < full.size()) return WideToUtf8(std::wstring_view(full.data(), length));
     full.resize(length + 1);
   }
 }
