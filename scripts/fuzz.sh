@@ -39,9 +39,9 @@ run unpack "$seconds" 4096
 [ -n "$long" ] || exit 0
 corpus=build/fuzz/corpus-names
 mkdir -p "$corpus"
-# Seeds: a control byte (bit 0: Windows rules) and a name.
+# Seeds: a control byte (bit 0: Windows rules) and a name in UTF-8.
 printf '\000a.txt' >"$corpus/plain"
 printf '\001nul.txt' >"$corpus/device"
 printf '\003Daten ' >"$corpus/trailing-blank"
-printf '\001COM\271' >"$corpus/superscript"
+printf '\001COM\302\271' >"$corpus/superscript"
 run names $((seconds / 5)) 200

@@ -1,7 +1,8 @@
-// libFuzzer target for the name rules: any input is an entry name (after one byte that
-// picks the rules and a level). A name the rules accept must be one plain entry of a
-// folder, checked here against an oracle of its own, and must come back unchanged
-// through a record; cutting a path of such names keeps whole components only.
+// libFuzzer target for the name rules: any input is an entry name in UTF-8 (after one
+// byte that picks the rules and a level). A name the rules accept for the archive must
+// be one plain entry of a folder, checked here against an oracle of its own, and must
+// come back unchanged through a record; cutting a path of such names keeps whole
+// components only.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "packer/ArchiveFormat.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -27,9 +29,10 @@ bool IsDevice(std::string_view name) {
          stem[3] >= '1' && stem[3] <= '9';
 }
 
-// Whether an accepted name could land outside its folder or somewhere else than it says.
-bool Escapes(std::string_view name, NameRules rules) {
-  if (name.empty() || name.size() > qvr::archive::kMaxNameLength) return true;
+// Whether an accepted name could land outside its folder or somewhere else than it says,
+// or would not fit its record (`bytes`: the name in the archive's code page).
+bool Escapes(std::string_view name, std::string_view bytes, NameRules rules) {
+  if (name.empty() || bytes.empty() || bytes.size() > qvr::archive::kMaxNameLength) return true;
   if (name == "." || name == "..") return true;
   for (char c : name) {
     if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 32) return true;
@@ -67,19 +70,20 @@ class MemoryArchive final : public qvr::OpenFile {
 };
 
 // The record of an accepted name reads back as the same entry.
-void CheckRoundTrip(const std::string& name, NameRules rules, std::uint32_t level, bool folder) {
+void CheckRoundTrip(const std::string& name, const std::string& encoded, NameRules rules,
+                    std::uint32_t level, bool folder) {
   std::string bytes;
   if (folder) {
-    qvr::archive::FormatFolderRecord(bytes, name, level);
+    qvr::archive::FormatFolderRecord(bytes, encoded, level);
   } else {
-    qvr::archive::FormatFileRecord(bytes, name, level, 0);
+    qvr::archive::FormatFileRecord(bytes, encoded, level, 0);
   }
   MemoryArchive archive(bytes);
   std::uint64_t offset = 0;
   qvr::archive::Record record;
   const char* failure = nullptr;
-  if (qvr::archive::ReadRecord(archive, rules, offset, record, failure) !=
-          qvr::archive::ReadResult::Ok ||
+  if (qvr::archive::ReadRecord(archive, qvr::CodePage::Windows1252(), rules, offset, record,
+                               failure) != qvr::archive::ReadResult::Ok ||
       record.name != name || record.level != level || record.folder != folder ||
       offset != bytes.size()) {
     std::abort();
@@ -104,10 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string name(reinterpret_cast<const char*>(data) + 1, size - 1);
   const NameRules rules = (control & 1) != 0 ? NameRules::Windows : NameRules::Posix;
   const std::uint32_t level = 1 + (control >> 2) % qvr::archive::kMaxLevel;
-  if (qvr::archive::NameProblem(name, rules) != nullptr) return 0;
-  if (Escapes(name, rules)) std::abort();
+  std::string encoded;
+  if (!qvr::archive::EncodeName(name, qvr::CodePage::Windows1252(), rules, encoded).empty()) {
+    return 0;
+  }
+  if (Escapes(name, encoded, rules)) std::abort();
   try {
-    CheckRoundTrip(name, rules, level, (control & 2) != 0);
+    CheckRoundTrip(name, encoded, rules, level, (control & 2) != 0);
   } catch (const qvr::EArchiveError&) {
     std::abort();  // an accepted name must read back
   }
