@@ -24,7 +24,7 @@ void SetUpStatusGauge(TGradientProgressBar& bar, CountingSurface& surface) {
   bar.SetBarColor1(clLime);
   bar.SetBarColor3(8388863);
   bar.SetPosTextSuffix("%");
-  bar.SetFont(FontSpec{"MS Sans Serif", -11, true, clWindowText});
+  bar.SetFont(TFont{"MS Sans Serif", -11, true, clWindowText});
 }
 
 void BM_PositionWritePaint(benchmark::State& state) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/Colors.h"
+#include "base/Font.h"
 #include "base/MulDiv.h"
 
 namespace qvr {
@@ -27,15 +28,6 @@ inline TBounds ScaleBounds(const TBounds& b, int numerator, int denominator) {
   return {MulDiv(b.Left, numerator, denominator), MulDiv(b.Top, numerator, denominator),
           MulDiv(b.Width, numerator, denominator), MulDiv(b.Height, numerator, denominator)};
 }
-
-// A font by face name; Height is negative for a character height in pixels.
-struct TFont {
-  std::string Name = "MS Sans Serif";
-  int Height = -11;
-  bool Bold = false;
-  TColor Color = clWindowText;
-  friend bool operator==(const TFont&, const TFont&) = default;
-};
 
 enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 

@@ -3,9 +3,7 @@
 // so the same painting code runs on GDI (Windows) and on a portable memory backend.
 //
 // Types for the hosting window framework (colours: TColor and cl... of base/Colors.h,
-// which the backend resolves with ColorToRgb):
-//   FontSpec     name, height in pixels (negative: character height as in a form's
-//                design, e.g. -11 for 8 point), bold and colour of a text font.
+// which the backend resolves with ColorToRgb; fonts: TFont of base/Font.h):
 //   Bitmap       a picture of Width x Height pixels with its canvas operations. Every
 //                rectangle excludes its right column and bottom row; every line excludes
 //                its end point. Texts are UTF-8.
@@ -19,6 +17,7 @@
 #include <string_view>
 
 #include "base/Colors.h"
+#include "base/Font.h"
 
 namespace qvr {
 
@@ -32,15 +31,6 @@ struct TRect {
 struct TSize {
   int cx = 0;
   int cy = 0;
-};
-
-struct FontSpec {
-  std::string Name = "MS Sans Serif";
-  int Height = -11;
-  bool Bold = false;
-  TColor Color = clWindowText;
-
-  bool operator==(const FontSpec&) const = default;
 };
 
 class Bitmap {
@@ -61,8 +51,8 @@ class Bitmap {
   // Copies source with its top-left corner at (x, y); whatever falls outside is clipped.
   virtual void Draw(int x, int y, const Bitmap& source) = 0;
 
-  virtual void SetFont(const FontSpec& font) = 0;
-  virtual const FontSpec& Font() const = 0;
+  virtual void SetFont(const TFont& font) = 0;
+  virtual const TFont& Font() const = 0;
   virtual TSize TextExtent(std::string_view text) = 0;
   // Draws text in the canvas font with a transparent background.
   virtual void PrintText(int x, int y, std::string_view text) = 0;

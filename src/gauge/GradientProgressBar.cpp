@@ -40,7 +40,7 @@ void TGradientProgressBar::SetVisible(bool visible) {
   if (visible) Paint();
 }
 
-void TGradientProgressBar::SetFont(const FontSpec& font) {
+void TGradientProgressBar::SetFont(const TFont& font) {
   font_ = font;
   buffer_->SetFont(font);
   Paint();

@@ -66,8 +66,8 @@ class TGradientProgressBar : public TComponent {
   void SetVisible(bool visible);
   void SetSurface(ControlSurface* surface) { surface_ = surface; }
 
-  const FontSpec& Font() const { return font_; }
-  void SetFont(const FontSpec& font);
+  const TFont& Font() const { return font_; }
+  void SetFont(const TFont& font);
   // The host moved to another display density: bounds and font height scaled by
   // numerator / denominator (MulDiv), then one paint.
   void ChangeScale(int numerator, int denominator);
@@ -149,7 +149,7 @@ class TGradientProgressBar : public TComponent {
   bool visible_ = true;
   bool loading_ = false;
   ControlSurface* surface_ = nullptr;
-  FontSpec font_;
+  TFont font_;
 
   TColor backgroundColor_ = clBtnFace;
   TColor barColor1_ = clGreen;

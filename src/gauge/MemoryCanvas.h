@@ -45,8 +45,8 @@ class MemoryBitmap : public Bitmap {
   void Line(int x0, int y0, int x1, int y1, TColor color) override;
   void Draw(int x, int y, const Bitmap& source) override;
 
-  void SetFont(const FontSpec& font) override { font_ = font; }
-  const FontSpec& Font() const override { return font_; }
+  void SetFont(const TFont& font) override { font_ = font; }
+  const TFont& Font() const override { return font_; }
   TSize TextExtent(std::string_view text) override;
   void PrintText(int x, int y, std::string_view text) override;
 
@@ -70,7 +70,7 @@ class MemoryBitmap : public Bitmap {
   int width_ = 0;
   int height_ = 0;
   std::vector<TColor> pixels_;
-  FontSpec font_;
+  TFont font_;
 };
 
 }  // namespace qvr

@@ -33,7 +33,7 @@ void StatusGauge(TGradientProgressBar& bar, Graphics&) {
   bar.SetBarColor1(clLime);
   bar.SetBarColor3(8388863);
   bar.SetPosTextSuffix("%");
-  bar.SetFont(FontSpec{"MS Sans Serif", -11, true, clWindowText});
+  bar.SetFont(TFont{"MS Sans Serif", -11, true, clWindowText});
 }
 
 TRect TextBox(TGradientProgressBar& bar, Graphics& graphics) {

@@ -39,7 +39,7 @@ void SetUpStatusGauge(TGradientProgressBar& bar) {
   bar.SetBarColor1(clLime);
   bar.SetBarColor3(kPink);
   bar.SetPosTextSuffix("%");
-  bar.SetFont(FontSpec{"MS Sans Serif", -11, true, clWindowText});
+  bar.SetFont(TFont{"MS Sans Serif", -11, true, clWindowText});
   bar.EndLoading();
   bar.Paint();
 }

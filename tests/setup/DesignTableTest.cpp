@@ -135,7 +135,7 @@ void CheckForms(TFormInstall& form, TForm1& form1, int dpi) {
   const TGradientProgressBar& gauge = form.StatusGauge;
   EXPECT_EQ((TBounds{gauge.Left, gauge.Top, gauge.Width(), gauge.Height()}),
             scaled({8, 407, 529, 25}));
-  EXPECT_EQ(gauge.Font(), (FontSpec{"MS Sans Serif", MulDiv(-11, dpi, 96), true, clWindowText}));
+  EXPECT_EQ(gauge.Font(), (TFont{"MS Sans Serif", MulDiv(-11, dpi, 96), true, clWindowText}));
   EXPECT_FALSE(gauge.Visible());
   EXPECT_EQ(gauge.BackgroundColor(), clWhite);
   EXPECT_EQ(gauge.BarColor1(), clLime);

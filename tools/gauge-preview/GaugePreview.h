@@ -34,7 +34,7 @@ struct PreviewOptions {
   std::string suffix;
   std::string bitmapPath;
   // The setup's font: bold "MS Sans Serif", 8 point.
-  FontSpec font{"MS Sans Serif", -11, true, clWindowText};
+  TFont font{"MS Sans Serif", -11, true, clWindowText};
   std::string output;
   bool help = false;
 };

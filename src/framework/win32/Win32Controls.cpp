@@ -168,8 +168,7 @@ void Win32ControlPeer::Changed(ControlChange what) {
       break;
     case ControlChange::Font: {
       // The control lets go of the old font before it is deleted.
-      const TFont& design = control_.Font();
-      gdi::UniqueFont font = gdi::CreatePixelFont(design.Name, design.Height, design.Bold);
+      gdi::UniqueFont font = gdi::CreatePixelFont(control_.Font());
       SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
       font_ = std::move(font);
       FitToText();

@@ -111,8 +111,8 @@ void GdiBitmap::Draw(int x, int y, const Bitmap& source) {
   }
 }
 
-void GdiBitmap::SetFont(const FontSpec& font) {
-  gdi::UniqueFont handle = gdi::CreatePixelFont(font.Name, font.Height, font.Bold);
+void GdiBitmap::SetFont(const TFont& font) {
+  gdi::UniqueFont handle = gdi::CreatePixelFont(font);
   if (!handle) throw Exception(LastErrorText("CreateFontW"));
   fontSelection_ = gdi::ScopedSelection();
   fontHandle_ = std::move(handle);

@@ -37,8 +37,8 @@ class GdiBitmap : public Bitmap {
   void Line(int x0, int y0, int x1, int y1, TColor color) override;
   void Draw(int x, int y, const Bitmap& source) override;
 
-  void SetFont(const FontSpec& font) override;
-  const FontSpec& Font() const override { return font_; }
+  void SetFont(const TFont& font) override;
+  const TFont& Font() const override { return font_; }
   TSize TextExtent(std::string_view text) override;
   void PrintText(int x, int y, std::string_view text) override;
 
@@ -56,7 +56,7 @@ class GdiBitmap : public Bitmap {
   int width_ = 0;
   int height_ = 0;
   void* bits_ = nullptr;
-  FontSpec font_;
+  TFont font_;
   gdi::UniqueDc dc_;
   gdi::UniqueBitmap bitmap_;
   gdi::UniqueFont fontHandle_;

@@ -11,9 +11,9 @@ COLORREF ColorRef(TColor color) {
   return static_cast<COLORREF>(color & 0x00FFFFFF);
 }
 
-UniqueFont CreatePixelFont(std::string_view name, int height, bool bold) {
-  const std::wstring face = Utf8ToWide(name);
-  return UniqueFont(CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+UniqueFont CreatePixelFont(const TFont& font) {
+  const std::wstring face = Utf8ToWide(font.Name);
+  return UniqueFont(CreateFontW(font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
 }

@@ -4,9 +4,8 @@
 
 #include <windows.h>
 
-#include <string_view>
-
 #include "base/Colors.h"
+#include "base/Font.h"
 #include "platform/win32/GdiHandles.h"
 
 namespace qvr::gdi {
@@ -14,8 +13,8 @@ namespace qvr::gdi {
 // The RGB value of a colour; system colours come from GetSysColor.
 COLORREF ColorRef(TColor color);
 
-// A font by its UTF-8 face name and pixel height (negative: the character height), as
-// a form's design gives it; null when the system cannot create it.
-UniqueFont CreatePixelFont(std::string_view name, int height, bool bold);
+// A font by its UTF-8 face name, pixel height and weight, as a form's design gives it
+// (its colour is for the text drawn with it); null when the system cannot create it.
+UniqueFont CreatePixelFont(const TFont& font);
 
 }  // namespace qvr::gdi
