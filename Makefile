@@ -1,5 +1,5 @@
 # The two commands of the README. Both install missing Debian packages first.
-.PHONY: demo test deps build bench-packer bench-gauge
+.PHONY: demo test deps build bench-packer bench-gauge fuzz-long
 
 deps:
 	@scripts/install-deps.sh
@@ -19,3 +19,9 @@ bench-packer: deps
 bench-gauge: deps
 	@cmake --preset native >/dev/null && cmake --build --preset native --target gauge_bench
 	@build/native/bench/gauge/gauge_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+# The fuzz targets under the sanitizers for longer than make test does:
+# make fuzz-long [FUZZ_SECONDS=600] (the name rules get a fifth of that on top).
+FUZZ_SECONDS ?= 600
+fuzz-long: deps
+	@scripts/fuzz.sh --long $(FUZZ_SECONDS)

@@ -34,7 +34,7 @@ class TForm : public TCustomForm {
   TBorderStyle BorderStyle = bsSizeable;
   // The title-bar buttons (system menu, close box); a dialog may have none.
   bool BorderIcons = true;
-  TColor Color = syscolor::kBtnFace;
+  TColor Color = clBtnFace;
   TFont Font;
   TWindowState WindowState = wsNormal;
   TPosition Position = poDesigned;

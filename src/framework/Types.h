@@ -4,19 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Colors.h"
 #include "base/MulDiv.h"
 
 namespace qvr {
-
-// 0x00BBGGRR for an RGB colour, 0xFF0000nn for system colour number nn.
-using TColor = std::uint32_t;
-
-namespace syscolor {
-inline constexpr TColor kWindow = 0xFF000005;
-inline constexpr TColor kWindowText = 0xFF000008;
-inline constexpr TColor kBtnFace = 0xFF00000F;
-inline constexpr TColor kGrayText = 0xFF000011;
-}  // namespace syscolor
 
 // Bounds in the parent's client area (outer bounds on the screen for a form).
 struct TBounds {
@@ -42,7 +33,7 @@ struct TFont {
   std::string Name = "MS Sans Serif";
   int Height = -11;
   bool Bold = false;
-  TColor Color = syscolor::kWindowText;
+  TColor Color = clWindowText;
   friend bool operator==(const TFont&, const TFont&) = default;
 };
 

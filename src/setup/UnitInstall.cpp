@@ -36,7 +36,7 @@ constexpr char kSchonInstalliert[] =
 
 constexpr char kAbbrechenFrage[] = "Sind Sie sicher das sie die Installation abbrechen möchten?";
 
-const TFont kBoldTimes{"Times New Roman", -16, true, syscolor::kWindowText};
+const TFont kBoldTimes{"Times New Roman", -16, true, clWindowText};
 
 }  // namespace
 
@@ -68,13 +68,13 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
   BorderIcons = false;
   ClientWidth = 550;
   ClientHeight = 443;
-  Color = syscolor::kBtnFace;
-  Font = TFont{"MS Sans Serif", -11, false, syscolor::kWindowText};
+  Color = clBtnFace;
+  Font = TFont{"MS Sans Serif", -11, false, clWindowText};
   Position = poMainFormCenter;
   OnClose = [this](TComponent* sender, TCloseAction& action) { FormClose(sender, action); };
 
   Panel1.SetBounds(8, 8, 529, 393);
-  Panel1.SetFont({"Times New Roman", -16, false, syscolor::kWindowText});
+  Panel1.SetFont({"Times New Roman", -16, false, clWindowText});
 
   Label1.SetBounds(8, 16, 178, 19);
   Label1.SetCaption("Allgemeine Informationen:");
@@ -89,7 +89,7 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
   Memo1.Alignment = taCenter;
   Memo1.ReadOnly = true;
   Memo1.SetEnabled(false);
-  Memo1.SetFont({"MS Sans Serif", -13, true, syscolor::kWindowText});
+  Memo1.SetFont({"MS Sans Serif", -13, true, clWindowText});
   Memo1.SetLines(kWelcomeText);
 
   Label3.SetBounds(48, 344, 435, 35);

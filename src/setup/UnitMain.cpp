@@ -18,7 +18,7 @@ TForm1::TForm1(TApplication& app) : TForm(app), Image1(*this, nullptr), Image2(*
   SetCaption("QVR-LORWENTHASCOP V1.0");
   BorderStyle = bsSizeable;
   Color = 0x000000;
-  Font = TFont{"MS Sans Serif", -11, false, syscolor::kWindowText};
+  Font = TFont{"MS Sans Serif", -11, false, clWindowText};
   ClientWidth = 792;
   ClientHeight = 566;
   Position = poScreenCenter;

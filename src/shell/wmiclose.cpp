@@ -1,5 +1,6 @@
 #include "shell/wmiclose.h"
 
+#include "platform/SystemMessage.h"
 #include "platform/Text.h"
 #include "shell/WbemScripting_TLB.h"
 
@@ -25,11 +26,7 @@ const char gThousandSeparator = DefaultWmiBinding().ThousandSeparator().value_or
 
 // The system's text for an error code without its trailing line break and full stop.
 std::string SystemMessageText(WmiBinding& binding, int code) {
-  std::string text = binding.SystemMessage(static_cast<std::uint32_t>(code));
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.')) {
-    text.pop_back();
-  }
-  return text;
+  return TrimSystemMessage(binding.SystemMessage(static_cast<std::uint32_t>(code)));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/win32/SystemErrors.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WinText.h"
 #include "support/TempDir.h"
@@ -61,6 +62,19 @@ TEST(WinTextTest, RoundTripsUmlautsAndEmptyText) {
     EXPECT_EQ(AnsiToUtf8("\xE4\xDF"), "\u00E4\u00DF");
     EXPECT_EQ(Utf8ToAnsi("\u00E4\u00DF"), "\xE4\xDF");
   }
+}
+
+// The system's message ends with a line break and a full stop; the text for a sentence
+// of ours has neither, and a code without a message still says which it was.
+TEST(SystemErrorsTest, MessagesAreTrimmedForASentenceAndUnknownCodesNamed) {
+  const std::string message = SystemMessage(ERROR_ACCESS_DENIED);
+  ASSERT_FALSE(message.empty());
+  EXPECT_EQ(message.back(), '\n');
+  const std::string text = SystemErrorText(ERROR_ACCESS_DENIED);
+  EXPECT_EQ(message.rfind(text, 0), 0u) << message;
+  EXPECT_NE(text.back(), '.');
+  EXPECT_NE(text.back(), '\n');
+  EXPECT_EQ(SystemErrorText(0x2000FFFF), "Windows error 536936447");
 }
 
 // The table of code page 1252 reads every byte as Windows itself does, the five

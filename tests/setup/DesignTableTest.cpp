@@ -40,10 +40,10 @@ const std::vector<std::string> kWelcomeLines = {
     "Ihr QVR-Team",
 };
 
-const TFont kSans11{"MS Sans Serif", -11, false, syscolor::kWindowText};
-const TFont kTimes16{"Times New Roman", -16, false, syscolor::kWindowText};
-const TFont kBoldTimes16{"Times New Roman", -16, true, syscolor::kWindowText};
-const TFont kBoldSans13{"MS Sans Serif", -13, true, syscolor::kWindowText};
+const TFont kSans11{"MS Sans Serif", -11, false, clWindowText};
+const TFont kTimes16{"Times New Roman", -16, false, clWindowText};
+const TFont kBoldTimes16{"Times New Roman", -16, true, clWindowText};
+const TFont kBoldSans13{"MS Sans Serif", -13, true, clWindowText};
 
 // One control of the dialog's design. Tab order -1: the control takes no keyboard.
 struct Row {
@@ -98,7 +98,7 @@ void CheckForms(TFormInstall& form, TForm1& form1, int dpi) {
   EXPECT_EQ(form.ClientWidth, MulDiv(550, dpi, 96));
   EXPECT_EQ(form.ClientHeight, MulDiv(443, dpi, 96));
   EXPECT_EQ(form.Font, Scaled(kSans11, dpi));
-  EXPECT_EQ(form.Color, syscolor::kBtnFace);
+  EXPECT_EQ(form.Color, clBtnFace);
   EXPECT_EQ(form.Position, poMainFormCenter);
 
   std::vector<TControl*> tabbed;

@@ -16,13 +16,8 @@ HINSTANCE ProgramInstance() {
   return GetModuleHandleW(nullptr);
 }
 
-COLORREF ResolveColor(TColor color) {
-  if ((color & 0xFF000000) == 0xFF000000) return GetSysColor(static_cast<int>(color & 0xFF));
-  return static_cast<COLORREF>(color & 0x00FFFFFF);
-}
-
 HBRUSH SystemBrush(TColor color) {
-  if ((color & 0xFF000000) == 0xFF000000) return GetSysColorBrush(static_cast<int>(color & 0xFF));
+  if (IsSystemColor(color)) return GetSysColorBrush(static_cast<int>(color & 0xFF));
   return nullptr;
 }
 
@@ -34,13 +29,6 @@ std::wstring WindowText(const std::string& text) {
     if (wide[i] == L'\r' && (i + 1 == wide.size() || wide[i + 1] != L'\n')) out += L'\n';
   }
   return out;
-}
-
-gdi::UniqueFont MakeFont(const TFont& font) {
-  return gdi::UniqueFont(CreateFontW(font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE,
-                                     FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                     DEFAULT_PITCH | FF_DONTCARE, Utf8ToWide(font.Name).c_str()));
 }
 
 TControl* ControlOf(HWND window) {
@@ -75,7 +63,7 @@ bool HandleChildMessage(UINT message, WPARAM wParam, LPARAM lParam, HBRUSH backg
         result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         return true;
       }
-      SetTextColor(dc, ResolveColor(control->Font().Color));
+      SetTextColor(dc, gdi::ColorRef(control->Font().Color));
       SetBkMode(dc, TRANSPARENT);
       result = reinterpret_cast<LRESULT>(background);
       return true;

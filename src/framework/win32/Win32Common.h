@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "framework/Types.h"
-#include "platform/win32/GdiHandles.h"
+#include "platform/win32/Gdi.h"
 
 namespace qvr {
 
@@ -19,16 +19,11 @@ class TCustomForm;
 
 HINSTANCE ProgramInstance();
 
-// The RGB value of a colour; system colours come from GetSysColor.
-COLORREF ResolveColor(TColor color);
 HBRUSH SystemBrush(TColor color);
 
 // Text for a window: UTF-16, and a lone CR, which separates lines in our texts,
 // as CR LF, the only line break that STATIC and EDIT windows know.
 std::wstring WindowText(const std::string& text);
-
-// A font by face name and pixel height, as a form's design gives it.
-gdi::UniqueFont MakeFont(const TFont& font);
 
 // The control that owns a child window, or null for a window of another kind.
 TControl* ControlOf(HWND window);

@@ -167,7 +167,8 @@ void Win32ControlPeer::Changed(ControlChange what) {
       break;
     case ControlChange::Font: {
       // The control lets go of the old font before it is deleted.
-      gdi::UniqueFont font = MakeFont(control_.Font());
+      const TFont& design = control_.Font();
+      gdi::UniqueFont font = gdi::CreatePixelFont(design.Name, design.Height, design.Bold);
       SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
       font_ = std::move(font);
       FitToText();

@@ -225,7 +225,7 @@ LRESULT Win32FormPeer::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       RECT r;
       GetClientRect(w, &r);
       gdi::UniqueGdiObject<HBRUSH> own(
-          systemBrush == nullptr ? CreateSolidBrush(ResolveColor(color)) : nullptr);
+          systemBrush == nullptr ? CreateSolidBrush(gdi::ColorRef(color)) : nullptr);
       FillRect(reinterpret_cast<HDC>(wParam), &r, systemBrush != nullptr ? systemBrush : own.Get());
       return 1;
     }

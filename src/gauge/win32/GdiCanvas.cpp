@@ -5,6 +5,8 @@
 
 #include "base/Exceptions.h"
 #include "gauge/MemoryCanvas.h"
+#include "platform/win32/Gdi.h"
+#include "platform/win32/SystemErrors.h"
 #include "platform/win32/WinText.h"
 
 namespace qvr {
@@ -16,7 +18,7 @@ std::uint32_t ToDibPixel(TColor rgb) {
 }
 
 std::string LastErrorText(const char* call) {
-  return std::string(call) + " failed (Windows error " + std::to_string(GetLastError()) + ")";
+  return std::string(call) + " failed: " + SystemErrorText(GetLastError());
 }
 
 }  // namespace
@@ -26,8 +28,7 @@ std::unique_ptr<Bitmap> GdiGraphicsBackend::CreateBitmap() {
 }
 
 TColor GdiGraphicsBackend::ColorToRgb(TColor color) const {
-  if (!IsSystemColor(color)) return color & 0x00FFFFFF;
-  return static_cast<TColor>(GetSysColor(static_cast<int>(color & 0xFF))) & 0x00FFFFFF;
+  return gdi::ColorRef(color);
 }
 
 Graphics& GdiGraphics() {
@@ -111,11 +112,7 @@ void GdiBitmap::Draw(int x, int y, const Bitmap& source) {
 }
 
 void GdiBitmap::SetFont(const FontSpec& font) {
-  const std::wstring name = Utf8ToWide(font.Name);
-  gdi::UniqueFont handle(CreateFontW(font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE,
-                                     FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                     DEFAULT_PITCH | FF_DONTCARE, name.c_str()));
+  gdi::UniqueFont handle = gdi::CreatePixelFont(font.Name, font.Height, font.Bold);
   if (!handle) throw Exception(LastErrorText("CreateFontW"));
   fontSelection_ = gdi::ScopedSelection();
   fontHandle_ = std::move(handle);

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/win32/SystemErrors.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WinText.h"
 
@@ -513,16 +514,7 @@ bool Win32FileSystem::RestrictToAdministrators(const std::string& folder) {
 
 std::string Win32FileSystem::LastErrorText() const {
   if (t_lastReason != nullptr) return t_lastReason;
-  wchar_t buffer[512];
-  const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, t_lastError, 0, buffer, 512, nullptr);
-  std::string text = WideToUtf8(std::wstring_view(buffer, length));
-  while (!text.empty() &&
-         (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
-    text.pop_back();
-  }
-  if (text.empty()) text = "Windows error " + std::to_string(t_lastError);
-  return text;
+  return SystemErrorText(t_lastError);
 }
 
 FileSystem& SystemFileSystem() {

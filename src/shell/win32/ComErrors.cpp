@@ -1,6 +1,8 @@
 #include "shell/win32/ComErrors.h"
 
 #include "base/Exceptions.h"
+#include "platform/SystemMessage.h"
+#include "platform/win32/SystemErrors.h"
 #include "platform/win32/WinText.h"
 #include "shell/win32/Bstr.h"
 
@@ -14,18 +16,10 @@ namespace qvr {
 
 namespace {
 
-// The system's text for an HRESULT, trimmed of its line break; a hex code when none.
+// The system's text for an HRESULT; a hex code when it has none.
 std::string SystemText(HRESULT result) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length > 0 && buffer ? std::wstring(buffer, length) : std::wstring();
-  LocalFree(buffer);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
-    text.pop_back();
-  }
-  if (!text.empty()) return WideToUtf8(text);
+  std::string text = TrimSystemMessage(SystemMessage(static_cast<std::uint32_t>(result)));
+  if (!text.empty()) return text;
   char code[32];
   std::snprintf(code, sizeof code, "COM error 0x%08lX", static_cast<unsigned long>(result));
   return code;

@@ -3,6 +3,7 @@
 #include "shell/win32/Win32WmiBinding.h"
 
 #include "base/Exceptions.h"
+#include "platform/win32/SystemErrors.h"
 #include "platform/win32/WinText.h"
 #include "shell/win32/Bstr.h"
 #include "shell/win32/ComErrors.h"
@@ -307,13 +308,7 @@ class Win32WmiBinding final : public WmiBinding {
     return std::make_unique<Win32WmiServerObject>(std::move(object));
   }
 
-  std::string SystemMessage(std::uint32_t code) override {
-    char buffer[256] = {};
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-        nullptr, code, 0, buffer, sizeof buffer, nullptr);
-    return AnsiToUtf8(std::string_view(buffer, length < sizeof buffer ? length : 0));
-  }
+  std::string SystemMessage(std::uint32_t code) override { return qvr::SystemMessage(code); }
 
   std::optional<std::string> ComputerName() override {
     wchar_t buffer[256];

@@ -1,0 +1,13 @@
+#include "platform/SystemMessage.h"
+
+namespace qvr {
+
+std::string TrimSystemMessage(std::string_view message) {
+  while (!message.empty() &&
+         (static_cast<unsigned char>(message.back()) <= ' ' || message.back() == '.')) {
+    message.remove_suffix(1);
+  }
+  return std::string(message);
+}
+
+}  // namespace qvr
