@@ -5,6 +5,7 @@
 
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
+#include "framework/Texts.h"
 
 namespace qvr {
 
@@ -53,7 +54,7 @@ void TApplication::RunHandler(const std::function<void()>& handler, const TCusto
   } catch (const std::exception& e) {
     ShowException(e.what(), owner);
   } catch (...) {
-    ShowException("Unbekannter Fehler", owner);
+    ShowException(texts::kUnknownError, owner);
   }
 }
 

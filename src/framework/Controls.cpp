@@ -30,8 +30,18 @@ void TControl::SetEnabled(bool enabled) {
   Changed(ControlChange::Enabled);
 }
 
+std::string WithCrLf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out += text[i];
+    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) out += '\n';
+  }
+  return out;
+}
+
 void TControl::SetCaption(const std::string& caption) {
-  caption_ = caption;
+  caption_ = WithCrLf(caption);
   Changed(ControlChange::Caption);
 }
 
@@ -70,7 +80,7 @@ void TControl::Changed(ControlChange what) {
 void TMemo::SetLines(const std::vector<std::string>& lines) {
   std::string text;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += "\r\n";
+    if (i > 0) text += '\r';
     text += lines[i];
   }
   SetCaption(text);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Component.h"
@@ -14,6 +15,10 @@
 #include "framework/Types.h"
 
 namespace qvr {
+
+// The text with every lone CR, which separates lines in our texts, as the CR LF that
+// the system's multi-line controls know; a CR LF stays as it is.
+std::string WithCrLf(std::string_view text);
 
 class TForm;
 
@@ -35,6 +40,7 @@ class TControl : public TComponent {
   void SetVisible(bool visible);
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
+  // Lines are separated by a CR in the caption given and by CR LF in the one kept.
   const std::string& Caption() const { return caption_; }
   void SetCaption(const std::string& caption);
   const TFont& Font() const { return font_; }

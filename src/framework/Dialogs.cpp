@@ -4,19 +4,20 @@
 
 #include "framework/Application.h"
 #include "framework/Forms.h"
+#include "framework/Texts.h"
 
 namespace qvr {
 
 const char* ButtonText(TMsgDlgBtn button) {
   switch (button) {
     case mbYes:
-      return "&Ja";
+      return texts::kButtonYes;
     case mbNo:
-      return "&Nein";
+      return texts::kButtonNo;
     case mbOK:
-      return "OK";
+      return texts::kButtonOk;
     case mbCancel:
-      return "Abbrechen";
+      return texts::kButtonCancel;
   }
   return "";
 }
@@ -38,13 +39,13 @@ TModalResult ButtonResult(TMsgDlgBtn button) {
 std::string DialogCaption(TMsgDlgType type, const std::string& title) {
   switch (type) {
     case mtWarning:
-      return "Warnung";
+      return texts::kCaptionWarning;
     case mtError:
-      return "Fehler";
+      return texts::kCaptionError;
     case mtInformation:
-      return "Information";
+      return texts::kCaptionInformation;
     case mtConfirmation:
-      return "Bestätigen";
+      return texts::kCaptionConfirmation;
     case mtCustom:
       return title;
   }

@@ -10,6 +10,14 @@
 namespace qvr {
 namespace {
 
+// Every text of the install dialog that the user sees. Lines are separated by a CR; a
+// control's caption keeps them as CR LF.
+constexpr char kCaption[] = "QVR-KELVADOR V2";
+constexpr char kInfoCaption[] = "Allgemeine Informationen:";
+constexpr char kInstallingCaption[] = "Dateien werden installiert ...";
+constexpr char kInstallButtonCaption[] = "Install >>";
+constexpr char kAbbruchButtonCaption[] = "Abbrechen";
+
 const std::vector<std::string> kWelcomeText = {
     "Liebe Kundin, Lieber Kunde,",
     "",
@@ -27,7 +35,7 @@ const std::vector<std::string> kWelcomeText = {
     "Ihr QVR-Team",
 };
 
-constexpr char kAddress[] = "QVR Software, Markt 1, 12345 Musterstadt\r\nwww.qvr-software.example";
+constexpr char kAddress[] = "QVR Software, Markt 1, 12345 Musterstadt\rwww.qvr-software.example";
 
 constexpr char kSchonInstalliert[] =
     "Dieses Programm ist auf Ihrem Computer schon installiert!!!\r"
@@ -35,6 +43,27 @@ constexpr char kSchonInstalliert[] =
     "Betätigen Sie JA um mit der Installation fortzufahren.";
 
 constexpr char kAbbrechenFrage[] = "Sind Sie sicher das sie die Installation abbrechen möchten?";
+
+std::string FehlerCodeText(std::int32_t statusCode) {
+  return "FehlerCode = " + std::to_string(statusCode) + "\rDie Installation wird abgebrochen!!!";
+}
+
+// The final message: each line centred in 50 characters.
+std::string ErfolgText() {
+  return CentreText("Die Installation wurde erfolgreich abgeschlossen.", 50, ' ') + "\r" +
+         CentreText(
+             "Wenn es sich hier um eine Erstinstallation handelt, wurden neue Schriften "
+             "installiert.",
+             50, ' ') +
+         "\r" +
+         CentreText("Damit diese im Spielbericht sichtbar sind muss Windows neu gestartet werden.",
+                    50, ' ');
+}
+
+std::string UngeschuetztText(const std::string& folder, const std::string& reason) {
+  return "Der Programmordner " + folder +
+         " kann nicht vor Änderungen durch andere Benutzer geschützt werden: " + reason;
+}
 
 const TFont kBoldTimes{"Times New Roman", -16, true, clWindowText};
 
@@ -63,7 +92,7 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
       QVRPacker1(this, fileSystem),
       fs_(fileSystem),
       restart_(std::move(restart)) {
-  SetCaption("QVR-KELVADOR V2");
+  SetCaption(kCaption);
   BorderStyle = bsDialog;
   BorderIcons = false;
   ClientWidth = 550;
@@ -77,11 +106,11 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
   Panel1.SetFont({"Times New Roman", -16, false, clWindowText});
 
   Label1.SetBounds(8, 16, 178, 19);
-  Label1.SetCaption("Allgemeine Informationen:");
+  Label1.SetCaption(kInfoCaption);
   Label1.SetFont(kBoldTimes);
 
   Label4.SetBounds(160, 24, 188, 19);
-  Label4.SetCaption("Dateien werden installiert ...");
+  Label4.SetCaption(kInstallingCaption);
   Label4.SetFont(kBoldTimes);
   Label4.SetVisible(false);
 
@@ -100,11 +129,11 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
   Label3.SetCaption(kAddress);
 
   InstallButton.SetBounds(462, 407, 75, 25);
-  InstallButton.SetCaption("Install >>");
+  InstallButton.SetCaption(kInstallButtonCaption);
   InstallButton.OnClick = [this](TComponent* sender) { InstallButtonClick(sender); };
 
   AbbruchButton.SetBounds(382, 407, 75, 25);
-  AbbruchButton.SetCaption("Abbrechen");
+  AbbruchButton.SetCaption(kAbbruchButtonCaption);
   AbbruchButton.OnClick = [this](TComponent* sender) { AbbruchButtonClick(sender); };
 
   StatusGauge.BeginLoading();
@@ -184,10 +213,7 @@ void TFormInstall::ProtectProgramFolder() {
   // Nothing unpacked there; a link in its place has already stopped the unpack.
   if (!fs_.DirectoryExists(intern)) return;
   if (!fs_.RestrictToAdministrators(intern)) {
-    Application().ShowException(
-        "Der Programmordner " + intern +
-        " kann nicht vor Änderungen durch andere Benutzer geschützt werden: " +
-        fs_.LastErrorText());
+    Application().ShowException(UngeschuetztText(intern, fs_.LastErrorText()));
   }
 }
 
@@ -214,10 +240,7 @@ void TFormInstall::QVRPacker1Status(std::int32_t StatusCode, const std::string&)
     return;
   }
   Application().Backend().Beep();
-  MessageDlg(
-      *this,
-      "FehlerCode = " + std::to_string(StatusCode) + "\rDie Installation wird abgebrochen!!!",
-      mtCustom, {mbOK});
+  MessageDlg(*this, FehlerCodeText(StatusCode), mtCustom, {mbOK});
   // Whatever was unpacked so far stays; the exit code tells a calling script why.
   Application().Halt(StatusCode);
 }
@@ -277,15 +300,7 @@ void TFormInstall::Completion() {
   if (!unpackSucceeded_) return;
 
   Application().Backend().Beep();
-  const std::string text =
-      CentreText("Die Installation wurde erfolgreich abgeschlossen.", 50, ' ') + "\r" +
-      CentreText(
-          "Wenn es sich hier um eine Erstinstallation handelt, wurden neue Schriften installiert.",
-          50, ' ') +
-      "\r" +
-      CentreText("Damit diese im Spielbericht sichtbar sind muss Windows neu gestartet werden.", 50,
-                 ' ');
-  if (MessageDlg(*this, text, mtWarning, {mbYes, mbNo}) == mrYes) {
+  if (MessageDlg(*this, ErfolgText(), mtWarning, {mbYes, mbNo}) == mrYes) {
     std::string errorText;
     restart_.wmiCloseWin(restart_.localComputerName(), "", "", true, errorText);
   }

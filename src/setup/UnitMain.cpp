@@ -3,6 +3,12 @@
 #include "setup/UnitInstall.h"
 
 namespace qvr {
+namespace {
+
+// The background screen's caption, the only text of it that the user sees.
+constexpr char kCaption[] = "QVR-LORWENTHASCOP V1.0";
+
+}  // namespace
 
 ImageLayout LayoutImages(int width, int height) {
   // Each quotient is truncated toward zero, as the conversion to int does.
@@ -15,7 +21,7 @@ ImageLayout LayoutImages(int width, int height) {
 }
 
 TForm1::TForm1(TApplication& app) : TForm(app), Image1(*this, nullptr), Image2(*this, nullptr) {
-  SetCaption("QVR-LORWENTHASCOP V1.0");
+  SetCaption(kCaption);
   BorderStyle = bsSizeable;
   Color = 0x000000;
   Font = TFont{"MS Sans Serif", -11, false, clWindowText};

@@ -158,6 +158,9 @@ TEST_F(FrameworkTest, ControlsKeepTheirState) {
   memo.SetLines({"eins", "", "drei"});
   EXPECT_EQ(memo.Caption(), "eins\r\n\r\ndrei");
   EXPECT_EQ(memo.Lines(), (std::vector<std::string>{"eins", "", "drei"}));
+  // A lone CR separates lines in our texts; a caption keeps CR LF, once.
+  memo.SetCaption("a\rb\r\nc\r");
+  EXPECT_EQ(memo.Caption(), "a\r\nb\r\nc\r\n");
   memo.SetEnabled(false);
   memo.SetVisible(false);
   memo.SetBounds(8, 48, 513, 281);

@@ -22,13 +22,7 @@ HBRUSH SystemBrush(TColor color) {
 }
 
 std::wstring WindowText(const std::string& text) {
-  std::wstring out;
-  const std::wstring wide = Utf8ToWide(text);
-  for (std::size_t i = 0; i < wide.size(); ++i) {
-    out += wide[i];
-    if (wide[i] == L'\r' && (i + 1 == wide.size() || wide[i + 1] != L'\n')) out += L'\n';
-  }
-  return out;
+  return Utf8ToWide(WithCrLf(text));
 }
 
 TControl* ControlOf(HWND window) {

@@ -5,6 +5,7 @@
 #include "base/Exceptions.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "framework/Texts.h"
 #include "framework/win32/Win32Common.h"
 #include "platform/win32/WinText.h"
 
@@ -121,7 +122,7 @@ Win32ControlPeer::Win32ControlPeer(TControl& control) : control_(control) {
                                 style, b.Left, b.Top, b.Width, b.Height,
                                 static_cast<HWND>(control.ParentHandle()), nullptr,
                                 ProgramInstance(), nullptr));
-  if (!window_) throw Exception("Steuerelement konnte nicht erzeugt werden");
+  if (!window_) throw Exception(texts::kControlNotCreated);
   SetControlOf(window_.Get(), &control);
   if (control.Kind() == ControlKind::Image) {
     const auto& image = static_cast<const TImage&>(control);

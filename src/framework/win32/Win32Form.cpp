@@ -6,6 +6,7 @@
 #include "framework/Application.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "framework/Texts.h"
 #include "framework/win32/Win32Common.h"
 #include "framework/win32/Win32Dpi.h"
 #include "platform/win32/WinText.h"
@@ -66,7 +67,7 @@ Win32FormPeer::Win32FormPeer(TForm& form) : form_(form) {
   const TBounds b = form.BoundsRect();
   HWND window = CreateWindowExW(ex, kFormClass, Utf8ToWide(form.Caption()).c_str(), style, b.Left,
                                 b.Top, size.cx, size.cy, owner, nullptr, ProgramInstance(), this);
-  if (window == nullptr) throw Exception("Fenster konnte nicht erzeugt werden");
+  if (window == nullptr) throw Exception(texts::kWindowNotCreated);
   window_.Reset(window);
   dpi_ = WindowDpi(window);
 }
