@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "base/Exceptions.h"
 #include "packer/ArchiveReader.h"
@@ -38,11 +39,11 @@ struct RunState {
   std::unique_ptr<OpenFile> output;
   std::uint32_t bytesRead = 0;
   std::uint32_t bytesWritten = 0;
-  std::uint32_t pending = 0;     // archive bytes gathered in the transfer buffer (packing)
-  std::int64_t pendingData = 0;  // file bytes among them, counted as done once written
-  bool pendingFiles = false;     // whether they hold a file record
-  std::string sourcePath;        // QuellPfad, ending with the delimiter when it names a folder
-  std::string targetPath;        // ZielPfad, ending with the delimiter when it names a folder
+  std::uint32_t pending = 0;  // archive bytes gathered in the transfer buffer (packing)
+  // The sizes of the files among them, each reported as done once the write succeeded.
+  std::vector<std::uint32_t> pendingFiles;
+  std::string sourcePath;  // QuellPfad, ending with the delimiter when it names a folder
+  std::string targetPath;  // ZielPfad, ending with the delimiter when it names a folder
   std::array<Listing, kMaxLevel> listings;
   TPackerFailure failure;
   bool active = false;
@@ -326,18 +327,21 @@ void TQVRPacker::GesamtgroesseErmitteln() {
 // The archive is written through the transfer buffer: records and files that fit
 // beside them are gathered there and go out in one write once the next does not fit,
 // instead of two small writes per file. Larger files go out in whole chunks. Gathered
-// files count as done, and progress is reported, only once that write has succeeded.
+// files count as done only once that write has succeeded; then each raises its own
+// progress event, as a file copied alone does.
 bool TQVRPacker::FlushArchive() {
   if (run.pending == 0) return true;
   const std::uint32_t length = std::exchange(run.pending, 0);
-  const std::int64_t data = std::exchange(run.pendingData, 0);
-  const bool files = std::exchange(run.pendingFiles, false);
   if (!run.output->Write(transferBuffer, length, run.bytesWritten) || run.bytesWritten != length) {
+    run.pendingFiles.clear();
     Fail(status::kArchiveIo, "write to the archive", run.targetPath, fs_.LastErrorText());
     return false;
   }
-  run.doneBytes += data;
-  if (files && run.status == 0) ReportProgress();
+  for (const std::uint32_t size : run.pendingFiles) {
+    run.doneBytes += size;
+    if (run.status == 0) ReportProgress();
+  }
+  run.pendingFiles.clear();
   return true;
 }
 
@@ -416,8 +420,6 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
     }
     if (gather) {
       run.pending += run.bytesRead;
-      run.pendingData += run.bytesRead;
-      run.pendingFiles = true;
       run.memberCopied += run.bytesRead;
       continue;
     }
@@ -430,6 +432,7 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
     run.doneBytes += run.bytesWritten;
     ReportProgress();
   } while (run.memberCopied < run.memberSize);
+  if (gather) run.pendingFiles.push_back(static_cast<std::uint32_t>(run.memberCopied));
   run.input.reset();
   if (run.memberCopied != run.memberSize) {
     Fail(status::kSizeMismatch, "pack", path, "the file changed its size while it was packed");
@@ -447,8 +450,7 @@ void TQVRPacker::OrdnerPacken() {
     return;
   }
   run.pending = 0;
-  run.pendingData = 0;
-  run.pendingFiles = false;
+  run.pendingFiles.clear();
   archive::FormatFolderRecord(run.recordText, run.rootName, 1);
   try {
     if (AppendRecord(0)) {
@@ -459,7 +461,7 @@ void TQVRPacker::OrdnerPacken() {
   } catch (...) {
     // An error raised by a handler ends the run; what was gathered before it stays in
     // the archive, written without raising another event.
-    run.pendingFiles = false;
+    run.pendingFiles.clear();
     FlushArchive();
     throw;
   }
