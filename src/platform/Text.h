@@ -46,8 +46,6 @@ class CodePage {
  public:
   using UpperHalf = std::array<char32_t, 128>;  // the characters of bytes 0x80 to 0xFF
 
-  static inline constexpr unsigned kDefault = 1252;
-
   // Windows-1252, from the table in this unit.
   static const CodePage& Windows1252();
   // The code page `number`: 1252 from the table, others as the system converts them.
