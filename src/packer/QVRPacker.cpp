@@ -40,8 +40,8 @@ struct RunState {
   std::uint32_t bytesRead = 0;
   std::uint32_t bytesWritten = 0;
   std::uint32_t pending = 0;  // archive bytes gathered in the transfer buffer (packing)
-  // The sizes of the files among them, each reported as done once the write succeeded.
-  std::vector<std::uint32_t> pendingFiles;
+  // The file chunks among them, each reported as done once the write succeeded.
+  std::vector<std::uint32_t> pendingChunks;
   std::string sourcePath;  // QuellPfad, ending with the delimiter when it names a folder
   std::string targetPath;  // ZielPfad, ending with the delimiter when it names a folder
   std::array<Listing, kMaxLevel> listings;
@@ -260,7 +260,6 @@ void TQVRPacker::Starten() {
 
 void TQVRPacker::DateiEntpacken() {
   char* const buffer = reinterpret_cast<char*>(transferBuffer);
-  run.depth = 1;
   run.doneBytes = 0;
 
   run.input = fs_.OpenShared(run.sourcePath);
@@ -280,7 +279,6 @@ void TQVRPacker::DateiEntpacken() {
                                 "unpack");
   while (reader.Next()) {
     const archive::Record& record = reader.Current();
-    run.depth = static_cast<std::int32_t>(record.level);
     if (record.folder) {
       // Without its trailing delimiter; DirectoryExists never follows a symbolic link,
       // so a link standing in the destination is not entered but fails the creation.
@@ -333,15 +331,16 @@ bool TQVRPacker::FlushArchive() {
   if (run.pending == 0) return true;
   const std::uint32_t length = std::exchange(run.pending, 0);
   if (!run.output->Write(transferBuffer, length, run.bytesWritten) || run.bytesWritten != length) {
-    run.pendingFiles.clear();
+    run.pendingChunks.clear();
     Fail(status::kArchiveIo, "write to the archive", run.targetPath, fs_.LastErrorText());
     return false;
   }
-  for (const std::uint32_t size : run.pendingFiles) {
+  // Also after a later file failed: these chunks were read before it and are written.
+  for (const std::uint32_t size : run.pendingChunks) {
     run.doneBytes += size;
-    if (run.status == 0) ReportProgress();
+    ReportProgress();
   }
-  run.pendingFiles.clear();
+  run.pendingChunks.clear();
   return true;
 }
 
@@ -420,6 +419,7 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
     }
     if (gather) {
       run.pending += run.bytesRead;
+      run.pendingChunks.push_back(run.bytesRead);
       run.memberCopied += run.bytesRead;
       continue;
     }
@@ -432,7 +432,6 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
     run.doneBytes += run.bytesWritten;
     ReportProgress();
   } while (run.memberCopied < run.memberSize);
-  if (gather) run.pendingFiles.push_back(static_cast<std::uint32_t>(run.memberCopied));
   run.input.reset();
   if (run.memberCopied != run.memberSize) {
     Fail(status::kSizeMismatch, "pack", path, "the file changed its size while it was packed");
@@ -450,7 +449,7 @@ void TQVRPacker::OrdnerPacken() {
     return;
   }
   run.pending = 0;
-  run.pendingFiles.clear();
+  run.pendingChunks.clear();
   archive::FormatFolderRecord(run.recordText, run.rootName, 1);
   try {
     if (AppendRecord(0)) {
@@ -461,7 +460,7 @@ void TQVRPacker::OrdnerPacken() {
   } catch (...) {
     // An error raised by a handler ends the run; what was gathered before it stays in
     // the archive, written without raising another event.
-    run.pendingFiles.clear();
+    run.pendingChunks.clear();
     FlushArchive();
     throw;
   }
