@@ -219,6 +219,17 @@ install_until() {
   return 1
 }
 
+# install_over_existing WHAT: "Install >>" over an existing product folder, "&Ja" to
+# the question, "&Nein" to the final message; the setup ends. WHAT names the failure
+# when the question does not come.
+install_over_existing() {
+  install_until "Bestätigen" 20 "$1" || return 1
+  check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
+  check "final message" quiet drv wait-window "Warnung" 60
+  drv click "Warnung" "&Nein" >/dev/null
+  check "setup ends" setup_ended 20
+}
+
 # install_to_final: "Install >>", then the final message; leaves it open.
 install_to_final() {
   install_until "Warnung" 60 "no final message" 99-no-final-message.png || return 1
@@ -429,11 +440,7 @@ scenario_existing_yes() {
   printf 'from an earlier installation\n' >"$product/Intern/Programm/QVR-Kelvador.exe"
   printf 'the user'"'"'s own report\n' >"$product/Daten/Eigene/Bericht.txt"
   launch || return
-  install_until "Bestätigen" 20 "no question about the earlier installation" || return
-  check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
-  check "final message after installing over" quiet drv wait-window "Warnung" 60
-  drv click "Warnung" "&Nein" >/dev/null
-  check "setup ends" setup_ended 20
+  install_over_existing "no question about the earlier installation" || return
   check "program replaced by the archive's" cmp -s \
     "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern/Programm/QVR-Kelvador.exe" "$product/Intern/Programm/QVR-Kelvador.exe"
   check "the user's own file stays" test -f "$product/Daten/Eigene/Bericht.txt"
@@ -653,11 +660,7 @@ scenario_planted_links() {
   local before
   before="$(cd "$outside" && md5sum hard secret)"
   launch || return
-  install_until "Bestätigen" 20 "no question about the planted product folder" || return
-  check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
-  check "final message" quiet drv wait-window "Warnung" 60
-  drv click "Warnung" "&Nein" >/dev/null
-  check "setup ends" setup_ended 20
+  install_over_existing "no question about the planted product folder" || return
   check "the links' targets are unchanged" test "$before" = "$(cd "$outside" && md5sum hard secret)"
   check "the member replaces the hard link" cmp -s \
     "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern/Programm/QVR-Kelvador.exe" \
@@ -679,8 +682,8 @@ near() {
 # check_scaled_bounds WHAT LINE L T W H DPI: the bounds in a line of drv_controls
 # are the design bounds scaled to DPI, each within one pixel.
 check_scaled_bounds() {
-  local what="$1" dpi="$7" kind l t w h
-  read -r kind l t w h _ <<<"$2"
+  local what="$1" dpi="$7" l t w h
+  read -r _ l t w h _ <<<"$2"
   if [ -z "${h:-}" ]; then
     fail "$what: not found"
     return

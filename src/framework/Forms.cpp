@@ -102,17 +102,16 @@ void TForm::ScaleForDpi(int dpi) {
   bounds_.Width = MulDiv(bounds_.Width, dpi, from);
   bounds_.Height = MulDiv(bounds_.Height, dpi, from);
   for (TControl* control : controls_) control->ChangeScale(dpi, from);
-  for (const auto& scale : scalers_) scale(dpi, from);
+  for (const WindowlessControl& control : windowless_) control.scale(dpi, from);
 }
 
 void TForm::AddWindowlessControl(std::function<void()> paint,
                                  std::function<void(int numerator, int denominator)> scale) {
-  painters_.push_back(std::move(paint));
-  scalers_.push_back(std::move(scale));
+  windowless_.push_back({std::move(paint), std::move(scale)});
 }
 
 void TForm::PaintWindowless() {
-  for (const auto& paint : painters_) app_.RunHandler(paint, this);
+  for (const WindowlessControl& control : windowless_) app_.RunHandler(control.paint, this);
 }
 
 void TForm::Invalidate(const TBounds& area) {

@@ -105,8 +105,12 @@ class TForm : public TCustomForm {
   int pixelsPerInch_ = kDesignPixelsPerInch;
   std::unique_ptr<FormPeer> peer_;
   std::vector<TControl*> controls_;
-  std::vector<std::function<void()>> painters_;
-  std::vector<std::function<void(int, int)>> scalers_;
+  // A control drawn on the form's own surface: how it paints and how it scales.
+  struct WindowlessControl {
+    std::function<void()> paint;
+    std::function<void(int, int)> scale;
+  };
+  std::vector<WindowlessControl> windowless_;
 };
 
 }  // namespace qvr

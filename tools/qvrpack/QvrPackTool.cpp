@@ -68,7 +68,13 @@ void AppendExitLine(std::string& text, int code, const std::string& help) {
   char number[16];
   std::snprintf(number, sizeof number, "%4d  ", code);
   text += number;
-  for (const char c : help) text += c == '\n' ? std::string("\n      ") : std::string(1, c);
+  for (const char c : help) {
+    if (c == '\n') {
+      text += "\n      ";
+    } else {
+      text += c;
+    }
+  }
   text += '\n';
 }
 

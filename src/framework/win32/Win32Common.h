@@ -22,7 +22,8 @@ HINSTANCE ProgramInstance();
 HBRUSH SystemBrush(TColor color);
 
 // Text for a window: UTF-16, and a lone CR, which separates lines in our texts,
-// as CR LF, the only line break that STATIC and EDIT windows know.
+// as CR LF, the only line break that STATIC and EDIT windows know. Control captions
+// hold CR LF already (TControl::SetCaption) and need only Utf8ToWide.
 std::wstring WindowText(const std::string& text);
 
 // The control that owns a child window, or null for a window of another kind.

@@ -118,7 +118,7 @@ Win32ControlPeer::Win32ControlPeer(TControl& control) : control_(control) {
   DWORD style = WS_CHILD | kind.style;
   if (control.Visible()) style |= WS_VISIBLE;
   if (!control.Enabled()) style |= WS_DISABLED;
-  window_.Reset(CreateWindowExW(kind.exStyle, kind.className, WindowText(control.Caption()).c_str(),
+  window_.Reset(CreateWindowExW(kind.exStyle, kind.className, Utf8ToWide(control.Caption()).c_str(),
                                 style, b.Left, b.Top, b.Width, b.Height,
                                 static_cast<HWND>(control.ParentHandle()), nullptr,
                                 ProgramInstance(), nullptr));
@@ -135,7 +135,7 @@ Win32ControlPeer::Win32ControlPeer(TControl& control) : control_(control) {
 
 void Win32ControlPeer::FitToText() {
   if (!control_.AutoSize || control_.WordWrap) return;
-  const std::wstring text = WindowText(control_.Caption());
+  const std::wstring text = Utf8ToWide(control_.Caption());
   WindowDc dc(window_.Get());
   gdi::ScopedSelection selected(dc.Get(), font_.Get());
   RECT r{0, 0, 0, 0};
@@ -163,7 +163,7 @@ void Win32ControlPeer::Changed(ControlChange what) {
     case ControlChange::ClientSize:
       break;
     case ControlChange::Caption:
-      SetWindowTextW(w, WindowText(control_.Caption()).c_str());
+      SetWindowTextW(w, Utf8ToWide(control_.Caption()).c_str());
       FitToText();
       break;
     case ControlChange::Font: {

@@ -1,6 +1,8 @@
 #include "framework/win32/Win32Dpi.h"
 
+#include "base/Font.h"
 #include "framework/Types.h"
+#include "platform/win32/WinText.h"
 
 namespace qvr {
 namespace {
@@ -59,10 +61,12 @@ LOGFONTW MessageLogFont(int dpi) {
     metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
     return metrics.lfMessageFont;
   }
+  // Without the system's metrics: the framework's default font at this density.
+  const TFont design;
   LOGFONTW fallback{};
-  fallback.lfHeight = MulDiv(-11, dpi, kDesignPixelsPerInch);
+  fallback.lfHeight = MulDiv(design.Height, dpi, kDesignPixelsPerInch);
   fallback.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynW(fallback.lfFaceName, L"MS Sans Serif", LF_FACESIZE);
+  lstrcpynW(fallback.lfFaceName, Utf8ToWide(design.Name).c_str(), LF_FACESIZE);
   return fallback;
 }
 

@@ -259,6 +259,13 @@ int Lock(const Fd& fd, int operation) {
   return errno == EWOULDBLOCK ? EBUSY : errno;
 }
 
+// A new file at `path`, locked exclusively; any entry of that name, a link included,
+// makes it fail, in one atomic step. Returns 0 or the errno.
+int CreateNewLocked(const std::string& path, mode_t mode, Fd& fd) {
+  if (const int error = OpenRegular(path, O_RDWR | O_CREAT | O_EXCL, mode, fd)) return error;
+  return Lock(fd, LOCK_EX);
+}
+
 // A new file in place of whatever entry that is no folder stands at `path`, locked
 // exclusively. The old name is removed rather than truncated, so a symbolic or hard
 // link standing there is dropped, never written through; a file another handle holds
@@ -276,9 +283,8 @@ int CreateReplacing(const std::string& path, mode_t mode, Fd& fd) {
   } else if (errno != ENOENT) {
     return errno;
   }
-  // O_EXCL: a link planted after the removal fails the creation instead of being followed.
-  if (const int error = OpenRegular(path, O_RDWR | O_CREAT | O_EXCL, mode, fd)) return error;
-  return Lock(fd, LOCK_EX);
+  // A link planted after the removal fails the creation instead of being followed.
+  return CreateNewLocked(path, mode, fd);
 }
 
 }  // namespace
@@ -408,13 +414,12 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to, b
     RememberReason(reason::kNotPlainFile);
     return false;
   }
-  // O_EXCL makes "fail if it exists" a single atomic step: no window in which
-  // another writer's file could be overwritten.
+  // "Fail if it exists" is the atomic creation alone: no window in which another
+  // writer's file could be overwritten.
   Fd out;
   const mode_t mode = st.st_mode & 0777;
-  if (int error = failIfExists ? OpenRegular(to, O_WRONLY | O_CREAT | O_EXCL, mode, out)
-                               : CreateReplacing(to, mode, out);
-      error != 0 || (failIfExists && (error = Lock(out, LOCK_EX)) != 0)) {
+  if (const int error =
+          failIfExists ? CreateNewLocked(to, mode, out) : CreateReplacing(to, mode, out)) {
     Remember(error);
     return false;
   }

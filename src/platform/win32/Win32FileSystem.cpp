@@ -118,16 +118,19 @@ class Win32Search final : public DirectorySearch {
   std::uint32_t mask_;
 };
 
+// Marks an entry opened with DELETE access to be removed when its last handle closes.
+bool MarkForDeletion(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+}
+
 class Win32OpenFile final : public OpenFile {
  public:
   explicit Win32OpenFile(UniqueFileHandle handle) : handle_(std::move(handle)) {}
 
   // Removes the file when it is closed; it must have been opened with DELETE access.
-  void DeleteOnClose() {
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    ::SetFileInformationByHandle(handle_.Get(), FileDispositionInfo, &disposition,
-                                 sizeof disposition);
-  }
+  void DeleteOnClose() { MarkForDeletion(handle_.Get()); }
 
   bool Read(void* buffer, std::uint32_t count, std::uint32_t& got) override {
     DWORD done = 0;
@@ -170,30 +173,25 @@ std::unique_ptr<OpenFile> Open(const std::string& path, DWORD access, DWORD shar
   return std::make_unique<Win32OpenFile>(std::move(handle));
 }
 
-std::string FullPath(const std::string& path) {
-  const std::wstring wide = Utf8ToWide(path);
-  std::wstring full(MAX_PATH, L'\0');
-  DWORD length =
-      ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  if (length >= full.size()) {
-    full.resize(length);
-    length = ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+// A path the system writes into a buffer: `call(buffer, size)` answers its length, or
+// the size it needs when the buffer is too small. Empty when the system gives none.
+template <typename Call>
+std::string SystemPath(Call call) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = call(path.data(), static_cast<DWORD>(path.size()));
+  if (length >= path.size()) {
+    path.resize(length);
+    length = call(path.data(), length);
   }
-  full.resize(length < full.size() ? length : 0);
-  return WideToUtf8(full);
+  path.resize(length < path.size() ? length : 0);
+  return WideToUtf8(path);
 }
 
 // The path the system resolved for an open handle, links among its folders followed.
 std::string FinalPath(HANDLE handle) {
-  std::wstring final(MAX_PATH, L'\0');
-  DWORD length =
-      ::GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
-  if (length >= final.size()) {
-    final.resize(length);
-    length = ::GetFinalPathNameByHandleW(handle, final.data(), length, 0);
-  }
-  final.resize(length < final.size() ? length : 0);
-  return WideToUtf8(final);
+  return SystemPath([handle](wchar_t* buffer, DWORD size) {
+    return ::GetFinalPathNameByHandleW(handle, buffer, size, 0);
+  });
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -225,9 +223,11 @@ bool IsEntryAt(HANDLE handle, const std::string& path) {
 
 // A new file; an entry of that name, a link included, makes it fail.
 UniqueFileHandle CreateNewFile(const std::string& path) {
-  return UniqueFileHandle(
+  UniqueFileHandle handle(
       ::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) RememberLastError();  // leaves GetLastError as it is
+  return handle;
 }
 
 // Removes the file of that name, the link itself where it is a link. Opened without
@@ -243,9 +243,7 @@ bool RemoveFileEntry(const std::string& path) {
     RememberReason(reason::kLinkNotRemovable);
     return false;
   }
-  FILE_DISPOSITION_INFO disposition{TRUE};
-  if (!::SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &disposition,
-                                    sizeof disposition)) {
+  if (!MarkForDeletion(handle.Get())) {
     RememberLastError();
     return false;
   }
@@ -262,7 +260,6 @@ UniqueFileHandle CreateReplacing(const std::string& path) {
     if (!RemoveFileEntry(path)) return {};
     handle = CreateNewFile(path);
   }
-  if (!handle) RememberLastError();
   return handle;
 }
 
@@ -361,6 +358,13 @@ bool ResetContents(const std::string& folder, PSID owner, PACL empty) {
 }
 
 }  // namespace
+
+std::string FullPath(const std::string& path) {
+  const std::wstring wide = Utf8ToWide(path);
+  return SystemPath([&wide](wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
+  });
+}
 
 std::unique_ptr<DirectorySearch> Win32FileSystem::FindFirst(const std::string& pattern,
                                                             std::uint32_t attributeMask,
@@ -466,10 +470,7 @@ bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to, b
   UniqueFileHandle source = OpenPlainFile(from);
   if (!source) return false;
   UniqueFileHandle target = failIfExists ? CreateNewFile(to) : CreateReplacing(to);
-  if (!target) {
-    if (failIfExists) RememberLastError();
-    return false;
-  }
+  if (!target) return false;
   Win32OpenFile reader(std::move(source));
   Win32OpenFile writer(std::move(target));
   if (CopyContents(reader, writer)) return true;

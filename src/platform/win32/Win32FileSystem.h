@@ -3,9 +3,15 @@
 // system's ANSI code page.
 #pragma once
 
+#include <string>
+
 #include "platform/FileSystem.h"
 
 namespace qvr {
+
+// The absolute form of a path, as the system resolves it against the current folder;
+// empty when it cannot.
+std::string FullPath(const std::string& path);
 
 class Win32FileSystem final : public FileSystem {
  public:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ToolConsole.h"
+#include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/WinText.h"
 
 namespace qvr::tool {
@@ -49,15 +50,8 @@ std::vector<std::string> Arguments(int, char**) {
 
 std::string AbsolutePath(const std::string& path) {
   if (path.empty()) return path;
-  const std::wstring wide = Utf8ToWide(path);
-  std::vector<wchar_t> full(MAX_PATH);
-  for (;;) {
-    const DWORD length =
-        GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0) return path;
-    if (length < full.size()) return WideToUtf8(std::wstring_view(full.data(), length));
-    full.resize(length + 1);
-  }
+  std::string full = FullPath(path);
+  return full.empty() ? path : full;
 }
 
 }  // namespace qvr::tool
