@@ -742,13 +742,14 @@ check_scaled_dialog() {
 # check_background_pictures DPI: the background's pictures where a start at DPI lays
 # them out from its outer size; the margins for the frame (9 and 28) scale with DPI.
 check_background_pictures() {
-  local dpi="$1" bl bt br bb pictures
+  local dpi="$1" bl bt br bb cw ch pictures
   read -r bl bt br bb <<<"$(drv_window "QVR-LORWENTHASCOP V1.0")"
+  read -r _ _ cw ch <<<"$(drv_client "QVR-LORWENTHASCOP V1.0")"
   local W=$((br - bl)) H=$((bb - bt))
   local w1=$((W * 10 / 23)) h1=$((H * 10 / 85)) w2=$((W / 3)) h2=$((H * 10 / 95))
   local x2=$((W - w2 - $(muldiv 9 "$dpi" 96))) y2=$((H - h2 - $(muldiv 28 "$dpi" 96)))
   pictures="$(drv_controls "QVR-LORWENTHASCOP V1.0" | grep '^QvrPicture ')"
-  echo "    background outer ${W}x${H} at $dpi: $(tr '\n' ';' <<<"$pictures")"
+  echo "    background outer ${W}x${H}, client ${cw}x${ch} at $dpi: $(tr '\n' ' ' <<<"$pictures")"
   check "$dpi: top picture ${w1}x${h1} at 0,0" grep -qx "QvrPicture 0 0 $w1 $h1 " <<<"$pictures"
   check "$dpi: bottom picture ${w2}x${h2} at $x2,$y2" \
     grep -qx "QvrPicture $x2 $y2 $w2 $h2 " <<<"$pictures"
@@ -758,7 +759,9 @@ check_background_pictures() {
 # sends then; Wine's own frames keep the prefix's density): each step ends as a
 # start at that density lays the dialog and the background's pictures out.
 check_density_changes() {
-  local to
+  local to dialog background
+  dialog="$(drv_window "QVR-KELVADOR V2")"
+  background="$(drv_window "QVR-LORWENTHASCOP V1.0")"
   for to in 120 144 192 96; do
     echo "  -- changed to $to pixels per inch while running"
     check "$to: density change of the dialog" quiet drv dpi-change "QVR-KELVADOR V2" "$to"
@@ -766,6 +769,10 @@ check_density_changes() {
       quiet drv dpi-change "QVR-LORWENTHASCOP V1.0" "$to"
     settle
     shot "$shots/changed-to-$to.png"
+    check "$to: the background keeps its place and size" \
+      test "$(drv_window "QVR-LORWENTHASCOP V1.0")" = "$background"
+    check "$to: the dialog keeps its top left corner" \
+      test "$(cut -d' ' -f1-2 <<<"$(drv_window "QVR-KELVADOR V2")")" = "$(cut -d' ' -f1-2 <<<"$dialog")"
     check_scaled_dialog "$to"
     check_background_pictures "$to"
   done

@@ -362,7 +362,9 @@ int OpenWindow(const Arguments& args) {
 }
 
 // Sent, not posted: the message carries a pointer to the suggested rectangle, and
-// the command returns once the window has laid itself out for the density.
+// the command returns once the window has laid itself out for the density. Wine
+// hands the pointer over between processes unchanged, so the rectangle is written
+// into the memory of the window's process.
 int DpiChange(const Arguments& args) {
   const long dpi = std::wcstol(args[2].c_str(), nullptr, 10);
   if (dpi < 48 || dpi > 960) {
@@ -373,10 +375,23 @@ int DpiChange(const Arguments& args) {
   if (window == nullptr) return 1;
   RECT suggested{};
   GetWindowRect(window, &suggested);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+  void* remote = process != nullptr ? VirtualAllocEx(process, nullptr, sizeof suggested,
+                                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                                    : nullptr;
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                           reinterpret_cast<LPARAM>(&suggested), SMTO_NORMAL, 10000, &result)) {
-    PrintError("sending WM_DPICHANGED failed, error " + std::to_string(GetLastError()));
+  const bool sent =
+      remote != nullptr &&
+      WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr) &&
+      SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                          reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 10000, &result);
+  const DWORD error = GetLastError();
+  if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  if (process != nullptr) CloseHandle(process);
+  if (!sent) {
+    PrintError("sending WM_DPICHANGED failed, error " + std::to_string(error));
     return 1;
   }
   Print("dpi-change " + std::to_string(dpi) + " sent to " + Hex(window));
