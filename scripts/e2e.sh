@@ -18,7 +18,7 @@ screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
 all_scenarios=(medium fresh-install welcome-close font-kept existing-cancel existing-yes
   product-file missing-archive root-blocked shortcut-blocked damaged-archive restart-yes dpi
-  planted-links umlauts)
+  planted-links planted-symlink umlauts)
 
 passed=0
 failed=0
@@ -643,10 +643,11 @@ scenario_restart_yes() {
   check_shortcut
 }
 
-# Links a user planted in the installation tree before an administrator's setup ran,
-# each leading to a file outside: a hard link at a member's path is replaced, not
-# written through; a symbolic link and a hard link among the fonts are not copied into
-# the font folder. Nothing outside the tree changes.
+# What a user planted in the installation tree before an administrator's setup ran:
+# a program folder with a library beside the program and a hard link to a file outside
+# where the program belongs, and a hard link among the fonts. The program folder and
+# the fonts are unpacked anew and hold only the archive's files; nothing outside the
+# tree changes.
 scenario_planted_links() {
   begin planted-links || return
   local outside="$work/outside-$scenario"
@@ -655,21 +656,60 @@ scenario_planted_links() {
   printf 'the hard link'"'"'s target\n' >"$outside/hard"
   printf 'a secret the administrator may read\n' >"$outside/secret"
   ln "$outside/hard" "$product/Intern/Programm/QVR-Kelvador.exe"
-  ln -s "$outside/secret" "$product/Daten/Programm/Fonts/Linked.ttf"
+  printf 'a library planted beside the program\n' >"$product/Intern/Programm/version.dll"
   ln "$outside/secret" "$product/Daten/Programm/Fonts/Hard.ttf"
   local before
   before="$(cd "$outside" && md5sum hard secret)"
   launch || return
   install_over_existing "no question about the planted product folder" || return
   check "the links' targets are unchanged" test "$before" = "$(cd "$outside" && md5sum hard secret)"
-  check "the member replaces the hard link" cmp -s \
-    "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern/Programm/QVR-Kelvador.exe" \
-    "$product/Intern/Programm/QVR-Kelvador.exe"
+  check "the program folder holds the archive's files alone" \
+    diff -r "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern" "$product/Intern"
   check "the member is a file of its own" \
     test "$(stat -c %h "$product/Intern/Programm/QVR-Kelvador.exe")" = 1
+  check "the fonts folder holds the archive's fonts alone" \
+    diff -r "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Daten/Programm/Fonts" "$product/Daten/Programm/Fonts"
   check_fonts_copied
-  check "no planted link copied into the font folder" \
-    test ! -e "$fonts/Linked.ttf" -a ! -e "$fonts/Hard.ttf"
+  check "no planted file copied into the font folder" test ! -e "$fonts/Hard.ttf"
+  rm -rf "$outside"
+}
+
+# A symbolic link a user planted among the fonts. Wine removes what such a link leads
+# to when the link itself is removed, so the setup cannot take the fonts folder anew:
+# it says so, owned by its dialog and in German, and ends before anything is unpacked.
+# (Windows removes the link itself; the unit tests cover that way.)
+scenario_planted_symlink() {
+  begin planted-symlink || return
+  local outside="$work/outside-$scenario"
+  rm -rf "$outside"
+  mkdir -p "$outside" "$product/Daten/Programm/Fonts"
+  printf 'a secret the administrator may read\n' >"$outside/secret"
+  ln -s "$outside/secret" "$product/Daten/Programm/Fonts/Linked.ttf"
+  launch || return
+  install_until "Bestätigen" 20 "no question about the planted product folder" || return
+  check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
+  if ! drv wait-window "Setup" 20 >/dev/null; then
+    fail "no box about the folder that cannot be protected"
+    return
+  fi
+  settle
+  shot "$shots/02-not-protected.png"
+  local text
+  text="$(drv text "Setup")"
+  check "the box names the fonts folder" \
+    grep -qF 'Der Ordner C:\QVR-SOFTWARE\QVR-Kelvador [DV2.95]\Daten\Programm\Fonts kann nicht' <<<"$text"
+  check "the box gives the reason in German" grep -q "es ist eine Verknüpfung" <<<"$text"
+  check "the box says the installation stops" grep -q "Die Installation wird abgebrochen!!!" <<<"$text"
+  check "the box is owned by the install dialog" \
+    grep -qx 'owner "QVR-KELVADOR V2"' <(drv owner "Setup")
+  check "the box has OK alone" test "$(drv buttons "Setup")" = "OK"
+  check "answer OK" quiet drv click "Setup" "OK"
+  check "setup ends" setup_ended 20
+  check "exit code 20" test "${SETUP_RC:-}" = 20
+  check "the link's target is unchanged" grep -q "a secret" "$outside/secret"
+  check "nothing unpacked" test ! -e "$product/Intern"
+  check "no font copied" test ! -e "$fonts/DejaVuSans.ttf" -a ! -e "$fonts/Linked.ttf"
+  check "no shortcut" test ! -e "$desktop/$E2E_LINK"
   rm -rf "$outside"
 }
 
