@@ -115,6 +115,8 @@ class Folder {
   // backend reproduces them and then lists by name in byte order. Null when the folder
   // cannot be listed.
   virtual std::unique_ptr<DirectorySearch> List() = 0;
+  // Whether an entry of that name is there, of whatever kind; a link is not followed.
+  virtual bool Contains(std::string_view name) = 0;
 
   // Opens the folder `name`. Null when it is missing or anything but a plain folder: a
   // file, or a link to a folder.
@@ -135,19 +137,22 @@ class Folder {
   // a folder, or with Names::One a file with more than one name, is refused.
   virtual std::unique_ptr<OpenFile> Open(std::string_view name, Names names = Names::Any) = 0;
 
-  // Removes the entry `name` and, where it is a folder, everything in it. A link is
-  // removed itself, never what it leads to; where that cannot be done without harming
-  // the target, the removal fails.
+  // Removes the entry `name` and, where it is a folder, everything in it; true when
+  // nothing of that name is left, also when there was none. A link is removed itself,
+  // never what it leads to; where that cannot be done without harming the target, the
+  // removal fails.
   virtual bool Remove(std::string_view name) = 0;
 
   // Gives this folder `rights` of its own: protected from what its folder passes on and
   // passed on to what is created inside. The owner becomes the Administrators group.
   virtual bool SetRights(Rights rights) = 0;
-  // Gives every entry inside, to the bottom, what a folder of `rights` passes on: with
-  // Administrators the owner becomes the Administrators group, with UserData the owner
-  // stays. Folders are changed before their contents are listed. A link and a file with
-  // more than one name are left unchanged: what they lead to may lie elsewhere.
-  virtual bool PassOnRights(Rights rights) = 0;
+  // Gives the entry `name` and, where it is a folder, everything in it what a folder of
+  // `rights` passes on: with Administrators the owner becomes the Administrators group,
+  // with UserData the owner stays. Each entry is changed through its own handle, a folder
+  // before its contents are listed. A link and a file with more than one name are left
+  // unchanged: what they lead to may lie elsewhere. True when nothing of that name is
+  // there.
+  virtual bool PassOnRights(std::string_view name, Rights rights) = 0;
 };
 
 class FileSystem {
@@ -156,6 +161,8 @@ class FileSystem {
 
   // The path delimiter of this file system: '\\' on Windows, '/' on POSIX.
   virtual char Delimiter() const = 0;
+  // Whether two names name the same entry of a folder: Windows ignores case.
+  virtual bool SameName(std::string_view a, std::string_view b) const = 0;
 
   // True for an existing file that is not a folder; a link to a file counts.
   virtual bool FileExists(const std::string& path) = 0;
@@ -178,6 +185,14 @@ class FileSystem {
 
 // Copies what is left to read of `from` into `to`. False when a read or a write fails.
 bool CopyContents(OpenFile& from, OpenFile& to);
+
+// Gives every entry of `folder` what it passes on with `rights` (Folder::PassOnRights).
+bool PassOnRightsToAll(Folder& folder, Rights rights);
+
+// Copies the plain file `name` of `from` (one name, no link) into `to` under the same
+// name, unless an entry of that name is there: that stays as it is. A failed copy
+// leaves nothing behind.
+bool CopyPlainFile(Folder& from, std::string_view name, Folder& to);
 
 // The file system of the platform this program runs on.
 FileSystem& SystemFileSystem();

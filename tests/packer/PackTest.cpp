@@ -5,7 +5,7 @@
 #include <map>
 
 #include "PackerTestSupport.h"
-#include "support/ForwardingFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
 namespace qvr::test {
@@ -187,9 +187,11 @@ TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
   sfs::permissions(Src() + "ro",
                    sfs::perms::owner_write | sfs::perms::group_write | sfs::perms::others_write,
                    sfs::perm_options::remove);
-  DirEntry entry;
-  const bool marked = SystemFileSystem().FindFirst(Src() + "ro", attr::kAnyFile, entry) &&
-                      entry.attributes != attr::kDirectory;
+  bool marked = false;
+  const auto listing = SystemFileSystem().OpenFolder(Src())->List();
+  for (DirEntry entry; listing->Next(entry);) {
+    marked |= entry.name == "ro" && entry.attributes != attr::kDirectory;
+  }
   if (!marked) GTEST_SKIP() << "no read-only bit on folders here";
   EXPECT_EQ(Run(), status::kFileNotOpened);
   EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + "ro");
@@ -198,37 +200,6 @@ TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
       << TQVRPacker::LastFailure().ErrorText;
   sfs::permissions(Src() + "ro", sfs::perms::owner_write, sfs::perm_options::add);
 }
-
-// Reports chosen sizes for chosen names, as a listing taken before a file changed would.
-class SizeLyingFileSystem final : public ForwardingFileSystem {
- public:
-  explicit SizeLyingFileSystem(std::map<std::string, std::uint64_t> sizes)
-      : sizes_(std::move(sizes)) {}
-  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern, std::uint32_t mask,
-                                             DirEntry& first) override {
-    auto search = real_.FindFirst(pattern, mask, first);
-    if (!search) return nullptr;
-    Adjust(first);
-    return std::make_unique<Search>(*this, std::move(search));
-  }
-
- private:
-  struct Search final : DirectorySearch {
-    Search(SizeLyingFileSystem& o, std::unique_ptr<DirectorySearch> s)
-        : owner(o), real(std::move(s)) {}
-    bool Next(DirEntry& e) override {
-      if (!real->Next(e)) return false;
-      owner.Adjust(e);
-      return true;
-    }
-    SizeLyingFileSystem& owner;
-    std::unique_ptr<DirectorySearch> real;
-  };
-  void Adjust(DirEntry& e) {
-    if (auto it = sizes_.find(e.name); it != sizes_.end()) e.size = it->second;
-  }
-  std::map<std::string, std::uint64_t> sizes_;
-};
 
 TEST_F(Pack, SizesTheFormatCannotHoldOrThatChangeEndWithStatus14) {
   struct Case {
@@ -252,7 +223,8 @@ TEST_F(Pack, SizesTheFormatCannotHoldOrThatChangeEndWithStatus14) {
     std::filesystem::remove_all(Src());
     WriteFile(Src() + "f.bin", Bytes(c.actual, 5));
     if (c.filler > 0) WriteFile(Src() + "e", Bytes(c.filler, 6));
-    SizeLyingFileSystem fs({{"f.bin", c.listed}});
+    FaultyFileSystem fs(SystemFileSystem());
+    fs.ReportSize("f.bin", c.listed);
     EXPECT_EQ(Run(fs), status::kSizeMismatch);
     EXPECT_TRUE(log_.ProgressIsWellFormed());
     EXPECT_NE(TQVRPacker::LastFailure().Path.find("f.bin"), std::string::npos);
