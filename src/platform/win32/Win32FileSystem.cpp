@@ -104,8 +104,8 @@ bool Locate(const std::string& path, Located& located) {
     return true;
   }
   const std::size_t slash = full.find_last_of('\\');  // the system's form has no '/'
-  located.folder = OpenByPath(full.substr(0, std::max(slash + 1, root)),
-                              FILE_TRAVERSE | SYNCHRONIZE, kShareAll);
+  located.folder =
+      OpenByPath(full.substr(0, std::max(slash + 1, root)), FILE_TRAVERSE | SYNCHRONIZE, kShareAll);
   located.name = full.substr(slash + 1);
   return located.folder.Valid();
 }
@@ -128,6 +128,15 @@ std::wstring FinalPath(HANDLE handle) {
   return SystemPath([handle](wchar_t* buffer, DWORD size) {
     return ::GetFinalPathNameByHandleW(handle, buffer, size, 0);
   });
+}
+
+bool SamePath(std::wstring_view a, std::wstring_view b) {
+  return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool Win32FileSystem::SameName(std::string_view a, std::string_view b) const {
+  return SamePath(Utf8ToWide(a), Utf8ToWide(b));
 }
 
 bool Win32FileSystem::FileExists(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/FileSystem.h"
 
@@ -20,9 +21,13 @@ std::string FullPath(const std::string& path);
 // followed; empty when it gives none.
 std::wstring FinalPath(HANDLE handle);
 
+// Whether two names or paths name the same entry: the file system ignores case.
+bool SamePath(std::wstring_view a, std::wstring_view b);
+
 class Win32FileSystem final : public FileSystem {
  public:
   char Delimiter() const override { return '\\'; }
+  bool SameName(std::string_view a, std::string_view b) const override;
 
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;

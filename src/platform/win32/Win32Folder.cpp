@@ -6,6 +6,7 @@
 #include <sddl.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -60,8 +61,7 @@ constexpr char kUserDataOwn[] =
     "(A;OICIIO;0x1301bf;;;AU)";
 constexpr char kAdministratorsFolder[] =
     "O:BAD:AIAR(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)";
-constexpr char kAdministratorsFile[] =
-    "O:BAD:AIAR(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)";
+constexpr char kAdministratorsFile[] = "O:BAD:AIAR(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)";
 // Passed on by UserData the owner stays: what users put there remains theirs.
 constexpr char kUserDataFolder[] =
     "D:AIAR(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)"
@@ -126,6 +126,12 @@ bool IsLink(DWORD attributes) {
 
 bool IsGone(NTSTATUS status) {
   return status == STATUS_OBJECT_NAME_NOT_FOUND || status == STATUS_NO_SUCH_FILE;
+}
+
+// An entry is there, though this open of it failed.
+bool IsThere(NTSTATUS status) {
+  return NT_SUCCESS(status) || status == STATUS_ACCESS_DENIED ||
+         status == STATUS_SHARING_VIOLATION || status == STATUS_DELETE_PENDING;
 }
 
 // A failed open, in the layer's words where they say more than the system's; `ifLink`
@@ -203,11 +209,10 @@ bool ReadEntries(HANDLE folder, std::vector<Listed>& entries) {
     const auto* record = reinterpret_cast<const char*>(buffer.data());
     for (;;) {
       const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
-      entries.push_back({std::wstring(info.FileName, info.FileNameLength / sizeof(wchar_t)),
-                         info.FileAttributes,
-                         IsFolder(info.FileAttributes)
-                             ? 0
-                             : static_cast<std::uint64_t>(info.EndOfFile.QuadPart)});
+      entries.push_back(
+          {std::wstring(info.FileName, info.FileNameLength / sizeof(wchar_t)), info.FileAttributes,
+           IsFolder(info.FileAttributes) ? 0
+                                         : static_cast<std::uint64_t>(info.EndOfFile.QuadPart)});
       if (info.NextEntryOffset == 0) break;
       record += info.NextEntryOffset;
     }
@@ -246,8 +251,7 @@ bool IsNamedIn(const std::wstring& path, std::wstring folder, const std::wstring
   if (folder.empty()) return false;
   if (folder.back() != L'\\') folder.push_back(L'\\');
   folder += name;
-  return ::CompareStringOrdinal(path.data(), static_cast<int>(path.size()), folder.data(),
-                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+  return SamePath(path, folder);
 }
 
 }  // namespace
@@ -274,14 +278,22 @@ NTSTATUS Win32Folder::OpenRelative(HANDLE folder, std::wstring_view name, const 
   HANDLE raw = nullptr;
   // Backup intent: an administrator, whose backup and restore privileges the file system
   // enables, so also reaches entries whose owner shut the Administrators out.
-  const NTSTATUS status = ::NtCreateFile(
-      &raw, request.access | SYNCHRONIZE, &attributes, &io, nullptr, request.attributes,
-      request.share, request.disposition,
-      request.options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
-          FILE_OPEN_FOR_BACKUP_INTENT,
-      nullptr, 0);
+  const NTSTATUS status =
+      ::NtCreateFile(&raw, request.access | SYNCHRONIZE, &attributes, &io, nullptr,
+                     request.attributes, request.share, request.disposition,
+                     request.options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
+                         FILE_OPEN_FOR_BACKUP_INTENT,
+                     nullptr, 0);
   if (NT_SUCCESS(status)) entry.Reset(raw);
   return status;
+}
+
+UniqueFileHandle Win32Folder::Reopen(HANDLE folder, ACCESS_MASK access, ULONG share) {
+  UniqueFileHandle again;
+  const NTSTATUS status =
+      OpenRelative(folder, L"", {access, share, FILE_OPEN, FILE_DIRECTORY_FILE}, again);
+  if (!NT_SUCCESS(status)) RememberStatus(status);
+  return again;
 }
 
 NTSTATUS Win32Folder::OpenEntry(const std::wstring& name, const Request& request,
@@ -309,6 +321,15 @@ std::unique_ptr<DirectorySearch> Win32Folder::List() {
   std::vector<Listed> entries;
   if (!ReadEntries(handle_.Get(), entries)) return nullptr;
   return std::make_unique<ListedEntries>(std::move(entries));
+}
+
+bool Win32Folder::Contains(std::string_view name) {
+  std::wstring wide;
+  if (!ToBareName(name, wide)) return false;
+  // Remembers nothing: a caller asks after a failed open, whose reason must stay.
+  UniqueFileHandle entry;
+  return IsThere(
+      OpenRelative(handle_.Get(), wide, {FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0}, entry));
 }
 
 std::unique_ptr<Folder> Win32Folder::OpenFolder(std::string_view name) {
@@ -350,11 +371,10 @@ std::unique_ptr<Folder> Win32Folder::CreateFolder(std::string_view name,
   SecurityDescriptor security;
   if (rights && !(security = ToDescriptor(OwnSecurity(*rights)))) return nullptr;
   UniqueFileHandle folder;
-  const NTSTATUS status =
-      OpenRelative(handle_.Get(), wide,
-                   {kFolderAccess, kShareReadWrite, FILE_CREATE, FILE_DIRECTORY_FILE, 0,
-                    security.get()},
-                   folder);
+  const NTSTATUS status = OpenRelative(
+      handle_.Get(), wide,
+      {kFolderAccess, kShareReadWrite, FILE_CREATE, FILE_DIRECTORY_FILE, 0, security.get()},
+      folder);
   if (status == STATUS_OBJECT_NAME_COLLISION) return OpenFolder(name);
   if (!NT_SUCCESS(status)) {
     RememberOpenFailure(status, reason::kLinkNotFollowed);
@@ -408,7 +428,8 @@ std::unique_ptr<OpenFile> Win32Folder::Open(std::string_view name, Names names) 
   const char* link = names == Names::One ? reason::kNotPlainFile : reason::kLinkNotFollowed;
   UniqueFileHandle file;
   const NTSTATUS status = OpenEntry(
-      wide, {GENERIC_READ, kShareReadWrite, FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY},
+      wide,
+      {GENERIC_READ, kShareReadWrite, FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_SEQUENTIAL_ONLY},
       file);
   if (!NT_SUCCESS(status)) {
     RememberOpenFailure(status, link);
@@ -435,6 +456,7 @@ bool Win32Folder::Remove(std::string_view name) {
 bool Win32Folder::RemoveEntry(const std::wstring& name) {
   UniqueFileHandle entry;
   const NTSTATUS status = OpenEntry(name, {kRemoveAccess, kShareReadWrite, FILE_OPEN, 0}, entry);
+  if (IsGone(status)) return true;
   if (!NT_SUCCESS(status)) {
     RememberOpenFailure(status, reason::kLinkNotRemovable);
     return false;
@@ -444,14 +466,8 @@ bool Win32Folder::RemoveEntry(const std::wstring& name) {
   // A link is removed itself; a folder is emptied first, through a second handle of its
   // own that shares deletion with the first.
   if (IsFolder(info.dwFileAttributes) && !IsLink(info.dwFileAttributes)) {
-    UniqueFileHandle listing;
-    const NTSTATUS reopened = OpenRelative(
-        entry.Get(), L"", {kFolderAccess, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE}, listing);
-    if (!NT_SUCCESS(reopened)) {
-      RememberStatus(reopened);
-      return false;
-    }
-    if (!Win32Folder(std::move(listing), PathOf(name)).RemoveContents()) return false;
+    UniqueFileHandle listing = Reopen(entry.Get(), kFolderAccess, kShareAll);
+    if (!listing || !Win32Folder(std::move(listing), PathOf(name)).RemoveContents()) return false;
   }
   return MarkForDeletion(entry.Get(), info);
 }
@@ -470,57 +486,52 @@ bool Win32Folder::SetRights(Rights rights) {
   if (!security) return false;
   // This folder once more, with the access that sets owner and DACL, which the held
   // handle does not have.
-  UniqueFileHandle self;
-  const NTSTATUS status = OpenRelative(handle_.Get(), L"",
-                                       {kRightsAccess, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE},
-                                       self);
-  if (!NT_SUCCESS(status)) {
-    RememberStatus(status);
-    return false;
-  }
-  return SetSecurity(self.Get(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, security);
+  const UniqueFileHandle self = Reopen(handle_.Get(), kRightsAccess, kShareAll);
+  return self &&
+         SetSecurity(self.Get(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, security);
 }
 
-bool Win32Folder::PassOnRights(Rights rights) {
+bool Win32Folder::PassOnRights(std::string_view name, Rights rights) {
+  std::wstring wide;
+  if (!ToBareName(name, wide)) return false;
   const SECURITY_INFORMATION owner = OWNER_SECURITY_INFORMATION;
   const Inheritance inheritance{
       (rights == Rights::Administrators ? owner : 0) | DACL_SECURITY_INFORMATION,
       ToDescriptor(PassedOnSecurity(rights, true)), ToDescriptor(PassedOnSecurity(rights, false))};
-  return inheritance.folder && inheritance.file && PassOnToContents(inheritance);
+  return inheritance.folder && inheritance.file && PassOnTo(wide, inheritance);
+}
+
+bool Win32Folder::PassOnTo(const std::wstring& name, const Inheritance& inheritance) {
+  // Without data access this open conflicts with no handle of the entry, whatever it
+  // shares, so a file held exclusively is reached as well.
+  UniqueFileHandle entry;
+  const NTSTATUS status = OpenEntry(name, {kRightsAccess, kShareAll, FILE_OPEN, 0}, entry);
+  // Only what is opened is changed: a link Wine followed leads elsewhere.
+  if (IsGone(status) || status == STATUS_STOPPED_ON_SYMLINK) return true;
+  if (!NT_SUCCESS(status)) {
+    RememberStatus(status);
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!ReadInformation(entry.Get(), info)) return false;
+  const bool folder = IsFolder(info.dwFileAttributes);
+  // A file with a second name may be a file elsewhere.
+  if (IsLink(info.dwFileAttributes) || (!folder && info.nNumberOfLinks != 1)) return true;
+  if (!SetSecurity(entry.Get(), inheritance.what, folder ? inheritance.folder : inheritance.file)) {
+    return false;
+  }
+  if (!folder) return true;
+  // The same folder, held from now on while its contents are walked.
+  UniqueFileHandle listing = Reopen(entry.Get(), kFolderAccess, kShareReadWrite);
+  return listing && Win32Folder(std::move(listing), PathOf(name)).PassOnToContents(inheritance);
 }
 
 bool Win32Folder::PassOnToContents(const Inheritance& inheritance) {
   std::vector<Listed> entries;
   if (!ReadEntries(handle_.Get(), entries)) return false;
-  for (const Listed& listed : entries) {
-    // A link is neither opened nor changed: what it leads to may lie elsewhere.
-    if (IsDotName(listed.name) || IsLink(listed.attributes)) continue;
-    const bool folder = IsFolder(listed.attributes);
-    // A folder is held while it is changed and then walked; a file is only changed.
-    const Request request =
-        folder ? Request{kRightsAccess | kFolderAccess, kShareReadWrite, FILE_OPEN,
-                         FILE_DIRECTORY_FILE}
-               : Request{kRightsAccess, kShareAll, FILE_OPEN, FILE_NON_DIRECTORY_FILE};
-    UniqueFileHandle entry;
-    const NTSTATUS status = OpenEntry(listed.name, request, entry);
-    // Gone since it was listed, or a link that Wine followed.
-    if (IsGone(status) || status == STATUS_STOPPED_ON_SYMLINK) continue;
-    if (!NT_SUCCESS(status)) {
-      RememberOpenFailure(status, reason::kLinkNotFollowed);
-      return false;
-    }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!ReadInformation(entry.Get(), info)) return false;
-    if (IsLink(info.dwFileAttributes) || (!folder && info.nNumberOfLinks != 1)) continue;
-    if (!SetSecurity(entry.Get(), inheritance.what, folder ? inheritance.folder : inheritance.file)) {
-      return false;
-    }
-    if (folder &&
-        !Win32Folder(std::move(entry), PathOf(listed.name)).PassOnToContents(inheritance)) {
-      return false;
-    }
-  }
-  return true;
+  return std::all_of(entries.begin(), entries.end(), [&](const Listed& entry) {
+    return IsDotName(entry.name) || PassOnTo(entry.name, inheritance);
+  });
 }
 
 }  // namespace qvr

@@ -32,6 +32,7 @@ class Win32Folder final : public Folder {
 
   const std::string& Path() const override { return path_; }
   std::unique_ptr<DirectorySearch> List() override;
+  bool Contains(std::string_view name) override;
   std::unique_ptr<Folder> OpenFolder(std::string_view name) override;
   std::unique_ptr<Folder> CreateFolder(std::string_view name,
                                        std::optional<Rights> rights = std::nullopt) override;
@@ -39,7 +40,7 @@ class Win32Folder final : public Folder {
   std::unique_ptr<OpenFile> Open(std::string_view name, Names names = Names::Any) override;
   bool Remove(std::string_view name) override;
   bool SetRights(Rights rights) override;
-  bool PassOnRights(Rights rights) override;
+  bool PassOnRights(std::string_view name, Rights rights) override;
 
  private:
   struct Request;
@@ -49,6 +50,9 @@ class Win32Folder final : public Folder {
   // a reparse point.
   static NTSTATUS OpenRelative(HANDLE folder, std::wstring_view name, const Request& request,
                                UniqueFileHandle& entry);
+  // The folder `folder` once more, with other access: the same folder, wherever it was
+  // moved meanwhile.
+  static UniqueFileHandle Reopen(HANDLE folder, ACCESS_MASK access, ULONG share);
   // `name` opened relative to this folder and made sure to be the entry itself. Where it
   // is what a link of that name leads to (Wine follows POSIX links), the handle is closed
   // again and STATUS_STOPPED_ON_SYMLINK answered.
@@ -59,6 +63,7 @@ class Win32Folder final : public Folder {
   bool RemoveForReplacing(const std::wstring& name);
   bool RemoveEntry(const std::wstring& name);
   bool RemoveContents();
+  bool PassOnTo(const std::wstring& name, const Inheritance& inheritance);
   bool PassOnToContents(const Inheritance& inheritance);
   std::string PathOf(const std::wstring& name) const;
 
