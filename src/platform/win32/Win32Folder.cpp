@@ -192,57 +192,18 @@ bool MarkForDeletion(HANDLE entry, const BY_HANDLE_FILE_INFORMATION& info) {
   return false;
 }
 
-// One entry of a folder as the listing reports it.
-struct Listed {
-  std::wstring name;
-  DWORD attributes;
-  std::uint64_t size;
-};
-
-// Every entry of the folder, read by its handle at once, so that listings of the same
-// handle do not disturb each other.
-bool ReadEntries(HANDLE folder, std::vector<Listed>& entries) {
-  std::vector<LONGLONG> buffer(8192);  // 64 KiB, aligned for the records
-  const auto bytes = static_cast<DWORD>(buffer.size() * sizeof(LONGLONG));
-  FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
-  while (::GetFileInformationByHandleEx(folder, request, buffer.data(), bytes)) {
-    const auto* record = reinterpret_cast<const char*>(buffer.data());
-    for (;;) {
-      const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
-      entries.push_back(
-          {std::wstring(info.FileName, info.FileNameLength / sizeof(wchar_t)), info.FileAttributes,
-           IsFolder(info.FileAttributes) ? 0
-                                         : static_cast<std::uint64_t>(info.EndOfFile.QuadPart)});
-      if (info.NextEntryOffset == 0) break;
-      record += info.NextEntryOffset;
-    }
-    request = FileIdBothDirectoryInfo;
-  }
-  const DWORD error = ::GetLastError();
-  // A folder without even "." (a drive root may be one) answers "not found" at once.
-  if (error == ERROR_NO_MORE_FILES ||
-      (error == ERROR_FILE_NOT_FOUND && request == FileIdBothDirectoryRestartInfo)) {
-    return true;
-  }
-  RememberError(error);
-  return false;
-}
-
 class ListedEntries final : public DirectorySearch {
  public:
-  explicit ListedEntries(std::vector<Listed> entries) : entries_(std::move(entries)) {}
+  explicit ListedEntries(std::vector<DirEntry> entries) : entries_(std::move(entries)) {}
 
   bool Next(DirEntry& entry) override {
     if (next_ == entries_.size()) return false;
-    const Listed& listed = entries_[next_++];
-    entry.name = WideToUtf8(listed.name);
-    entry.size = listed.size;
-    entry.attributes = listed.attributes;
+    entry = std::move(entries_[next_++]);
     return true;
   }
 
  private:
-  std::vector<Listed> entries_;
+  std::vector<DirEntry> entries_;
   std::size_t next_ = 0;
 };
 
@@ -255,6 +216,13 @@ bool IsNamedIn(const std::wstring& path, std::wstring folder, const std::wstring
 }
 
 }  // namespace
+
+// One entry of a folder as the listing reports it.
+struct Win32Folder::Listed {
+  std::wstring name;
+  DWORD attributes;
+  std::uint64_t size;
+};
 
 // What PassOnRights gives the entries inside.
 struct Win32Folder::Inheritance {
@@ -317,9 +285,46 @@ std::string Win32Folder::PathOf(const std::wstring& name) const {
   return path_ + WideToUtf8(name) + '\\';
 }
 
+bool Win32Folder::ReadEntries(std::vector<Listed>& entries) {
+  // Wine reads a folder once per handle and answers every later listing of that handle,
+  // a restarted one included, from what it read then. So each listing has a handle of
+  // its own.
+  const UniqueFileHandle listing = Reopen(handle_.Get(), FILE_LIST_DIRECTORY, kShareAll);
+  if (!listing) return false;
+  std::vector<LONGLONG> buffer(8192);  // 64 KiB, aligned for the records
+  const auto bytes = static_cast<DWORD>(buffer.size() * sizeof(LONGLONG));
+  FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
+  while (::GetFileInformationByHandleEx(listing.Get(), request, buffer.data(), bytes)) {
+    const auto* record = reinterpret_cast<const char*>(buffer.data());
+    for (;;) {
+      const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
+      entries.push_back(
+          {std::wstring(info.FileName, info.FileNameLength / sizeof(wchar_t)), info.FileAttributes,
+           IsFolder(info.FileAttributes) ? 0
+                                         : static_cast<std::uint64_t>(info.EndOfFile.QuadPart)});
+      if (info.NextEntryOffset == 0) break;
+      record += info.NextEntryOffset;
+    }
+    request = FileIdBothDirectoryInfo;
+  }
+  const DWORD error = ::GetLastError();
+  // A folder without even "." (a drive root may be one) answers "not found" at once.
+  if (error == ERROR_NO_MORE_FILES ||
+      (error == ERROR_FILE_NOT_FOUND && request == FileIdBothDirectoryRestartInfo)) {
+    return true;
+  }
+  RememberError(error);
+  return false;
+}
+
 std::unique_ptr<DirectorySearch> Win32Folder::List() {
-  std::vector<Listed> entries;
-  if (!ReadEntries(handle_.Get(), entries)) return nullptr;
+  std::vector<Listed> listed;
+  if (!ReadEntries(listed)) return nullptr;
+  std::vector<DirEntry> entries;
+  entries.reserve(listed.size());
+  for (const Listed& entry : listed) {
+    entries.push_back({WideToUtf8(entry.name), entry.size, entry.attributes});
+  }
   return std::make_unique<ListedEntries>(std::move(entries));
 }
 
@@ -474,7 +479,7 @@ bool Win32Folder::RemoveEntry(const std::wstring& name) {
 
 bool Win32Folder::RemoveContents() {
   std::vector<Listed> entries;
-  if (!ReadEntries(handle_.Get(), entries)) return false;
+  if (!ReadEntries(entries)) return false;
   for (const Listed& entry : entries) {
     if (!IsDotName(entry.name) && !RemoveEntry(entry.name)) return false;
   }
@@ -528,7 +533,7 @@ bool Win32Folder::PassOnTo(const std::wstring& name, const Inheritance& inherita
 
 bool Win32Folder::PassOnToContents(const Inheritance& inheritance) {
   std::vector<Listed> entries;
-  if (!ReadEntries(handle_.Get(), entries)) return false;
+  if (!ReadEntries(entries)) return false;
   return std::all_of(entries.begin(), entries.end(), [&](const Listed& entry) {
     return IsDotName(entry.name) || PassOnTo(entry.name, inheritance);
   });

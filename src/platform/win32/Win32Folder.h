@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/win32/UniqueHandle.h"
@@ -44,6 +45,7 @@ class Win32Folder final : public Folder {
 
  private:
   struct Request;
+  struct Listed;
   struct Inheritance;
 
   // `name` opened relative to the folder handle `folder` as `request` asks, never through
@@ -60,6 +62,8 @@ class Win32Folder final : public Folder {
   // Whether `entry` is this folder's entry `name` and not what a link of that name leads to.
   bool IsOwnEntry(HANDLE entry, const std::wstring& name);
   // Removes the file `name` that stands where a new file is to be created.
+  // Every entry of this folder, read at once.
+  bool ReadEntries(std::vector<Listed>& entries);
   bool RemoveForReplacing(const std::wstring& name);
   bool RemoveEntry(const std::wstring& name);
   bool RemoveContents();
