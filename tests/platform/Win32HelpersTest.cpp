@@ -118,6 +118,11 @@ TEST(Win32FileSystemTest, NamesAreUtf8) {
   std::vector<std::string> names;
   while (listing && listing->Next(entry)) names.push_back(entry.name);
   EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
+  // A short name ("PROGRA~1") stands for the long one that the system's final paths give.
+  wchar_t shortPath[MAX_PATH];
+  ASSERT_NE(::GetShortPathNameW(Utf8ToWide(folder->Path()).c_str(), shortPath, MAX_PATH), 0u);
+  EXPECT_NE(fs.OpenFolder(WideToUtf8(shortPath)), nullptr) << WideToUtf8(shortPath);
+  EXPECT_TRUE(fs.DirectoryExists(WideToUtf8(shortPath)));
 }
 
 TEST(Win32FileSystemTest, DriveRootsCountAsExistingFolders) {
@@ -160,6 +165,29 @@ TEST(Win32FileSystemTest, HeldFolderCannotBeRenamedButIsStillReached) {
   EXPECT_TRUE(top->PassOnRights("held", Rights::Administrators));
   folder.reset();
   EXPECT_TRUE(::MoveFileW(held.c_str(), moved.c_str()));
+}
+
+// Replacing and removing take a read-only file as POSIX does, but leave the attribute
+// alone where the file has a second name: that may be a file elsewhere.
+TEST(Win32FileSystemTest, ReadOnlyFilesAreReplacedAndRemovedUnlessTheyHaveMoreNames) {
+  FileSystem& fs = SystemFileSystem();
+  test::TempDir dir;
+  for (const char* name : {"ro", "tree\\sub\\ro", "outside"}) {
+    test::WriteFile(dir.Path() + name, "old");
+    ASSERT_TRUE(
+        ::SetFileAttributesW(Utf8ToWide(dir.Path() + name).c_str(), FILE_ATTRIBUTE_READONLY));
+  }
+  ASSERT_TRUE(::CreateHardLinkW(Utf8ToWide(dir.Path() + "twin").c_str(),
+                                Utf8ToWide(dir.Path() + "outside").c_str(), nullptr));
+  auto top = fs.OpenFolder(dir.Path());
+  ASSERT_NE(top, nullptr);
+  EXPECT_NE(top->Create("ro", IfExists::Replace), nullptr) << fs.LastErrorText();
+  EXPECT_TRUE(top->Remove("tree")) << fs.LastErrorText();
+  EXPECT_FALSE(top->Contains("tree"));
+  EXPECT_EQ(top->Create("twin", IfExists::Replace), nullptr);
+  EXPECT_NE(
+      ::GetFileAttributesW(Utf8ToWide(dir.Path() + "outside").c_str()) & FILE_ATTRIBUTE_READONLY,
+      0u);
 }
 
 // Wine takes a POSIX link for what it leads to, even where the link itself is asked for:

@@ -92,8 +92,18 @@ struct Located {
   std::string name;
 };
 
+// The long form of an existing path ("C:\PROGRA~1" becomes "C:\Program Files"): a final
+// path names each entry by its long name. Empty when the system gives none.
+std::wstring LongPath(const std::wstring& path) {
+  return SystemPath([&path](wchar_t* buffer, DWORD size) {
+    return ::GetLongPathNameW(path.c_str(), buffer, size);
+  });
+}
+
 bool Locate(const std::string& path, Located& located) {
-  const std::string full = WithoutTrailingDelimiters(FullPath(path));
+  std::wstring absolute = Utf8ToWide(FullPath(path));
+  if (std::wstring longer = LongPath(absolute); !longer.empty()) absolute = std::move(longer);
+  const std::string full = WithoutTrailingDelimiters(WideToUtf8(absolute));
   if (full.empty()) {
     RememberError(ERROR_INVALID_NAME);
     return false;
