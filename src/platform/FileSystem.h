@@ -94,6 +94,15 @@ enum class IfExists : std::uint8_t {
   Fail,     // the creation fails and the entry stays as it is
 };
 
+// What an entry is, as seen without following it.
+enum class EntryKind : std::uint8_t {
+  None,    // nothing of that name
+  File,    // a plain file
+  Folder,  // a plain folder
+  Link,    // a symbolic link, a junction or another reparse point
+  Other,   // a device, a pipe or a socket
+};
+
 // Which files Open accepts.
 enum class Names : std::uint8_t {
   Any,  // a file, whatever number of names it has
@@ -115,8 +124,8 @@ class Folder {
   // backend reproduces them and then lists by name in byte order. Null when the folder
   // cannot be listed.
   virtual std::unique_ptr<DirectorySearch> List() = 0;
-  // Whether an entry of that name is there, of whatever kind; a link is not followed.
-  virtual bool Contains(std::string_view name) = 0;
+  // What stands at `name`; a link is reported as one, never followed.
+  virtual EntryKind Lookup(std::string_view name) = 0;
 
   // Opens the folder `name`. Null when it is missing or anything but a plain folder: a
   // file, or a link to a folder.

@@ -14,8 +14,11 @@ bool InstallTree::Fail(const Folder& folder, std::string_view name) {
 bool InstallTree::SecureFolder(Folder& parent, std::string_view name,
                                std::unique_ptr<Folder>& folder) {
   folder = parent.OpenFolder(name);
-  if (!folder) return !parent.Contains(name) || Fail(parent, name);
-  return folder->SetRights(Rights::Administrators) || Fail(*folder);
+  if (folder) return folder->SetRights(Rights::Administrators) || Fail(*folder);
+  // A link would lead the unpack and the shortcut elsewhere. A file is the packer's to
+  // report: it cannot create the folder.
+  const EntryKind kind = parent.Lookup(name);
+  return kind != EntryKind::Link && kind != EntryKind::Folder ? true : Fail(parent, name);
 }
 
 bool InstallTree::Secure() {

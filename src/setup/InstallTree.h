@@ -55,8 +55,8 @@ class InstallTree {
  private:
   bool Fail(const Folder& folder, std::string_view name = {});
   // Opens an existing folder of the tree and makes it the administrators' alone. True with
-  // null when nothing of that name is there: the unpack creates it with what `parent`
-  // passes on.
+  // null when no folder of that name is there: the unpack creates it with what `parent`
+  // passes on, or fails on a file in its way. False where a link stands in its place.
   bool SecureFolder(Folder& parent, std::string_view name, std::unique_ptr<Folder>& folder);
 
   FileSystem& fs_;

@@ -88,11 +88,11 @@ TEST_F(FaultyFileSystemTest, LogsCallsInOrderRunsActionsBetweenThemAndResets) {
   fs_.ActBefore(Op::Create, "new", [&] { WriteFile(dir_.Path() + "planted", "p"); });
   EXPECT_EQ(folder->CreateFolder("d"), nullptr);
   EXPECT_NE(folder->Create("new", IfExists::Replace), nullptr);
-  EXPECT_TRUE(folder->Contains("planted"));
+  EXPECT_EQ(folder->Lookup("planted"), EntryKind::File);
   folder->SetRights(Rights::Administrators);
   EXPECT_EQ(fs_.Log(), (std::vector<std::string>{
                            "OpenFolder " + dir_.Path(), "CreateFolder " + dir_.Path() + "d",
-                           "Create " + dir_.Path() + "new", "Contains " + dir_.Path() + "planted",
+                           "Create " + dir_.Path() + "new", "Lookup " + dir_.Path() + "planted",
                            "SetRights " + dir_.Path()}));
 
   fs_.FailAt(Op::FileExists, 1);

@@ -91,8 +91,9 @@ TEST_F(FileSystemTest, ListingStartsWithDotEntriesAndHoldsEveryEntryOnce) {
   EXPECT_EQ(names, (std::vector<std::string>{".", "..", "C.DAT", "a", "b.txt", "b_", "sub"}));
   // An empty folder still lists "." and "..".
   EXPECT_EQ(Names(ListAll(*top_->CreateFolder("empty"))), (std::vector<std::string>{".", ".."}));
-  EXPECT_TRUE(top_->Contains("sub"));
-  EXPECT_FALSE(top_->Contains("missing"));
+  EXPECT_EQ(top_->Lookup("sub"), EntryKind::Folder);
+  EXPECT_EQ(top_->Lookup("a"), EntryKind::File);
+  EXPECT_EQ(top_->Lookup("missing"), EntryKind::None);
 }
 
 TEST_F(FileSystemTest, AttributesAndSizesOfFilesAndFolders) {
@@ -219,7 +220,7 @@ TEST_F(FileSystemTest, PlainFilesAreCopiedWithoutOverwriting) {
   ASSERT_TRUE(CopyPlainFile(*from, "big", *to));
   EXPECT_TRUE(ReadFile(Path("to/big")) == big);
   EXPECT_FALSE(CopyPlainFile(*from, "missing", *to));
-  EXPECT_FALSE(to->Contains("missing"));
+  EXPECT_EQ(to->Lookup("missing"), EntryKind::None);
 }
 
 TEST_F(FileSystemTest, FoldersAreCreatedAndRecognised) {
@@ -251,7 +252,7 @@ TEST_F(FileSystemTest, RemovalTakesWholeTreesAndNeverWhatALinkLeadsTo) {
   WriteFile(Path("tree/top"), "y");
   sfs::create_hard_link(PathOf(Path("outside/kept")), PathOf(Path("tree/sub/hard")));
   EXPECT_TRUE(top_->Remove("tree"));
-  EXPECT_FALSE(top_->Contains("tree"));
+  EXPECT_EQ(top_->Lookup("tree"), EntryKind::None);
   EXPECT_TRUE(top_->Remove("tree"));  // nothing left to remove
   EXPECT_EQ(ReadFile(Path("outside/kept")), "kept");
 }
@@ -269,6 +270,9 @@ TEST_F(FileSystemTest, LinksAreNeverFollowedBelowAFolder) {
   EXPECT_EQ(fs_.OpenFolder(Path("dirlink/")), nullptr);
   EXPECT_EQ(top_->OpenFolder("dirlink"), nullptr);
   EXPECT_EQ(fs_.LastErrorText(), reason::kLinkNotFollowed);
+  EXPECT_EQ(top_->Lookup("dirlink"), EntryKind::Link);
+  EXPECT_EQ(top_->Lookup("filelink"), EntryKind::Link);
+  EXPECT_EQ(top_->Lookup("hardlink"), EntryKind::File);
   EXPECT_EQ(top_->CreateFolder("dirlink"), nullptr);
   EXPECT_EQ(top_->Open("filelink"), nullptr);
   auto copies = top_->CreateFolder("copies");

@@ -11,7 +11,7 @@ using Op = FaultyFileSystem::Op;
 const char* OpName(Op op) {
   static constexpr const char* kNames[] = {
       "FileExists", "DirectoryExists", "OpenFolder", "OpenShared", "List",
-      "ListNext",   "Contains",        "CreateFolder", "Create",   "Open",
+      "ListNext",   "Lookup",        "CreateFolder", "Create",   "Open",
       "Remove",     "SetRights",       "PassOnRights", "Read",     "Write",
   };
   return kNames[static_cast<std::size_t>(op)];
@@ -86,8 +86,8 @@ class FaultyFolder final : public Folder {
     if (!search) return nullptr;
     return std::make_unique<FaultySearch>(owner_, std::move(search), Path());
   }
-  bool Contains(std::string_view name) override {
-    return !Check(Op::Contains, name) && real_->Contains(name);
+  EntryKind Lookup(std::string_view name) override {
+    return Check(Op::Lookup, name) ? EntryKind::None : real_->Lookup(name);
   }
   std::unique_ptr<Folder> OpenFolder(std::string_view name) override {
     if (Check(Op::OpenFolder, name)) return nullptr;

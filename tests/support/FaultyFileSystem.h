@@ -25,7 +25,7 @@ class FaultyFileSystem final : public FileSystem {
     OpenShared,
     List,
     ListNext,
-    Contains,
+    Lookup,
     CreateFolder,
     Create,
     Open,

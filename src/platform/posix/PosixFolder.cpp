@@ -174,10 +174,15 @@ std::unique_ptr<DirectorySearch> PosixFolder::List() {
   return std::make_unique<ListedSearch>(std::move(entries));
 }
 
-bool PosixFolder::Contains(std::string_view name) {
+EntryKind PosixFolder::Lookup(std::string_view name) {
   struct stat st {};
-  return IsEntryName(name) &&
-         ::fstatat(fd_.Get(), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!IsEntryName(name) ||
+      ::fstatat(fd_.Get(), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return EntryKind::None;
+  }
+  if (S_ISLNK(st.st_mode)) return EntryKind::Link;
+  if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+  return S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 
 std::unique_ptr<Folder> PosixFolder::OpenFolder(std::string_view name) {
