@@ -132,7 +132,7 @@ TEST(Win32FileSystemTest, DriveRootsCountAsExistingFolders) {
   const auto root = fs.OpenFolder("C:\\");
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->Path(), "C:\\");
-  EXPECT_TRUE(root->Contains("windows"));
+  EXPECT_EQ(root->Lookup("windows"), EntryKind::Folder);
   // A drive letter that is not mapped has no folders.
   char missing[] = "?:\\qvr-test\\";
   const DWORD drives = ::GetLogicalDrives();
@@ -183,7 +183,7 @@ TEST(Win32FileSystemTest, ReadOnlyFilesAreReplacedAndRemovedUnlessTheyHaveMoreNa
   ASSERT_NE(top, nullptr);
   EXPECT_NE(top->Create("ro", IfExists::Replace), nullptr) << fs.LastErrorText();
   EXPECT_TRUE(top->Remove("tree")) << fs.LastErrorText();
-  EXPECT_FALSE(top->Contains("tree"));
+  EXPECT_EQ(top->Lookup("tree"), EntryKind::None);
   EXPECT_EQ(top->Create("twin", IfExists::Replace), nullptr);
   EXPECT_NE(
       ::GetFileAttributesW(Utf8ToWide(dir.Path() + "outside").c_str()) & FILE_ATTRIBUTE_READONLY,

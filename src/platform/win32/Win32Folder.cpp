@@ -100,14 +100,16 @@ bool SetSecurity(HANDLE entry, SECURITY_INFORMATION what, const SecurityDescript
 
 // One component, an entry directly inside a folder: not empty, not "." or "..", no
 // delimiter, no drive or stream colon, no NUL, not longer than the system can count.
-bool ToBareName(std::string_view utf8, std::wstring& name) {
+bool IsBareName(const std::wstring& name) {
   constexpr std::wstring_view kNotInName(L"\\/:\0", 4);
   constexpr std::size_t kLongest = 0x7FFF;  // UNICODE_STRING counts bytes in 16 bits
+  return !name.empty() && name != L"." && name != L".." && name.size() <= kLongest &&
+         name.find_first_of(kNotInName) == std::wstring::npos;
+}
+
+bool ToBareName(std::string_view utf8, std::wstring& name) {
   name = Utf8ToWide(utf8);
-  if (!name.empty() && name != L"." && name != L".." && name.size() <= kLongest &&
-      name.find_first_of(kNotInName) == std::wstring::npos) {
-    return true;
-  }
+  if (IsBareName(name)) return true;
   RememberError(ERROR_INVALID_NAME);
   return false;
 }
@@ -126,12 +128,6 @@ bool IsLink(DWORD attributes) {
 
 bool IsGone(NTSTATUS status) {
   return status == STATUS_OBJECT_NAME_NOT_FOUND || status == STATUS_NO_SUCH_FILE;
-}
-
-// An entry is there, though this open of it failed.
-bool IsThere(NTSTATUS status) {
-  return NT_SUCCESS(status) || status == STATUS_ACCESS_DENIED ||
-         status == STATUS_SHARING_VIOLATION || status == STATUS_DELETE_PENDING;
 }
 
 // A failed open, in the layer's words where they say more than the system's; `ifLink`
@@ -328,13 +324,22 @@ std::unique_ptr<DirectorySearch> Win32Folder::List() {
   return std::make_unique<ListedEntries>(std::move(entries));
 }
 
-bool Win32Folder::Contains(std::string_view name) {
-  std::wstring wide;
-  if (!ToBareName(name, wide)) return false;
+EntryKind Win32Folder::Lookup(std::string_view name) {
   // Remembers nothing: a caller asks after a failed open, whose reason must stay.
+  const std::wstring wide = Utf8ToWide(name);
+  if (!IsBareName(wide)) return EntryKind::None;
   UniqueFileHandle entry;
-  return IsThere(
-      OpenRelative(handle_.Get(), wide, {FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0}, entry));
+  const NTSTATUS status = OpenEntry(wide, {FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0}, entry);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (status == STATUS_STOPPED_ON_SYMLINK) return EntryKind::Link;
+  // Under Wine a POSIX link leading nowhere can be neither listed nor opened: none there.
+  if (IsGone(status) || status == STATUS_OBJECT_NAME_INVALID) return EntryKind::None;
+  // There, but not to be looked at.
+  if (!NT_SUCCESS(status) || !::GetFileInformationByHandle(entry.Get(), &info)) {
+    return EntryKind::Other;
+  }
+  if (IsLink(info.dwFileAttributes)) return EntryKind::Link;
+  return IsFolder(info.dwFileAttributes) ? EntryKind::Folder : EntryKind::File;
 }
 
 std::unique_ptr<Folder> Win32Folder::OpenFolder(std::string_view name) {

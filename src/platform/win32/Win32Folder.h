@@ -33,7 +33,7 @@ class Win32Folder final : public Folder {
 
   const std::string& Path() const override { return path_; }
   std::unique_ptr<DirectorySearch> List() override;
-  bool Contains(std::string_view name) override;
+  EntryKind Lookup(std::string_view name) override;
   std::unique_ptr<Folder> OpenFolder(std::string_view name) override;
   std::unique_ptr<Folder> CreateFolder(std::string_view name,
                                        std::optional<Rights> rights = std::nullopt) override;
