@@ -114,8 +114,9 @@ bool Locate(const std::string& path, Located& located) {
     return true;
   }
   const std::size_t slash = full.find_last_of('\\');  // the system's form has no '/'
-  located.folder =
-      OpenByPath(full.substr(0, std::max(slash + 1, root)), FILE_TRAVERSE | SYNCHRONIZE, kShareAll);
+  // A relative open asks no access of the folder it starts from: without any, this handle
+  // conflicts with nobody who holds the folder.
+  located.folder = OpenByPath(full.substr(0, std::max(slash + 1, root)), SYNCHRONIZE, kShareAll);
   located.name = full.substr(slash + 1);
   return located.folder.Valid();
 }
