@@ -330,11 +330,11 @@ EntryKind Win32Folder::Lookup(std::string_view name) {
   if (!IsBareName(wide)) return EntryKind::None;
   UniqueFileHandle entry;
   const NTSTATUS status = OpenEntry(wide, {FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0}, entry);
-  BY_HANDLE_FILE_INFORMATION info;
   if (status == STATUS_STOPPED_ON_SYMLINK) return EntryKind::Link;
   // Under Wine a POSIX link leading nowhere can be neither listed nor opened: none there.
   if (IsGone(status) || status == STATUS_OBJECT_NAME_INVALID) return EntryKind::None;
   // There, but not to be looked at.
+  BY_HANDLE_FILE_INFORMATION info;
   if (!NT_SUCCESS(status) || !::GetFileInformationByHandle(entry.Get(), &info)) {
     return EntryKind::Other;
   }

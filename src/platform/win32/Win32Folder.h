@@ -61,9 +61,9 @@ class Win32Folder final : public Folder {
   NTSTATUS OpenEntry(const std::wstring& name, const Request& request, UniqueFileHandle& entry);
   // Whether `entry` is this folder's entry `name` and not what a link of that name leads to.
   bool IsOwnEntry(HANDLE entry, const std::wstring& name);
-  // Removes the file `name` that stands where a new file is to be created.
   // Every entry of this folder, read at once.
   bool ReadEntries(std::vector<Listed>& entries);
+  // Removes the file `name` that stands where a new file is to be created.
   bool RemoveForReplacing(const std::wstring& name);
   bool RemoveEntry(const std::wstring& name);
   bool RemoveContents();
