@@ -1,0 +1,207 @@
+#include "InstallTimer.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "framework/Application.h"
+#include "gauge/win32/GdiCanvas.h"
+#include "packer/QVRPacker.h"
+#include "platform/win32/WinText.h"
+#include "setup/InstallPaths.h"
+#include "setup/win32/WindowlessSurface.h"
+
+namespace qvr::bench {
+namespace {
+
+double Now() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / frequency;
+}
+
+constexpr char kFinalMessageCaption[] = "Warnung";
+
+// The run in progress, for the window system's hook.
+struct BoxWatch {
+  double shownAt = 0;
+  std::string unexpected;  // the caption of any other box
+};
+BoxWatch* watch = nullptr;
+
+std::string Caption(HWND window) {
+  wchar_t text[128];
+  const int length = GetWindowTextW(window, text, 128);
+  return WideToUtf8(std::wstring_view(text, static_cast<std::size_t>(length)));
+}
+
+// Notes when the final message comes to the front and answers it with "Nein", as a user
+// would; any other box is closed and remembered.
+LRESULT CALLBACK WatchBoxes(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && watch != nullptr) {
+    const auto box = reinterpret_cast<HWND>(wParam);
+    const std::string caption = Caption(box);
+    if (caption == kFinalMessageCaption && watch->shownAt == 0) {
+      watch->shownAt = Now();
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+    } else if (GetWindow(box, GW_OWNER) != nullptr) {
+      watch->unexpected = caption;
+      PostMessageW(box, WM_CLOSE, 0, 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class HookScope {
+ public:
+  explicit HookScope(BoxWatch& w)
+      : hook_(SetWindowsHookExW(WH_CBT, WatchBoxes, nullptr, GetCurrentThreadId())) {
+    if (hook_ == nullptr) throw std::runtime_error("cannot hook the message boxes");
+    watch = &w;
+  }
+  ~HookScope() {
+    watch = nullptr;
+    UnhookWindowsHookEx(hook_);
+  }
+  HookScope(const HookScope&) = delete;
+  HookScope& operator=(const HookScope&) = delete;
+
+ private:
+  HHOOK hook_;
+};
+
+// The dialog's surface, counting the bar paints it presents.
+class CountingSurface : public ControlSurface {
+ public:
+  CountingSurface(TForm& form, int& presents) : inner_(form), presents_(presents) {}
+  bool CanDraw() const override { return inner_.CanDraw(); }
+  void Present(const Bitmap& buffer, int left, int top) override {
+    ++presents_;
+    inner_.Present(buffer, left, top);
+  }
+
+ private:
+  WindowlessSurface inner_;
+  int& presents_;
+};
+
+// The quit message that the last dialog's end posted, which would end the next one's
+// message boxes at once.
+void DropQuitMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+}
+
+// Until the dialog has been shown and painted and nothing is left to do.
+void LetSettle(TApplication& app) {
+  for (int i = 0; i < 20; ++i) {
+    app.ProcessMessages();
+    Sleep(10);
+  }
+}
+
+}  // namespace
+
+void SetInstallPaths(const std::string& setupFolder, const std::string& run) {
+  const std::string product = std::string(kProductFolderName) + "\\";
+  const std::string daten = product + kDatenFolderName + "\\" + kProgrammFolderName + "\\";
+  SetupPfad = setupFolder;
+  LaufwerkPfad = run + "drive\\";
+  InstallPfad = LaufwerkPfad + kInstallFolderName + "\\";
+  ProgrammPfad = InstallPfad + product + kInternFolderName + "\\" + kProgrammFolderName + "\\";
+  BilderPfad = InstallPfad + daten + kBilderFolderName + "\\";
+  FontsPfad = InstallPfad + daten + kFontsFolderName + "\\";
+  WinFontsPfad = run + "fonts\\";
+}
+
+InstallTimes TimedInstall(Win32Backend& backend) {
+  DropQuitMessages();
+  TApplication app(backend);
+  app.Title = "setup_bench";
+  app.Initialize();
+  InstallTimes times;
+  int presents = 0;
+  // The shortcut is written; the restart is never asked for, and must not be.
+  RestartCalls noRestart{
+      [] { return std::string("BENCH"); },
+      [](const std::string&, const std::string&, const std::string&, bool, std::string&) -> int {
+        throw std::runtime_error("the benchmark asked for a restart");
+      }};
+  TFormInstall form(app, GdiGraphics(), SystemFileSystem(), DefaultShellLinkBinding(),
+                    std::move(noRestart));
+  CountingSurface surface(form, presents);
+  form.StatusGauge.SetSurface(&surface);
+
+  std::array<double, kStepCount> started{};
+  form.OnStep = [&started](InstallStep step) { started[static_cast<std::size_t>(step)] = Now(); };
+  const TOnProgress progress = form.QVRPacker1.OnProgress;
+  form.QVRPacker1.OnProgress = [&](std::int32_t value) {
+    const std::int32_t before = form.StatusGauge.Position();
+    const double t0 = Now();
+    progress(value);
+    const double spent = Now() - t0;
+    if (form.StatusGauge.Position() != before) {
+      times.paints += spent;
+      ++times.paintCount;
+    } else {
+      times.events += spent;
+      ++times.eventCount;
+    }
+  };
+  TQVRPacker::SetMessagePump([&] {
+    const int presentsBefore = presents;
+    const double t0 = Now();
+    app.ProcessMessages();
+    times.pumps += Now() - t0;
+    ++times.pumpCount;
+    times.pumpPaintCount += presents - presentsBefore;
+  });
+
+  form.Show();
+  LetSettle(app);
+  BoxWatch boxes;
+  double clicked = 0;
+  {
+    HookScope hook(boxes);
+    clicked = Now();
+    app.RunHandler([&form] { form.InstallButtonClick(&form.InstallButton); }, &form);
+  }
+  TQVRPacker::SetMessagePump(nullptr);
+  if (!boxes.unexpected.empty()) {
+    throw std::runtime_error("an unexpected box \"" + boxes.unexpected + "\" appeared");
+  }
+  if (boxes.shownAt == 0) throw std::runtime_error("the final message did not appear");
+
+  times.whole = boxes.shownAt - clicked;
+  for (std::size_t i = 0; i < kStepCount; ++i) {
+    const double end = i + 1 < kStepCount ? started[i + 1] : boxes.shownAt;
+    times.step[i] = end - started[i];
+  }
+  return times;
+}
+
+double TimedBareUnpack(FileSystem& fs, const std::string& archive, const std::string& target) {
+  TQVRPacker packer(nullptr, fs);
+  packer.PackModus = Entpacken;
+  packer.QuellPfad = archive;
+  packer.ZielPfad = target;
+  std::int32_t status = -1;
+  packer.OnStatus = [&status](std::int32_t code, const std::string&) { status = code; };
+  TQVRPacker::SetMessagePump(nullptr);
+  const double t0 = Now();
+  packer.Starten();
+  const double spent = Now() - t0;
+  if (status != 0) {
+    throw std::runtime_error("the bare unpack ended with status " + std::to_string(status) + ": " +
+                             TQVRPacker::LastFailure().ErrorText);
+  }
+  return spent;
+}
+
+}  // namespace qvr::bench
