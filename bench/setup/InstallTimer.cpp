@@ -2,7 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "framework/Application.h"
 #include "gauge/win32/GdiCanvas.h"
@@ -184,6 +189,38 @@ InstallTimes TimedInstall(Win32Backend& backend) {
     times.step[i] = end - started[i];
   }
   return times;
+}
+
+void ProbeMessageCalls(Win32Backend& backend) {
+  DropQuitMessages();
+  TApplication app(backend);
+  app.Initialize();
+  TFormInstall form(app, GdiGraphics());
+  WindowlessSurface surface(form);
+  form.StatusGauge.SetSurface(&surface);
+  form.Show();
+  LetSettle(app);
+  const std::pair<const char*, std::function<void()>> calls[] = {
+      {"PeekMessageW until empty (the pump)", [&app] { app.ProcessMessages(); }},
+      {"GetQueueStatus", [] { GetQueueStatus(QS_ALLINPUT); }},
+      {"MsgWaitForMultipleObjectsEx, no wait",
+       [] { MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }},
+      {"SwitchToThread", [] { SwitchToThread(); }},
+      {"QueryPerformanceCounter", [] { Now(); }},
+  };
+  constexpr int kCalls = 1000;
+  for (const auto& [name, call] : calls) {
+    std::vector<double> rounds;
+    for (int round = 0; round < 5; ++round) {
+      const double t0 = Now();
+      for (int i = 0; i < kCalls; ++i) call();
+      rounds.push_back((Now() - t0) / kCalls);
+    }
+    std::sort(rounds.begin(), rounds.end());
+    std::printf("%-40s %8.2f us per call (%.2f - %.2f)\n", name, rounds[2] * 1e6,
+                rounds.front() * 1e6, rounds.back() * 1e6);
+  }
+  std::fflush(stdout);
 }
 
 double TimedBareUnpack(FileSystem& fs, const std::string& archive, const std::string& target) {

@@ -206,6 +206,10 @@ std::unique_ptr<Folder> OpenWork(FileSystem& fs, const std::string& work) {
 void Benchmark(const Options& o) {
   FileSystem& fs = SystemFileSystem();
   Win32Backend backend;
+  if (o.probe) {
+    ProbeMessageCalls(backend);
+    return;
+  }
   const std::unique_ptr<Folder> work = OpenWork(fs, o.work);
   for (const ArchiveSpec& spec : o.archives) {
     const std::string setupFolder = PrepareArchive(fs, o.work, spec);
