@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "BenchArchives.h"
 #include "framework/Application.h"
 #include "gauge/win32/GdiCanvas.h"
 #include "packer/QVRPacker.h"
@@ -200,12 +201,39 @@ void ProbeMessageCalls(Win32Backend& backend) {
   form.StatusGauge.SetSurface(&surface);
   form.Show();
   LetSettle(app);
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE folder = CreateFileW(L"C:\\windows\\system32", FILE_LIST_DIRECTORY, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  int position = 0;
   const std::pair<const char*, std::function<void()>> calls[] = {
+      {"WaitForSingleObject, not signalled", [event] { WaitForSingleObject(event, 0); }},
       {"PeekMessageW until empty (the pump)", [&app] { app.ProcessMessages(); }},
       {"GetQueueStatus", [] { GetQueueStatus(QS_ALLINPUT); }},
       {"MsgWaitForMultipleObjectsEx, no wait",
        [] { MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }},
       {"SwitchToThread", [] { SwitchToThread(); }},
+      {"GetFinalPathNameByHandleW of a folder",
+       [folder] {
+         wchar_t path[MAX_PATH];
+         GetFinalPathNameByHandleW(folder, path, MAX_PATH, 0);
+       }},
+      {"CreateFileW and CloseHandle of a folder",
+       [] {
+         CloseHandle(CreateFileW(L"C:\\windows", FILE_LIST_DIRECTORY, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+       }},
+      {"GetDC and ReleaseDC of the dialog",
+       [&form] {
+         const auto window = static_cast<HWND>(form.WindowHandle());
+         ReleaseDC(window, GetDC(window));
+       }},
+      {"bar paint then pump",
+       [&] {
+         form.StatusGauge.SetPosition(position = position % 100 + 1);
+         app.ProcessMessages();
+       }},
+      {"bar paint (a new Position)",
+       [&] { form.StatusGauge.SetPosition(position = position % 100 + 1); }},
       {"QueryPerformanceCounter", [] { Now(); }},
   };
   constexpr int kCalls = 1000;
@@ -219,6 +247,60 @@ void ProbeMessageCalls(Win32Backend& backend) {
     std::sort(rounds.begin(), rounds.end());
     std::printf("%-40s %8.2f us per call (%.2f - %.2f)\n", name, rounds[2] * 1e6,
                 rounds.front() * 1e6, rounds.back() * 1e6);
+  }
+  CloseHandle(event);
+  CloseHandle(folder);
+  std::fflush(stdout);
+}
+
+void ProbeFileCalls(FileSystem& fs, Folder& work) {
+  const auto FileName = [](int number) {
+    char name[16];
+    std::snprintf(name, sizeof name, "f%d", number);
+    return std::string(name);
+  };
+  const std::unique_ptr<Folder> probe = FreshFolder(work, "probe");
+  if (!probe) throw std::runtime_error("cannot make " + work.Path() + "probe");
+  const std::unique_ptr<Folder> plain = probe->CreateFolder("plain");
+  const std::unique_ptr<Folder> secured = probe->CreateFolder("secured", Rights::Administrators);
+  const std::unique_ptr<Folder> byPath = probe->CreateFolder("bypath");
+  constexpr int kFiles = 200;
+  int counter = 0;
+  const std::pair<const char*, std::function<void()>> calls[] = {
+      {"CreateFileW by path, new file",
+       [&] {
+         const std::wstring path = Utf8ToWide(byPath->Path() + FileName(counter++) + ".dat");
+         CloseHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+       }},
+      {"Folder::Create, new file", [&] { plain->Create(FileName(counter++), IfExists::Replace); }},
+      {"Folder::Create in a secured folder",
+       [&] { secured->Create(FileName(counter++), IfExists::Replace); }},
+      {"Folder::Open of an existing file",
+       [&] { plain->Open(FileName(kFiles + counter++ % kFiles)); }},
+      {"GetFinalPathNameByHandleW, folder of 400",
+       [&] {
+         static HANDLE h = CreateFileW(Utf8ToWide(plain->Path()).c_str(), FILE_LIST_DIRECTORY,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+         wchar_t path[MAX_PATH];
+         GetFinalPathNameByHandleW(h, path, MAX_PATH, 0);
+       }},
+      {"GetFinalPathNameByHandleW, file among 400",
+       [&] {
+         static HANDLE h =
+             CreateFileW(Utf8ToWide(plain->Path() + "f300").c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+         wchar_t path[MAX_PATH];
+         GetFinalPathNameByHandleW(h, path, MAX_PATH, 0);
+       }},
+      {"Folder::OpenFolder", [&] { probe->OpenFolder("plain"); }},
+      {"FileSystem::OpenFolder by path", [&] { fs.OpenFolder(probe->Path() + "plain"); }},
+  };
+  for (const auto& [name, call] : calls) {
+    const double t0 = Now();
+    for (int i = 0; i < kFiles; ++i) call();
+    std::printf("%-40s %8.2f us per call\n", name, (Now() - t0) / kFiles * 1e6);
   }
   std::fflush(stdout);
 }

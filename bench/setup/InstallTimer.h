@@ -42,6 +42,9 @@ InstallTimes TimedInstall(Win32Backend& backend);
 // the install dialog shown: microseconds per call, the median of five rounds.
 void ProbeMessageCalls(Win32Backend& backend);
 
+// Prints what the file system's calls cost in a folder below `work`.
+void ProbeFileCalls(FileSystem& fs, Folder& work);
+
 // Seconds the packer alone takes to unpack `archive` into the folder `target`.
 double TimedBareUnpack(FileSystem& fs, const std::string& archive, const std::string& target);
 
