@@ -81,19 +81,24 @@ class HookScope {
   HHOOK hook_;
 };
 
-// The dialog's surface, counting the bar paints it presents.
+// The dialog's surface, counting the bar paints it presents and timing their copy to
+// the window.
 class CountingSurface : public ControlSurface {
  public:
-  CountingSurface(TForm& form, int& presents) : inner_(form), presents_(presents) {}
+  CountingSurface(TForm& form, int& presents, double& presenting)
+      : inner_(form), presents_(presents), presenting_(presenting) {}
   bool CanDraw() const override { return inner_.CanDraw(); }
   void Present(const Bitmap& buffer, int left, int top) override {
     ++presents_;
+    const double t0 = Now();
     inner_.Present(buffer, left, top);
+    presenting_ += Now() - t0;
   }
 
  private:
   WindowlessSurface inner_;
   int& presents_;
+  double& presenting_;
 };
 
 // The quit message that the last dialog's end posted, which would end the next one's
@@ -141,7 +146,7 @@ InstallTimes TimedInstall(Win32Backend& backend) {
       }};
   TFormInstall form(app, GdiGraphics(), SystemFileSystem(), DefaultShellLinkBinding(),
                     std::move(noRestart));
-  CountingSurface surface(form, presents);
+  CountingSurface surface(form, presents, times.presenting);
   form.StatusGauge.SetSurface(&surface);
 
   std::array<double, kStepCount> started{};
@@ -160,11 +165,14 @@ InstallTimes TimedInstall(Win32Backend& backend) {
       ++times.eventCount;
     }
   };
+  std::vector<double> pumps;
+  pumps.reserve(1 << 16);
   TQVRPacker::SetMessagePump([&] {
     const int presentsBefore = presents;
     const double t0 = Now();
     app.ProcessMessages();
-    times.pumps += Now() - t0;
+    pumps.push_back(Now() - t0);
+    times.pumps += pumps.back();
     ++times.pumpCount;
     times.pumpPaintCount += presents - presentsBefore;
   });
@@ -185,6 +193,10 @@ InstallTimes TimedInstall(Win32Backend& backend) {
   if (boxes.shownAt == 0) throw std::runtime_error("the final message did not appear");
 
   times.whole = boxes.shownAt - clicked;
+  if (!pumps.empty()) {
+    std::nth_element(pumps.begin(), pumps.begin() + pumps.size() / 2, pumps.end());
+    times.medianPump = pumps[pumps.size() / 2];
+  }
   for (std::size_t i = 0; i < kStepCount; ++i) {
     const double end = i + 1 < kStepCount ? started[i + 1] : boxes.shownAt;
     times.step[i] = end - started[i];

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "framework/win32/Win32Backend.h"
 #include "platform/FileSystem.h"
@@ -26,6 +27,9 @@ struct InstallTimes {
   int eventCount = 0;
   int paintCount = 0;
   int pumpCount = 0;
+  double medianPump = 0;  // the median of the pumps' durations
+  // Of all bar paints, the copies of the finished bar to the window.
+  double presenting = 0;
   // Bar paints that the dialog's own repaints caused inside the pumps.
   int pumpPaintCount = 0;
 };

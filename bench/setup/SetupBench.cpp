@@ -140,6 +140,8 @@ std::vector<Row> Rows() {
        [](const InstallTimes& t) { return t.pumpCount; }},
       {"  bar paints", [](const InstallTimes& t, double) { return t.paints; },
        [](const InstallTimes& t) { return t.paintCount; }},
+      {"    copies to the window", [](const InstallTimes& t, double) { return t.presenting; },
+       nullptr},
       {"data folder to users", step(InstallStep::DataFolder), nullptr},
       {"fonts", step(InstallStep::Fonts), nullptr},
       {"shortcut", step(InstallStep::Shortcut), nullptr},
@@ -173,7 +175,10 @@ void PrintTable(const ArchiveSpec& spec, const std::vector<InstallTimes>& instal
                 unit, row.ratio ? 2 : 1, s.low * scale, row.ratio ? 2 : 1, s.high * scale, unit);
     if (row.count) std::printf(" %8d", row.count(installs.front()));
     if (std::strcmp(row.name, "  message pumps") == 0) {
-      std::printf("  (%d bar paints inside)", installs.front().pumpPaintCount);
+      std::vector<double> medians;
+      for (const InstallTimes& t : installs) medians.push_back(t.medianPump);
+      std::printf("  (median %.1f us; %d bar paints inside)", SpreadOf(medians).median * 1e6,
+                  installs.front().pumpPaintCount);
     }
     std::printf("\n");
   }

@@ -29,4 +29,6 @@ cleanup() {
 trap cleanup EXIT
 start_xvfb
 
+echo "== load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 qvr_wine "$QVR_WINDOWS_BUILD_DIR/bench/setup/setup_bench.exe" --work 'C:\qvr-bench' "$@"
+echo "== load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
