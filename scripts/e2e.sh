@@ -18,7 +18,7 @@ screens="$root/build/screenshots"
 archive_tool="$root/tests/e2e/archive_tool.py"
 all_scenarios=(medium fresh-install welcome-close font-kept existing-cancel existing-yes
   product-file missing-archive root-blocked shortcut-blocked damaged-archive restart-yes dpi
-  planted-links umlauts)
+  planted-links planted-symlink umlauts)
 
 passed=0
 failed=0
@@ -643,10 +643,11 @@ scenario_restart_yes() {
   check_shortcut
 }
 
-# Links a user planted in the installation tree before an administrator's setup ran,
-# each leading to a file outside: a hard link at a member's path is replaced, not
-# written through; a symbolic link and a hard link among the fonts are not copied into
-# the font folder. Nothing outside the tree changes.
+# What a user planted in the installation tree before an administrator's setup ran:
+# a program folder with a library beside the program and a hard link to a file outside
+# where the program belongs, and a hard link among the fonts. The program folder and
+# the fonts are unpacked anew and hold only the archive's files; nothing outside the
+# tree changes.
 scenario_planted_links() {
   begin planted-links || return
   local outside="$work/outside-$scenario"
@@ -655,21 +656,60 @@ scenario_planted_links() {
   printf 'the hard link'"'"'s target\n' >"$outside/hard"
   printf 'a secret the administrator may read\n' >"$outside/secret"
   ln "$outside/hard" "$product/Intern/Programm/QVR-Kelvador.exe"
-  ln -s "$outside/secret" "$product/Daten/Programm/Fonts/Linked.ttf"
+  printf 'a library planted beside the program\n' >"$product/Intern/Programm/version.dll"
   ln "$outside/secret" "$product/Daten/Programm/Fonts/Hard.ttf"
   local before
   before="$(cd "$outside" && md5sum hard secret)"
   launch || return
   install_over_existing "no question about the planted product folder" || return
   check "the links' targets are unchanged" test "$before" = "$(cd "$outside" && md5sum hard secret)"
-  check "the member replaces the hard link" cmp -s \
-    "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern/Programm/QVR-Kelvador.exe" \
-    "$product/Intern/Programm/QVR-Kelvador.exe"
+  check "the program folder holds the archive's files alone" \
+    diff -r "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Intern" "$product/Intern"
   check "the member is a file of its own" \
     test "$(stat -c %h "$product/Intern/Programm/QVR-Kelvador.exe")" = 1
+  check "the fonts folder holds the archive's fonts alone" \
+    diff -r "$QVR_DIST_TREE_DIR/$E2E_PRODUCT/Daten/Programm/Fonts" "$product/Daten/Programm/Fonts"
   check_fonts_copied
-  check "no planted link copied into the font folder" \
-    test ! -e "$fonts/Linked.ttf" -a ! -e "$fonts/Hard.ttf"
+  check "no planted file copied into the font folder" test ! -e "$fonts/Hard.ttf"
+  rm -rf "$outside"
+}
+
+# A symbolic link a user planted among the fonts. Wine removes what such a link leads
+# to when the link itself is removed, so the setup cannot take the fonts folder anew:
+# it says so, owned by its dialog and in German, and ends before anything is unpacked.
+# (Windows removes the link itself; the unit tests cover that way.)
+scenario_planted_symlink() {
+  begin planted-symlink || return
+  local outside="$work/outside-$scenario"
+  rm -rf "$outside"
+  mkdir -p "$outside" "$product/Daten/Programm/Fonts"
+  printf 'a secret the administrator may read\n' >"$outside/secret"
+  ln -s "$outside/secret" "$product/Daten/Programm/Fonts/Linked.ttf"
+  launch || return
+  install_until "Bestätigen" 20 "no question about the planted product folder" || return
+  check "answer &Ja" quiet drv click "Bestätigen" "&Ja"
+  if ! drv wait-window "Setup" 20 >/dev/null; then
+    fail "no box about the folder that cannot be protected"
+    return
+  fi
+  settle
+  shot "$shots/02-not-protected.png"
+  local text
+  text="$(drv text "Setup")"
+  check "the box names the fonts folder" \
+    grep -qF 'Der Ordner C:\QVR-SOFTWARE\QVR-Kelvador [DV2.95]\Daten\Programm\Fonts kann nicht' <<<"$text"
+  check "the box gives the reason in German" grep -q "es ist eine Verknüpfung" <<<"$text"
+  check "the box says the installation stops" grep -q "Die Installation wird abgebrochen!!!" <<<"$text"
+  check "the box is owned by the install dialog" \
+    grep -qx 'owner "QVR-KELVADOR V2"' <(drv owner "Setup")
+  check "the box has OK alone" test "$(drv buttons "Setup")" = "OK"
+  check "answer OK" quiet drv click "Setup" "OK"
+  check "setup ends" setup_ended 20
+  check "exit code 20" test "${SETUP_RC:-}" = 20
+  check "the link's target is unchanged" grep -q "a secret" "$outside/secret"
+  check "nothing unpacked" test ! -e "$product/Intern"
+  check "no font copied" test ! -e "$fonts/DejaVuSans.ttf" -a ! -e "$fonts/Linked.ttf"
+  check "no shortcut" test ! -e "$desktop/$E2E_LINK"
   rm -rf "$outside"
 }
 
@@ -715,41 +755,86 @@ check_scaled_install() {
   check "$dpi: setup ends" setup_ended 20
 }
 
+# check_scaled_dialog DPI: the dialog's client area and controls are the design's
+# scaled to DPI, and the welcome text and the heading show whole.
+check_scaled_dialog() {
+  local dpi="$1" cw ch controls l1 pw
+  read -r _ _ cw ch <<<"$(drv_client "QVR-KELVADOR V2")"
+  echo "    dialog client area at $dpi: ${cw}x${ch}"
+  near "$dpi: client width" "${cw:-0}" "$(muldiv 550 "$dpi" 96)"
+  near "$dpi: client height" "${ch:-0}" "$(muldiv 443 "$dpi" 96)"
+  controls="$(drv_controls "QVR-KELVADOR V2")"
+  check_scaled_bounds "$dpi: panel" "$(grep '^QvrPanel ' <<<"$controls")" 8 8 529 393 "$dpi"
+  check_scaled_bounds "$dpi: welcome text" "$(grep '^Edit ' <<<"$controls")" 8 48 513 281 "$dpi"
+  check_scaled_bounds "$dpi: address" "$(grep '^Static .* QVR Software' <<<"$controls")" \
+    48 344 435 35 "$dpi"
+  check_scaled_bounds "$dpi: Install >>" "$(grep ' Install >>$' <<<"$controls")" \
+    462 407 75 25 "$dpi"
+  check_scaled_bounds "$dpi: Abbrechen" "$(grep ' Abbrechen$' <<<"$controls")" \
+    382 407 75 25 "$dpi"
+  check "$dpi: all 14 welcome lines, none wrapped, the last inside the field" \
+    grep -q '^Edit .* lines 14 fits yes ' <<<"$controls"
+  read -r _ _ _ l1 _ <<<"$(grep '^Static .* Allgemeine Informationen:' <<<"$controls")"
+  read -r _ _ _ pw _ <<<"$(grep '^QvrPanel ' <<<"$controls")"
+  check "$dpi: the heading's text fits its panel" test "${l1:-9999}" -lt "${pw:-0}"
+}
+
+# check_background_pictures DPI: the background's pictures where a start at DPI lays
+# them out from its outer size; the margins for the frame (9 and 28) scale with DPI.
+check_background_pictures() {
+  local dpi="$1" bl bt br bb cw ch pictures
+  read -r bl bt br bb <<<"$(drv_window "QVR-LORWENTHASCOP V1.0")"
+  read -r _ _ cw ch <<<"$(drv_client "QVR-LORWENTHASCOP V1.0")"
+  local W=$((br - bl)) H=$((bb - bt))
+  local w1=$((W * 10 / 23)) h1=$((H * 10 / 85)) w2=$((W / 3)) h2=$((H * 10 / 95))
+  local x2=$((W - w2 - $(muldiv 9 "$dpi" 96))) y2=$((H - h2 - $(muldiv 28 "$dpi" 96)))
+  pictures="$(drv_controls "QVR-LORWENTHASCOP V1.0" | grep '^QvrPicture ')"
+  echo "    background outer ${W}x${H}, client ${cw}x${ch} at $dpi: $(tr '\n' ' ' <<<"$pictures")"
+  check "$dpi: top picture ${w1}x${h1} at 0,0" grep -qx "QvrPicture 0 0 $w1 $h1 " <<<"$pictures"
+  check "$dpi: bottom picture ${w2}x${h2} at $x2,$y2" \
+    grep -qx "QvrPicture $x2 $y2 $w2 $h2 " <<<"$pictures"
+}
+
+# The running setup moved through displays of other densities (the message Windows
+# sends then; Wine's own frames keep the prefix's density): each step ends as a
+# start at that density lays the dialog and the background's pictures out.
+check_density_changes() {
+  local to dialog background
+  dialog="$(drv_window "QVR-KELVADOR V2")"
+  background="$(drv_window "QVR-LORWENTHASCOP V1.0")"
+  for to in 120 144 192 96; do
+    echo "  -- changed to $to pixels per inch while running"
+    check "$to: density change of the dialog" quiet drv dpi-change "QVR-KELVADOR V2" "$to"
+    check "$to: density change of the background" \
+      quiet drv dpi-change "QVR-LORWENTHASCOP V1.0" "$to"
+    settle
+    shot "$shots/changed-to-$to.png"
+    check "$to: the background keeps its place and size" \
+      test "$(drv_window "QVR-LORWENTHASCOP V1.0")" = "$background"
+    check "$to: the dialog keeps its top left corner" \
+      test "$(cut -d' ' -f1-2 <<<"$(drv_window "QVR-KELVADOR V2")")" = "$(cut -d' ' -f1-2 <<<"$dialog")"
+    check_scaled_dialog "$to"
+    check_background_pictures "$to"
+  done
+}
+
 # The setup at four display densities, one after the other in one prefix: the
 # dialog's client area and its controls scale by DPI/96, the welcome text shows
-# whole, and the message box scales too. The screen is large enough for the dialog
-# at 200 %.
+# whole, and the message box scales too. At 96 the running setup also goes through
+# density changes. The screen is large enough for the dialog at 200 %.
 scenario_dpi() {
   begin dpi 2048x1536 || return
   qvr_wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 2048x1536 /f >/dev/null 2>&1
-  local dpi
+  local dpi controls
   for dpi in 96 120 144 192; do
     echo "  -- $dpi pixels per inch"
     set_dpi "$dpi"
     launch || return
     sleep 1
     shot "$shots/$dpi-welcome.png"
-    local cw ch
-    read -r _ _ cw ch <<<"$(drv_client "QVR-KELVADOR V2")"
-    echo "    dialog client area at $dpi: ${cw}x${ch}"
-    near "$dpi: client width" "${cw:-0}" "$(muldiv 550 "$dpi" 96)"
-    near "$dpi: client height" "${ch:-0}" "$(muldiv 443 "$dpi" 96)"
-    local controls
-    controls="$(drv_controls "QVR-KELVADOR V2")"
-    check_scaled_bounds "$dpi: panel" "$(grep '^QvrPanel ' <<<"$controls")" 8 8 529 393 "$dpi"
-    check_scaled_bounds "$dpi: welcome text" "$(grep '^Edit ' <<<"$controls")" 8 48 513 281 "$dpi"
-    check_scaled_bounds "$dpi: address" "$(grep '^Static .* QVR Software' <<<"$controls")" \
-      48 344 435 35 "$dpi"
-    check_scaled_bounds "$dpi: Install >>" "$(grep ' Install >>$' <<<"$controls")" \
-      462 407 75 25 "$dpi"
-    check_scaled_bounds "$dpi: Abbrechen" "$(grep ' Abbrechen$' <<<"$controls")" \
-      382 407 75 25 "$dpi"
-    check "$dpi: all 14 welcome lines, none wrapped, the last inside the field" \
-      grep -q '^Edit .* lines 14 fits yes ' <<<"$controls"
-    local l1 pw
-    read -r _ _ _ l1 _ <<<"$(grep '^Static .* Allgemeine Informationen:' <<<"$controls")"
-    read -r _ _ _ pw _ <<<"$(grep '^QvrPanel ' <<<"$controls")"
-    check "$dpi: the heading's text fits its panel" test "${l1:-9999}" -lt "${pw:-0}"
+    check_scaled_dialog "$dpi"
+    check_background_pictures "$dpi"
+    [ "$dpi" != 96 ] || check_density_changes
 
     check "$dpi: click Abbrechen" quiet drv click "QVR-KELVADOR V2" "Abbrechen"
     if drv wait-window "Bestätigen" 10 >/dev/null; then

@@ -160,8 +160,6 @@ void Win32ControlPeer::Changed(ControlChange what) {
     case ControlChange::Enabled:
       EnableWindow(w, control_.Enabled() ? TRUE : FALSE);
       break;
-    case ControlChange::ClientSize:
-      break;
     case ControlChange::Caption:
       SetWindowTextW(w, Utf8ToWide(control_.Caption()).c_str());
       FitToText();
