@@ -102,16 +102,10 @@ TEST(Win32FileSystemTest, NamesAreUtf8) {
   ASSERT_NE(folder, nullptr);
   EXPECT_EQ(folder->Path(), dir.Path() + name + "\\");
   EXPECT_TRUE(fs.DirectoryExists(dir.Path() + name));
-  EXPECT_NE(folder->Create("Gr\u00FC\u00DF"
-                           "e.txt",
-                           IfExists::Fail),
-            nullptr);
-  EXPECT_TRUE(CopyPlainFile(*folder,
-                            "Gr\u00FC\u00DF"
-                            "e.txt",
-                            *top));
-  EXPECT_TRUE(fs.FileExists(dir.Path() + "Gr\u00FC\u00DF"
-                                         "e.txt"));
+  const std::string file = "Gr\u00FC\u00DFe.txt";
+  EXPECT_NE(folder->Create(file, IfExists::Fail), nullptr);
+  EXPECT_TRUE(CopyPlainFile(*folder, file, *top));
+  EXPECT_TRUE(fs.FileExists(dir.Path() + file));
   EXPECT_TRUE(fs.SameName(name, "\u00FCBERGABE-\u03C9"));
   DirEntry entry;
   const auto listing = top->List();
