@@ -38,12 +38,6 @@ std::unique_ptr<ControlPeer> Win32Backend::CreateControlPeer(TControl& control) 
 }
 
 void Win32Backend::ProcessMessages() {
-  // Asked first whether anything is there at all: under Wine a PeekMessageW that finds
-  // the queue empty also gives up the processor, to whatever else waits for it.
-  if (MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
-      WAIT_OBJECT_0) {
-    return;
-  }
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
