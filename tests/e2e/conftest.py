@@ -59,7 +59,7 @@ def medium(wine):
 
 @pytest.fixture(scope="session")
 def pristine(wine):
-    return pristine_prefix(wine, BUILD / "e2e/pristine")
+    return pristine_prefix(wine, BUILD / f"e2e/pristine-{wine.arch}")
 
 
 @pytest.fixture
