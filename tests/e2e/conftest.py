@@ -30,11 +30,14 @@ def pytest_collection_modifyitems(items):
                if scenario_name(item) in ORDER else len(ORDER))
 
 
+def pytest_report_header():
+    wine = Wine()
+    return f"Windows build under test: {wine.arch} ({wine.why})"
+
+
 @pytest.fixture(scope="session")
 def wine():
-    wine = Wine()
-    print(f"Windows build under test: {wine.arch} ({wine.why})")
-    return wine
+    return Wine()
 
 
 @pytest.fixture(scope="session")

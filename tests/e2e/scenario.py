@@ -132,18 +132,11 @@ class Scenario(Checks):
         """Output and exit code of a Windows program in the scenario's prefix."""
         return self.wine.run(self.prefix, args, display=self.display.name, timeout=timeout)
 
-    def restart_wine(self):
-        """Every Wine program of the prefix ended, so that the next ones read the registry
-        afresh; the driver starts again on its next command."""
-        self.wine.wineserver(self.prefix, "-k")
-        if self._driver is not None:
-            self._driver.close()
-            self._driver = None
-
     def verdict(self):
         """The failed checks, with a crash of the setup as one more."""
         failures = super().verdict()
-        if self.log_path.is_file() and "Unhandled exception" in self.log_path.read_text(errors="replace"):
+        log = self.log_path.read_text(errors="replace") if self.log_path.is_file() else ""
+        if "Unhandled exception" in log:
             failures.append(f"Setup.exe crashed (backtrace in {self.log_path})")
         return failures
 
