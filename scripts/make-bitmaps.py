@@ -5,6 +5,8 @@ Writes into OUTDIR:
   Image1.bmp, Image2.bmp  651 x 151, 24 bits per pixel, uncompressed, 96 DPI:
                           the product name and the setup's name in block letters
                           over a dark gradient.
+  Image1.packed, ...      the same bitmaps as the program's resources hold them:
+                          packed as src/framework/PackedPicture.h describes.
   Setup.ico               the program icon, 32 x 32 and 16 x 16, 32 bits per pixel.
 """
 import struct
@@ -74,7 +76,94 @@ def draw_picture(text, scale, sky_top, sky_bottom, ink_top, ink_bottom, rule):
     return pixels
 
 
-def write_bmp(path, pixels):
+def pack(data):
+    """`data` packed: its size, then literal runs and copies of earlier bytes, each
+    copy the longest of the last few places where its first three bytes occurred,
+    or of one pixel (3 bytes) back."""
+    out = bytearray(struct.pack("<I", len(data)))
+    literal = bytearray()
+    places = {}
+    max_length = 130 + 0xFFFF
+
+    def remember(start, end):
+        for k in range(start, min(end, len(data) - 2)):
+            places.setdefault(bytes(data[k : k + 3]), []).append(k)
+
+    def match_length(at, distance):
+        n = 0
+        while at + n < len(data) and n < max_length and data[at + n - distance] == data[at + n]:
+            n += 1
+        return n
+
+    def flush_literal():
+        for start in range(0, len(literal), 128):
+            chunk = literal[start : start + 128]
+            out.append(len(chunk) - 1)
+            out.extend(chunk)
+        literal.clear()
+
+    at = 0
+    while at < len(data):
+        best, best_distance = 0, 0
+        candidates = [at - p for p in reversed(places.get(bytes(data[at : at + 3]), [])[-16:])]
+        for distance in [3] + candidates:
+            if 0 < distance <= min(at, 0xFFFF):
+                n = match_length(at, distance)
+                if n > best:
+                    best, best_distance = n, distance
+        if best < 3:
+            remember(at, at + 1)
+            literal.append(data[at])
+            at += 1
+            continue
+        flush_literal()
+        if best <= 129:
+            out.append(0x80 + best - 3)
+        else:
+            out.append(0xFF)
+            out.extend(struct.pack("<H", best - 130))
+        out.extend(struct.pack("<H", best_distance))
+        remember(at, at + best)
+        at += best
+    flush_literal()
+    return bytes(out)
+
+
+def unpack(packed):
+    """The reverse of pack, to check each packed picture before it is used."""
+    (size,) = struct.unpack_from("<I", packed)
+    out = bytearray()
+    at = 4
+    while at < len(packed):
+        token = packed[at]
+        at += 1
+        if token < 0x80:
+            out += packed[at : at + token + 1]
+            at += token + 1
+            continue
+        length = token - 0x80 + 3
+        if token == 0xFF:
+            length = 130 + struct.unpack_from("<H", packed, at)[0]
+            at += 2
+        distance = struct.unpack_from("<H", packed, at)[0]
+        at += 2
+        for _ in range(length):
+            out.append(out[-distance])
+    if len(out) != size:
+        raise ValueError("packed picture of the wrong size")
+    return bytes(out)
+
+
+def write_packed(path, bitmap):
+    """The bitmap file without its file header (as a bitmap resource holds it), packed."""
+    dib = bitmap[14:]
+    packed = pack(dib)
+    if unpack(packed) != dib:
+        raise ValueError(f"{path}: the packed picture does not unpack to the bitmap")
+    path.write_bytes(packed)
+
+
+def bmp_bytes(pixels):
     width, height = len(pixels[0]), len(pixels)
     stride = (width * 3 + 3) & ~3
     image = bytearray()
@@ -87,7 +176,7 @@ def write_bmp(path, pixels):
     ppm = 3780  # 96 pixels per inch
     header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(image), ppm, ppm, 0, 0)
     file_header = struct.pack("<2sIHHI", b"BM", 14 + len(header) + len(image), 0, 0, 14 + len(header))
-    path.write_bytes(file_header + header + image)
+    return file_header + header + image
 
 
 def icon_image(size):
@@ -153,12 +242,16 @@ def main():
         return 0 if len(sys.argv) == 2 else 2
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
-    write_bmp(out / "Image1.bmp",
-              draw_picture("QVR-KELVADOR", 8, (14, 24, 70), (0, 0, 0), (255, 226, 110), (235, 120, 20),
-                           (255, 190, 60)))
-    write_bmp(out / "Image2.bmp",
-              draw_picture("SETUP V2.95", 9, (0, 0, 0), (8, 52, 56), (170, 255, 230), (40, 170, 190),
-                           (90, 220, 210)))
+    pictures = {
+        "Image1": draw_picture("QVR-KELVADOR", 8, (14, 24, 70), (0, 0, 0), (255, 226, 110),
+                               (235, 120, 20), (255, 190, 60)),
+        "Image2": draw_picture("SETUP V2.95", 9, (0, 0, 0), (8, 52, 56), (170, 255, 230),
+                               (40, 170, 190), (90, 220, 210)),
+    }
+    for name, pixels in pictures.items():
+        bitmap = bmp_bytes(pixels)
+        (out / f"{name}.bmp").write_bytes(bitmap)
+        write_packed(out / f"{name}.packed", bitmap)
     write_ico(out / "Setup.ico", [32, 16])
     return 0
 

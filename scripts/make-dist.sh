@@ -12,6 +12,10 @@
 # be moved with QVR_NATIVE_BUILD_DIR, QVR_WINDOWS_BUILD_DIR, QVR_DIST_DIR and
 # QVR_DIST_TREE_DIR.
 #
+# The programs come from the build without their symbols; the symbol files of the
+# medium's programs land beside it in <medium>-symbols (build/dist-symbols), to be kept
+# with every release for resolving crash addresses (README.md).
+#
 # Signing: with QVR_SIGN_PKCS12 (a PKCS#12 file with the maker's code-signing
 # certificate and key) and QVR_SIGN_PASSWORD (its password), Setup.exe and the
 # product program inside the archive are signed with Authenticode (osslsigncode);
@@ -43,10 +47,12 @@ built="$windows_dir/demo"
 for f in dist/Setup.exe dist/QVRKDV2.QVP; do
   [ -f "$built/$f" ] || { echo "make-dist: $built/$f was not built" >&2; exit 1; }
 done
-rm -rf "$dist" "$tree"
+symbols="$dist-symbols"
+rm -rf "$dist" "$tree" "$symbols"
 mkdir -p "$(dirname "$dist")" "$(dirname "$tree")"
 cp -a "$built/dist" "$dist"
 cp -a "$built/dist-tree" "$tree"
+cp -a "$built/dist-symbols" "$symbols"
 
 # sign FILE: signs FILE in place; the password goes through a pipe, not the
 # command line, where every user of the machine could read it.
@@ -64,6 +70,8 @@ sign() {
   mv "$1.signed" "$1"
 }
 
+# Signing comes last: the programs are stripped by then, and any later change to a
+# signed file would break its signature.
 product="$tree/QVR-Kelvador [DV2.95]"
 if [ -n "${QVR_SIGN_PKCS12:-}" ] && [ -n "${QVR_SIGN_PASSWORD+set}" ]; then
   echo "== make-dist: signing with $QVR_SIGN_PKCS12"
@@ -81,3 +89,4 @@ fi
 
 echo "== make-dist: distribution medium $dist ($QVR_WINDOWS_ARCH programs)"
 ls -l "$dist"
+echo "== make-dist: their symbols (keep them with the release, not on the medium): $symbols"

@@ -15,8 +15,7 @@ class TControl;
 class TForm;
 struct MessageDialogRequest;
 
-// ClientSize: a form's ClientWidth and ClientHeight changed (only forms see it).
-enum class ControlChange { Bounds, Visible, Enabled, Caption, Font, ClientSize };
+enum class ControlChange { Bounds, Visible, Enabled, Caption, Font };
 
 class ControlPeer {
  public:
@@ -32,8 +31,6 @@ class FormPeer : public ControlPeer {
   virtual TBounds OuterBounds() const = 0;
   // Marks a part of the client area for repainting.
   virtual void Invalidate(const TBounds& area) = 0;
-  // The pixels per inch of the display the window is on.
-  virtual int Dpi() const = 0;
 };
 
 class WindowBackend {
@@ -43,7 +40,9 @@ class WindowBackend {
   // Called once by TApplication::Initialize, with the application whose error handling
   // takes what escapes the backend's window procedures and callbacks.
   virtual void Initialize(TApplication& app) = 0;
-  // Null when the backend keeps no native windows.
+  // Null when the backend keeps no native windows. A window on a display of another
+  // density than the form's lays the form out for it (TForm::ScaleForDpi) before
+  // this returns, so the controls' windows are made at their final size.
   virtual std::unique_ptr<FormPeer> CreateFormPeer(TForm& form) = 0;
   virtual std::unique_ptr<ControlPeer> CreateControlPeer(TControl& control) = 0;
 

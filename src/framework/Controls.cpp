@@ -50,10 +50,12 @@ void TControl::SetFont(const TFont& font) {
   Changed(ControlChange::Font);
 }
 
-void TControl::ChangeScale(int numerator, int denominator) {
-  font_.Height = MulDiv(font_.Height, numerator, denominator);
+void TControl::ScaleForDpi(int from, int to) {
+  font_.Height = givenFontHeight_.Rescale(font_.Height, from, to);
   Changed(ControlChange::Font);
-  bounds_ = ScaleBounds(bounds_, numerator, denominator);
+  bounds_ = {givenLeft_.Rescale(bounds_.Left, from, to), givenTop_.Rescale(bounds_.Top, from, to),
+             givenWidth_.Rescale(bounds_.Width, from, to),
+             givenHeight_.Rescale(bounds_.Height, from, to)};
   Changed(ControlChange::Bounds);
 }
 

@@ -45,9 +45,9 @@ class TControl : public TComponent {
   void SetCaption(const std::string& caption);
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);
-  // Bounds and font height scaled by numerator / denominator (MulDiv), for a form
-  // that moves to another display density.
-  void ChangeScale(int numerator, int denominator);
+  // Bounds and font height laid out for density `to` (the form's was `from`), each
+  // scaled from the value as it was given, never from an earlier scaling.
+  void ScaleForDpi(int from, int to);
 
   // Design properties, read when the native control is created.
   TAlignment Alignment = taLeftJustify;
@@ -79,6 +79,8 @@ class TControl : public TComponent {
   bool enabled_ = true;
   std::string caption_;
   TFont font_;
+  // Left, top, width, height and the font's height.
+  DensitySize givenLeft_, givenTop_, givenWidth_, givenHeight_, givenFontHeight_;
   std::unique_ptr<ControlPeer> peer_;
 };
 

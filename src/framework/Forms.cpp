@@ -79,14 +79,17 @@ void TForm::Activate() {
       this);
 }
 
+void TForm::DpiChanged() {
+  app_.RunHandler(
+      [this] {
+        if (OnDpiChanged) OnDpiChanged(this);
+      },
+      this);
+}
+
 void TForm::HandleNeeded() {
   if (peer_) return;
   peer_ = app_.Backend().CreateFormPeer(*this);
-  if (peer_ && peer_->Dpi() != pixelsPerInch_) {
-    // Scaled before the controls' windows exist, so they are made at their final size.
-    ScaleForDpi(peer_->Dpi());
-    peer_->Changed(ControlChange::ClientSize);
-  }
   // A control is created after its panel, so one pass in creation order suffices.
   for (TControl* control : controls_) control->CreatePeer();
 }
@@ -95,18 +98,18 @@ void TForm::ScaleForDpi(int dpi) {
   const int from = pixelsPerInch_;
   if (dpi <= 0 || dpi == from) return;
   pixelsPerInch_ = dpi;
-  ClientWidth = MulDiv(ClientWidth, dpi, from);
-  ClientHeight = MulDiv(ClientHeight, dpi, from);
-  Font.Height = MulDiv(Font.Height, dpi, from);
+  ClientWidth = givenClientWidth_.Rescale(ClientWidth, from, dpi);
+  ClientHeight = givenClientHeight_.Rescale(ClientHeight, from, dpi);
+  Font.Height = givenFontHeight_.Rescale(Font.Height, from, dpi);
   // A position on the screen is no design size; only the size scales.
-  bounds_.Width = MulDiv(bounds_.Width, dpi, from);
-  bounds_.Height = MulDiv(bounds_.Height, dpi, from);
-  for (TControl* control : controls_) control->ChangeScale(dpi, from);
-  for (const WindowlessControl& control : windowless_) control.scale(dpi, from);
+  bounds_.Width = givenWidth_.Rescale(bounds_.Width, from, dpi);
+  bounds_.Height = givenHeight_.Rescale(bounds_.Height, from, dpi);
+  for (TControl* control : controls_) control->ScaleForDpi(from, dpi);
+  for (const WindowlessControl& control : windowless_) control.scale(from, dpi);
 }
 
 void TForm::AddWindowlessControl(std::function<void()> paint,
-                                 std::function<void(int numerator, int denominator)> scale) {
+                                 std::function<void(int from, int to)> scale) {
   windowless_.push_back({std::move(paint), std::move(scale)});
 }
 

@@ -45,6 +45,9 @@ class TForm : public TCustomForm {
 
   std::function<void(TComponent* sender)> OnActivate;
   std::function<void(TComponent* sender, TCloseAction& action)> OnClose;
+  // The window moved to a display of another density and has its size there; the
+  // form and its controls are laid out for it already.
+  std::function<void(TComponent* sender)> OnDpiChanged;
 
   const std::string& Caption() const { return caption_; }
   void SetCaption(const std::string& caption);
@@ -69,24 +72,29 @@ class TForm : public TCustomForm {
   void Close();
   // Called by the backend on every activation; runs OnActivate.
   void Activate();
+  // Called by the backend after a change of density, once the window has its new
+  // size; runs OnDpiChanged.
+  void DpiChanged();
 
   // Creates the window and the windows of all controls, in creation order.
   void HandleNeeded();
   NativeWindow WindowHandle() const override { return peer_ ? peer_->Handle() : nullptr; }
   FormPeer* Peer() const { return peer_.get(); }
 
-  // The density that the form's sizes are given for: the design's until the window
-  // exists, then the display's.
+  // The density that the form's sizes are in: the design's until the window exists,
+  // then the display's.
   int PixelsPerInch() const { return pixelsPerInch_; }
-  // Scales the client size, the font and every control from PixelsPerInch to `dpi`
-  // with MulDiv; the window's own size is the caller's business.
+  // Lays the client size, the font and every control out for `dpi`, each size
+  // scaled with MulDiv from the value as it was given (the design's, or one set
+  // later) and never from an earlier scaling; the window's own size is the
+  // caller's business.
   void ScaleForDpi(int dpi);
 
   // Windowless controls paint on the form: the backend calls `paint` when the
-  // form's client area is painted, and ScaleForDpi calls `scale` with the new and
-  // the old density.
+  // form's client area is painted, and ScaleForDpi calls `scale` with the old and
+  // the new density.
   void AddWindowlessControl(std::function<void()> paint,
-                            std::function<void(int numerator, int denominator)> scale);
+                            std::function<void(int from, int to)> scale);
   void PaintWindowless();
   void Invalidate(const TBounds& area);
 
@@ -103,12 +111,14 @@ class TForm : public TCustomForm {
   bool visible_ = false;
   bool modal_ = false;
   int pixelsPerInch_ = kDesignPixelsPerInch;
+  // ClientWidth, ClientHeight, Font.Height and the requested width and height.
+  DensitySize givenClientWidth_, givenClientHeight_, givenFontHeight_, givenWidth_, givenHeight_;
   std::unique_ptr<FormPeer> peer_;
   std::vector<TControl*> controls_;
   // A control drawn on the form's own surface: how it paints and how it scales.
   struct WindowlessControl {
     std::function<void()> paint;
-    std::function<void(int, int)> scale;
+    std::function<void(int from, int to)> scale;
   };
   std::vector<WindowlessControl> windowless_;
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/Colors.h"
+#include "base/DensitySize.h"
 #include "base/Font.h"
 #include "base/MulDiv.h"
 
@@ -18,16 +19,6 @@ struct TBounds {
   int Height = 0;
   friend bool operator==(const TBounds&, const TBounds&) = default;
 };
-
-// Every size of a form's design is given for this density; a form and its controls
-// are scaled from it to the density of the display they are shown on.
-inline constexpr int kDesignPixelsPerInch = 96;
-
-// Bounds scaled by numerator / denominator, each value with MulDiv.
-inline TBounds ScaleBounds(const TBounds& b, int numerator, int denominator) {
-  return {MulDiv(b.Left, numerator, denominator), MulDiv(b.Top, numerator, denominator),
-          MulDiv(b.Width, numerator, denominator), MulDiv(b.Height, numerator, denominator)};
-}
 
 enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 

@@ -46,11 +46,11 @@ void TGradientProgressBar::SetFont(const TFont& font) {
   Paint();
 }
 
-void TGradientProgressBar::ChangeScale(int numerator, int denominator) {
-  font_.Height = MulDiv(font_.Height, numerator, denominator);
+void TGradientProgressBar::ScaleForDpi(int from, int to) {
+  font_.Height = givenFontHeight_.Rescale(font_.Height, from, to);
   buffer_->SetFont(font_);
-  SetBounds(MulDiv(Left, numerator, denominator), MulDiv(Top, numerator, denominator),
-            MulDiv(width_, numerator, denominator), MulDiv(height_, numerator, denominator));
+  SetBounds(givenLeft_.Rescale(Left, from, to), givenTop_.Rescale(Top, from, to),
+            givenWidth_.Rescale(width_, from, to), givenHeight_.Rescale(height_, from, to));
 }
 
 void TGradientProgressBar::SetBackgroundColor(TColor value) {

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "base/Component.h"
-#include "base/MulDiv.h"
+#include "base/DensitySize.h"
 #include "gauge/Canvas.h"
 
 namespace qvr {
@@ -68,9 +68,10 @@ class TGradientProgressBar : public TComponent {
 
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);
-  // The host moved to another display density: bounds and font height scaled by
-  // numerator / denominator (MulDiv), then one paint.
-  void ChangeScale(int numerator, int denominator);
+  // The host moved from density `from` to `to`: bounds and font height laid out
+  // for it, each scaled from the value as it was given (never from an earlier
+  // scaling), then one paint.
+  void ScaleForDpi(int from, int to);
 
   void BeginLoading() { loading_ = true; }
   void EndLoading() { loading_ = false; }
@@ -150,6 +151,8 @@ class TGradientProgressBar : public TComponent {
   bool loading_ = false;
   ControlSurface* surface_ = nullptr;
   TFont font_;
+  // Left, Top, width, height and the font's height.
+  DensitySize givenLeft_, givenTop_, givenWidth_, givenHeight_, givenFontHeight_;
 
   TColor backgroundColor_ = clBtnFace;
   TColor barColor1_ = clGreen;

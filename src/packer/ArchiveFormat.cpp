@@ -12,14 +12,6 @@ int HexValue(char c) {
   return -1;
 }
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHex(std::string& out, std::uint32_t value, int digits) {
-  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
-    out.push_back(kHexDigits[(value >> shift) & 0xF]);
-  }
-}
-
 char UpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }

@@ -133,6 +133,13 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
+void AppendHex(std::string& out, std::uint32_t value, int digits) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+    out.push_back(kHexDigits[(value >> shift) & 0xF]);
+  }
+}
+
 const CodePage& CodePage::Windows1252() {
   static const CodePage page(1252, Windows1252UpperHalf());
   return page;

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,9 @@ std::size_t CharacterCount(std::string_view text);
 // An unpaired surrogate becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
+
+// `value` as `digits` upper-case hex digits (the lowest ones), appended to `out`.
+void AppendHex(std::string& out, std::uint32_t value, int digits);
 
 // A single-byte Windows code page whose lower half is ASCII: every byte stands for one
 // character. A byte the code page leaves undefined stands for the C1 control of the

@@ -145,9 +145,8 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
   StatusGauge.SetPosTextSuffix("%");
   StatusGauge.SetFont({"MS Sans Serif", -11, true, clWindowText});
   StatusGauge.EndLoading();
-  AddWindowlessControl(
-      [this] { StatusGauge.Paint(); },
-      [this](int numerator, int denominator) { StatusGauge.ChangeScale(numerator, denominator); });
+  AddWindowlessControl([this] { StatusGauge.Paint(); },
+                       [this](int from, int to) { StatusGauge.ScaleForDpi(from, to); });
 
   ShortcutLink1.SetHotKey(" ");
   ShortcutLink1.IconNumber = 0;

@@ -1,5 +1,6 @@
 // The background screen: a maximised black window with two pictures, which lays the
-// pictures out on every activation and then shows the install dialog modally.
+// pictures out on every activation and then shows the install dialog modally, and
+// lays them out again, without the dialog, on a display of another density.
 #pragma once
 
 #include "framework/Controls.h"
@@ -9,12 +10,15 @@ namespace qvr {
 
 class TFormInstall;
 
-// The pictures' bounds for a window whose outer size is width x height.
+// The pictures' bounds for a window whose outer size is width x height on a display
+// of `dpi` pixels per inch. The margins from the right and bottom edges stand for
+// the window's frame and title bar, which grow with the density; the sizes are
+// fractions of the window's.
 struct ImageLayout {
   TBounds image1;
   TBounds image2;
 };
-ImageLayout LayoutImages(int width, int height);
+ImageLayout LayoutImages(int width, int height, int dpi);
 
 class TForm1 : public TForm {
  public:
@@ -27,6 +31,10 @@ class TForm1 : public TForm {
   TFormInstall* FormInstall = nullptr;
 
   void FormActivate(TComponent* sender);
+  void FormDpiChanged(TComponent* sender);
+
+ private:
+  void PlaceImages();
 };
 
 }  // namespace qvr

@@ -1,5 +1,7 @@
 #include "shell/ShortcutLink.h"
 
+#include "platform/Text.h"
+
 namespace qvr {
 
 namespace {
@@ -16,13 +18,17 @@ constexpr std::int32_t kSwRestore = 9;
 
 std::string TShortcutLink::HotKey() {
   if (hotKey_ == 0) hotKey_ = ' ';
-  return std::string(1, static_cast<char>(hotKey_));
+  std::string text;
+  AppendUtf8(text, hotKey_);
+  return text;
 }
 
 void TShortcutLink::SetHotKey(const std::string& value) {
-  unsigned char c = value.empty() ? ' ' : static_cast<unsigned char>(value.front());
-  if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-  hotKey_ = c < ' ' ? ' ' : c;
+  std::size_t position = 0;
+  char32_t c = value.empty() ? U' ' : NextCodePoint(value, position);
+  if (c >= U'a' && c <= U'z') c = c - U'a' + U'A';
+  // A character beyond 16 bits has no character code to keep: no hot key.
+  hotKey_ = static_cast<std::uint16_t>(c < U' ' || c > 0xFFFF ? U' ' : c);
 }
 
 TShowCmd TShortcutLink::ShowCmd() const {
@@ -59,7 +65,11 @@ void TShortcutLink::CreateShortcut() {
   link->SetDescription(Description);
   // Written as stored: a never-set show command stays 0, which the shell opens normally.
   link->SetShowCmd(showCmd_);
-  if (hotKey_ > ' ') link->SetHotkey(static_cast<std::uint16_t>(hotKey_ + kHotkeyCtrlAlt));
+  // The character code is the key's virtual-key code in the low byte; a larger code
+  // would spill into the modifier byte and name another key, so it writes none.
+  if (hotKey_ > ' ' && hotKey_ <= 0xFF) {
+    link->SetHotkey(static_cast<std::uint16_t>(hotKey_ + kHotkeyCtrlAlt));
+  }
   link->SetIconLocation(IconLocation, IconNumber);
   if (link->Save(ShortcutFile, true) != 0) throw EShortcutError("Unable to create .lnk file");
 }

@@ -32,7 +32,9 @@ class TShortcutLink : public TComponent {
 
   // A never-set hot key reads as a space, and the space is kept from then on.
   std::string HotKey();
-  // First character, letters a-z upper-cased, control characters and "" as a space.
+  // The first character (code point) of the UTF-8 text, letters a-z upper-cased;
+  // control characters, "" and characters beyond U+FFFF as a space (no hot key).
+  // Only characters up to U+00FF become a key in the link.
   void SetHotKey(const std::string& value);
 
   TShowCmd ShowCmd() const;

@@ -385,6 +385,53 @@ TEST_F(Win32BackendTest, MessageBoxIsLaidOutAgainOnADisplayOfAnotherDensity) {
   EXPECT_NEAR(fontAfter, 2 * fontBefore, 1);
 }
 
+TEST_F(Win32BackendTest, MessageBoxOpensCentredOverItsOwnerInsideTheWorkArea) {
+  TForm asking(app);
+  asking.ClientWidth = 400;
+  asking.ClientHeight = 300;
+  asking.Show();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT work = monitor.rcWork;
+  // Where the owner lies and which edges of the box that decides.
+  enum Expect { Centred, AtTopLeft, AtBottomRight };
+  struct Case {
+    int left, top;
+    Expect expect;
+  } cases[] = {
+      {work.left + 150, work.top + 100, Centred},
+      {work.left - 350, work.top - 250, AtTopLeft},
+      {work.right - 60, work.bottom - 40, AtBottomRight},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.left) + "," + std::to_string(c.top));
+    asking.SetBounds(c.left, c.top, asking.Width(), asking.Height());
+    RECT box{};
+    driver.Post([&] {
+      HWND found = FindWindowW(L"QvrMessageDialog", L"Bestätigen");
+      GetWindowRect(found, &box);
+      PostMessageW(found, WM_CLOSE, 0, 0);
+    });
+    MessageDlg(asking, "Sicher?", mtConfirmation, {mbYes, mbNo});
+    const TBounds owner = asking.BoundsRect();
+    switch (c.expect) {
+      case Centred:
+        EXPECT_NEAR(box.left + box.right, 2 * owner.Left + owner.Width, 1);
+        EXPECT_NEAR(box.top + box.bottom, 2 * owner.Top + owner.Height, 1);
+        break;
+      case AtTopLeft:
+        EXPECT_EQ(box.left, work.left);
+        EXPECT_EQ(box.top, work.top);
+        break;
+      case AtBottomRight:
+        EXPECT_EQ(box.right, work.right);
+        EXPECT_EQ(box.bottom, work.bottom);
+        break;
+    }
+  }
+}
+
 TEST_F(Win32BackendTest, ModalFormEndsThroughItsCloseHandlingAndNotAfterTerminate) {
   TForm main(app);
   TForm dialog(app);

@@ -87,10 +87,17 @@ TFont Scaled(TFont font, int dpi) {
   return font;
 }
 
-// The portable dialog and background screen at `dpi`.
+TBounds Scaled(const TBounds& b, int dpi) {
+  const auto at = [dpi](int v) { return MulDiv(v, dpi, kDesignPixelsPerInch); };
+  return {at(b.Left), at(b.Top), at(b.Width), at(b.Height)};
+}
+
+// The portable dialog and background screen at `dpi`, as a start at `dpi` makes
+// them: every size of the design scaled once, from 96 pixels per inch. The
+// pictures are left out: their design bounds last only until the first layout.
 void CheckForms(TFormInstall& form, TForm1& form1, int dpi) {
   SCOPED_TRACE("at " + std::to_string(dpi) + " pixels per inch");
-  const auto scaled = [dpi](const TBounds& b) { return ScaleBounds(b, dpi, kDesignPixelsPerInch); };
+  const auto scaled = [dpi](const TBounds& b) { return Scaled(b, dpi); };
   EXPECT_EQ(form.PixelsPerInch(), dpi);
   EXPECT_EQ(form.Caption(), "QVR-KELVADOR V2");
   EXPECT_EQ(form.BorderStyle, bsDialog);
@@ -146,25 +153,27 @@ void CheckForms(TFormInstall& form, TForm1& form1, int dpi) {
   EXPECT_EQ(form1.ClientWidth, MulDiv(792, dpi, 96));
   EXPECT_EQ(form1.ClientHeight, MulDiv(566, dpi, 96));
   EXPECT_EQ(form1.Font, Scaled(kSans11, dpi));
-  EXPECT_EQ(form1.Image1.Bounds(), scaled({0, 0, 560, 110}));
-  EXPECT_EQ(form1.Image2.Bounds(), scaled({424, 458, 360, 100}));
   EXPECT_EQ(form1.Image1.Parent(), nullptr);
   EXPECT_EQ(form1.Image2.Parent(), nullptr);
 }
 
-TEST(DesignTableTest, DialogAndBackgroundMatchTheirDesignAtTwoDensities) {
+// The densities a window moves through, one after the other.
+const int kDensityChain[] = {96, 120, 144, 192, 96};
+
+TEST(DesignTableTest, DialogAndBackgroundMatchTheirDesignAtEveryDensityOfAChain) {
   HeadlessBackend backend;
   TApplication app(backend);
   TForm1 form1(app);
   TFormInstall form(app, MemoryGraphics());
-  CheckForms(form, form1, 96);
-  form.ScaleForDpi(144);
-  form1.ScaleForDpi(144);
-  CheckForms(form, form1, 144);
-  // Back again: the design's pixels exactly, nothing lost to rounding.
-  form.ScaleForDpi(96);
-  form1.ScaleForDpi(96);
-  CheckForms(form, form1, 96);
+  for (const int dpi : kDensityChain) {
+    // Each step ends where a start at its density does, nothing lost to rounding
+    // on the way (120 and then 144 would round 25 to 31 and then to 37, not 38).
+    form.ScaleForDpi(dpi);
+    form1.ScaleForDpi(dpi);
+    CheckForms(form, form1, dpi);
+    EXPECT_EQ(form1.Image1.Bounds(), Scaled(TBounds{0, 0, 560, 110}, dpi));
+    EXPECT_EQ(form1.Image2.Bounds(), Scaled(TBounds{424, 458, 360, 100}, dpi));
+  }
 }
 
 #ifdef _WIN32
@@ -223,7 +232,7 @@ void CheckWindows(TFormInstall& form, int dpi) {
                                       : c.Kind() == ControlKind::Button ? "Button"
                                                                         : "Static";
     EXPECT_EQ(ClassOf(w), expectedClass);
-    const TBounds expected = ScaleBounds(row.bounds, dpi, kDesignPixelsPerInch);
+    const TBounds expected = Scaled(row.bounds, dpi);
     const TBounds actual = BoundsInParent(w);
     if (c.AutoSize) {
       // Sized to its text at its place, within its panel.
@@ -272,7 +281,7 @@ void SendDpiChanged(HWND window, int dpi) {
   SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
 }
 
-TEST(DesignTableWin32Test, DialogWindowsMatchTheDesignAndFollowADensityChange) {
+TEST(DesignTableWin32Test, DialogWindowsMatchTheDesignAlongADensityChain) {
   HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
   if (probe == nullptr) GTEST_SKIP() << "no display to create windows on";
@@ -282,21 +291,23 @@ TEST(DesignTableWin32Test, DialogWindowsMatchTheDesignAndFollowADensityChange) {
   TApplication app(backend);
   TForm1 form1(app);
   TFormInstall form(app, GdiGraphics());
+  form1.FormInstall = &form;
   form1.HandleNeeded();
   form.HandleNeeded();
   // A test program declares no density awareness: the system's density, which is
   // the design's in the test prefix.
   ASSERT_EQ(form.PixelsPerInch(), 96);
-  CheckWindows(form, 96);
-  CheckForms(form, form1, 96);
-
-  const auto dialog = static_cast<HWND>(form.WindowHandle());
-  SendDpiChanged(dialog, 144);
-  SendDpiChanged(static_cast<HWND>(form1.WindowHandle()), 144);
-  CheckWindows(form, 144);
-  CheckForms(form, form1, 144);
-  SendDpiChanged(dialog, 96);
-  CheckWindows(form, 96);
+  for (const int dpi : kDensityChain) {
+    SendDpiChanged(static_cast<HWND>(form.WindowHandle()), dpi);
+    SendDpiChanged(static_cast<HWND>(form1.WindowHandle()), dpi);
+    CheckWindows(form, dpi);
+    CheckForms(form, form1, dpi);
+    // The background's pictures follow its outer size at once, without the dialog.
+    const ImageLayout expected = LayoutImages(form1.Width(), form1.Height(), dpi);
+    EXPECT_EQ(BoundsInParent(static_cast<HWND>(form1.Image1.Handle())), expected.image1);
+    EXPECT_EQ(BoundsInParent(static_cast<HWND>(form1.Image2.Handle())), expected.image2);
+    EXPECT_FALSE(form.Visible());
+  }
 }
 
 #endif

@@ -122,8 +122,13 @@ TEST_F(ShortcutLinkTest, HotKeyTakesTheFirstCharacterUpperCasedAndWritesCtrlAlt)
       {"Z", "Z", "Hotkey=0x065A"},
       {"7", "7", "Hotkey=0x0637"},
       {"!", "!", "Hotkey=0x0621"},
-      // Only a to z are upper-cased.
-      {"\xE9", "\xE9", "Hotkey=0x06E9"},
+      // Only a to z are upper-cased; the first character, not its first byte.
+      {"\xC3\xA9t\xC3\xA9", "\xC3\xA9", "Hotkey=0x06E9"},
+      // Kept, but no key code: it would spill into the modifier byte.
+      {"\xE2\x82\xAC", "\xE2\x82\xAC", ""},
+      // Beyond 16 bits, and a broken sequence (U+FFFD, no key code).
+      {"\xF0\x9F\x98\x80", " ", ""},
+      {"\xE9", "\xEF\xBF\xBD", ""},
       {"", " ", ""},
       {" ", " ", ""},
       {"\t", " ", ""},

@@ -1,10 +1,15 @@
 #include "framework/win32/Win32Controls.h"
 
+#include <cstdint>
+#include <cstring>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "base/Exceptions.h"
 #include "framework/Controls.h"
 #include "framework/Forms.h"
+#include "framework/PackedPicture.h"
 #include "framework/Texts.h"
 #include "framework/win32/Win32Common.h"
 #include "platform/win32/WinText.h"
@@ -95,6 +100,33 @@ WindowKind KindOf(const TControl& control) {
   return {L"STATIC", 0, 0};
 }
 
+// The bytes of the program's raw-data resource `name`; none when it is missing.
+std::span<const std::uint8_t> RawResource(const std::wstring& name) {
+  HRSRC found = FindResourceW(ProgramInstance(), name.c_str(), MAKEINTRESOURCEW(10));  // RT_RCDATA
+  HGLOBAL loaded = found != nullptr ? LoadResource(ProgramInstance(), found) : nullptr;
+  const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (data == nullptr) return {};
+  return {static_cast<const std::uint8_t*>(data), SizeofResource(ProgramInstance(), found)};
+}
+
+// A DIB section of the 24-bit bitmap `dib` (its info header, then its pixels), as
+// LoadImage makes one of a bitmap resource; null when `dib` is no such bitmap.
+gdi::UniqueBitmap DibSection(const std::vector<std::uint8_t>& dib) {
+  BITMAPINFO info{};
+  const BITMAPINFOHEADER& h = info.bmiHeader;
+  if (dib.size() < sizeof h) return {};
+  std::memcpy(&info.bmiHeader, dib.data(), sizeof h);
+  const std::size_t stride = ((static_cast<std::size_t>(h.biWidth) * 24 + 31) / 32) * 4;
+  if (h.biSize != sizeof h || h.biBitCount != 24 || h.biCompression != BI_RGB || h.biWidth <= 0 ||
+      h.biHeight <= 0 || dib.size() - sizeof h != stride * static_cast<std::size_t>(h.biHeight)) {
+    return {};
+  }
+  void* bits = nullptr;
+  gdi::UniqueBitmap picture(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (picture) std::memcpy(bits, dib.data() + sizeof h, dib.size() - sizeof h);
+  return picture;
+}
+
 }  // namespace
 
 void Win32ControlPeer::RegisterClasses() {
@@ -126,9 +158,10 @@ Win32ControlPeer::Win32ControlPeer(TControl& control) : control_(control) {
   SetControlOf(window_.Get(), &control);
   if (control.Kind() == ControlKind::Image) {
     const auto& image = static_cast<const TImage&>(control);
-    picture_ = gdi::UniqueBitmap(
-        static_cast<HBITMAP>(LoadImageW(ProgramInstance(), Utf8ToWide(image.PictureName).c_str(),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    // Stored packed (framework/PackedPicture.h); a picture that is missing stays empty.
+    if (const auto dib = UnpackPicture(RawResource(Utf8ToWide(image.PictureName)))) {
+      picture_ = DibSection(*dib);
+    }
   }
   Changed(ControlChange::Font);
 }
@@ -159,8 +192,6 @@ void Win32ControlPeer::Changed(ControlChange what) {
       break;
     case ControlChange::Enabled:
       EnableWindow(w, control_.Enabled() ? TRUE : FALSE);
-      break;
-    case ControlChange::ClientSize:
       break;
     case ControlChange::Caption:
       SetWindowTextW(w, Utf8ToWide(control_.Caption()).c_str());

@@ -60,8 +60,8 @@ Win32FormPeer::Win32FormPeer(TForm& form) : form_(form) {
   const DWORD ex = ExStyleOf(form);
   const TForm* main = form.Application().MainForm();
   HWND owner = main != nullptr && main != &form ? static_cast<HWND>(main->WindowHandle()) : nullptr;
-  // Made at the form's current scale; the form scales itself to the window's
-  // density next and sets the client size again.
+  // Made at the form's current scale, then laid out for the density of the display
+  // the window is on, before it is shown and before the controls' windows exist.
   const SIZE size =
       OuterSizeForClient(form.ClientWidth, form.ClientHeight, style, ex, form.PixelsPerInch());
   const TBounds b = form.BoundsRect();
@@ -69,7 +69,10 @@ Win32FormPeer::Win32FormPeer(TForm& form) : form_(form) {
                                 b.Top, size.cx, size.cy, owner, nullptr, ProgramInstance(), this);
   if (window == nullptr) throw Exception(texts::kWindowNotCreated);
   window_.Reset(window);
-  dpi_ = WindowDpi(window);
+  if (const int dpi = WindowDpi(window); dpi != form.PixelsPerInch()) {
+    form.ScaleForDpi(dpi);
+    FitClientSize();
+  }
 }
 
 void Win32FormPeer::FitClientSize() {
@@ -87,7 +90,6 @@ void Win32FormPeer::FitClientSize() {
 }
 
 void Win32FormPeer::DpiChanged(int dpi, const RECT& suggested) {
-  dpi_ = dpi;
   form_.ScaleForDpi(dpi);
   // A dialog keeps its client size at the new scale exactly; a resizable window
   // takes the rectangle the system suggests.
@@ -96,6 +98,7 @@ void Win32FormPeer::DpiChanged(int dpi, const RECT& suggested) {
   SetWindowPos(window_.Get(), nullptr, suggested.left, suggested.top,
                suggested.right - suggested.left, suggested.bottom - suggested.top,
                SWP_NOZORDER | SWP_NOACTIVATE | (fixed ? SWP_NOSIZE : 0));
+  form_.DpiChanged();
   InvalidateRect(window_.Get(), nullptr, TRUE);
 }
 
@@ -120,9 +123,6 @@ void Win32FormPeer::Changed(ControlChange what) {
       // No UpdateWindow: the activation handler, posted by the showing, lays the
       // controls out before the first paint, so the design bounds are never seen.
       ShowWindow(w, form_.WindowState == wsMaximized ? SW_SHOWMAXIMIZED : SW_SHOW);
-      break;
-    case ControlChange::ClientSize:
-      FitClientSize();
       break;
     case ControlChange::Enabled:
     case ControlChange::Font:

@@ -17,7 +17,6 @@ class Win32FormPeer : public FormPeer {
   NativeWindow Handle() const override { return window_.Get(); }
   TBounds OuterBounds() const override;
   void Invalidate(const TBounds& area) override;
-  int Dpi() const override { return dpi_; }
 
   static void RegisterWindowClass();
 
@@ -32,7 +31,6 @@ class Win32FormPeer : public FormPeer {
   TForm& form_;
   UniqueWindow window_;
   bool shownOnce_ = false;
-  int dpi_ = kDesignPixelsPerInch;
   // The control that had the keyboard when the form was last deactivated.
   HWND lastFocus_ = nullptr;
 };

@@ -74,6 +74,30 @@ void BringToFront(HWND box) {
   FlashTaskbarButton(box, FLASHW_ALL | FLASHW_TIMER);
 }
 
+// Centred over the owner, moved inside the work area of the owner's monitor; a
+// minimised or hidden owner gives only its monitor. Without an owner, centred on
+// the primary screen.
+POINT BoxPlace(HWND owner, SIZE size) {
+  const auto centred = [size](const RECT& around) {
+    return POINT{around.left + (around.right - around.left - size.cx) / 2,
+                 around.top + (around.bottom - around.top - size.cy) / 2};
+  };
+  if (owner == nullptr) {
+    return centred({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+  }
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  RECT around = work;
+  if (IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &around);
+  POINT place = centred(around);
+  // The top left corner wins over the bottom right one when the box is larger.
+  place.x = std::max<LONG>(std::min<LONG>(place.x, work.right - size.cx), work.left);
+  place.y = std::max<LONG>(std::min<LONG>(place.y, work.bottom - size.cy), work.top);
+  return place;
+}
+
 gdi::UniqueFont MessageFont(int dpi) {
   const LOGFONTW font = MessageLogFont(dpi);
   return gdi::UniqueFont(CreateFontIndirectW(&font));
@@ -220,11 +244,10 @@ TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
                                             ProgramInstance(), nullptr));
     if (state.buttons.size() == 1) state.defaultId = id;
   }
-  // At the density of the display the box is on, centred on the screen.
+  // At the density of the display the box is on, over the form that asks.
   const SIZE size = LayOut(state, WindowDpi(d));
-  SetWindowPos(d, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  const POINT place = BoxPlace(owner, size);
+  SetWindowPos(d, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   HWND firstButton = state.buttons.empty() ? nullptr : state.buttons.front();
 
   {

@@ -2,6 +2,7 @@
 
 #include "base/Exceptions.h"
 #include "platform/SystemMessage.h"
+#include "platform/Text.h"
 #include "platform/win32/SystemErrors.h"
 #include "platform/win32/WinText.h"
 #include "shell/win32/Bstr.h"
@@ -9,7 +10,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <string>
 
 namespace qvr {
@@ -20,9 +21,9 @@ namespace {
 std::string SystemText(HRESULT result) {
   std::string text = TrimSystemMessage(SystemMessage(static_cast<std::uint32_t>(result)));
   if (!text.empty()) return text;
-  char code[32];
-  std::snprintf(code, sizeof code, "COM error 0x%08lX", static_cast<unsigned long>(result));
-  return code;
+  text = "COM error 0x";
+  AppendHex(text, static_cast<std::uint32_t>(result), 8);
+  return text;
 }
 
 }  // namespace

@@ -56,6 +56,9 @@ const char kUsage[] =
     "                                   another program for the user to switch to; prints\n"
     "                                   'front \"CAPTION\"' whenever another window comes to the "
     "front\n"
+    "  dpi-change CAPTION DPI [SECONDS] send WM_DPICHANGED for DPI pixels per inch, with the\n"
+    "                                   window's rectangle as the suggested one (a window that\n"
+    "                                   keeps its place, as a maximised one does)\n"
     "SECONDS defaults to 20. Captions and texts are compared exactly; for buttons the\n"
     "mnemonic '&' may be left out.\n";
 
@@ -395,6 +398,43 @@ int OpenWindow(const Arguments& args) {
   return 0;
 }
 
+// Sent, not posted: the message carries a pointer to the suggested rectangle, and
+// the command returns once the window has laid itself out for the density. Wine
+// hands the pointer over between processes unchanged, so the rectangle is written
+// into the memory of the window's process.
+int DpiChange(const Arguments& args) {
+  const long dpi = std::wcstol(args[2].c_str(), nullptr, 10);
+  if (dpi < 48 || dpi > 960) {
+    PrintError("DPI must be a number from 48 to 960, not \"" + WideToUtf8(args[2]) + "\"");
+    return 2;
+  }
+  HWND window = WaitForWindow(args[1], args.Seconds(3));
+  if (window == nullptr) return 1;
+  RECT suggested{};
+  GetWindowRect(window, &suggested);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+  void* remote = process != nullptr ? VirtualAllocEx(process, nullptr, sizeof suggested,
+                                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                                    : nullptr;
+  DWORD_PTR result = 0;
+  const bool sent =
+      remote != nullptr &&
+      WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr) &&
+      SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                          reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 10000, &result);
+  const DWORD error = GetLastError();
+  if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  if (process != nullptr) CloseHandle(process);
+  if (!sent) {
+    PrintError("sending WM_DPICHANGED failed, error " + std::to_string(error));
+    return 1;
+  }
+  Print("dpi-change " + std::to_string(dpi) + " sent to " + Hex(window));
+  return 0;
+}
+
 int Style(const Arguments& args) {
   HWND window = WaitForWindow(args[1], args.Seconds(2));
   if (window == nullptr) return 1;
@@ -458,6 +498,7 @@ const Command kCommands[] = {
     {L"owner", 1, Owner},
     {L"foreground", 0, [](const Arguments&) { return Foreground(); }},
     {L"open-window", 4, OpenWindow},
+    {L"dpi-change", 2, DpiChange},
 };
 
 int Run(const Arguments& args) {
