@@ -5,7 +5,7 @@ deps:
 	@scripts/install-deps.sh
 
 demo: deps
-	@scripts/demo.sh
+	@scripts/demo.py
 
 test: deps
 	@scripts/test.sh

@@ -9,10 +9,10 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   wine wine32:i386 wine64
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool x11-utils
   liblnk-utils osslsigncode openssl
   fonts-dejavu-core fonts-liberation
-  python3 time
+  python3 python3-pytest python3-pytest-xdist python3-pil time
 )
 
 missing=()

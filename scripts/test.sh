@@ -34,7 +34,7 @@ else
 fi
 
 if [ -x scripts/fuzz.sh ]; then run "fuzz" scripts/fuzz.sh; fi
-if [ -x scripts/e2e.sh ]; then run "end-to-end ($QVR_WINDOWS_ARCH)" scripts/e2e.sh; fi
+if [ -x scripts/e2e ]; then run "end-to-end ($QVR_WINDOWS_ARCH)" scripts/e2e; fi
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"

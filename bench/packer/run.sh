@@ -2,7 +2,8 @@
 # Times qvrpack against GNU tar and cp -r on two generated trees in the same run:
 # "small" (many small files in many folders) and "large" (a few big files), about
 # 1 GiB in all. Prints wall times, the ratios qvrpack/tar, the peak memory and, for
-# the unpack of the small tree, the processor time (user and system) per file.
+# the unpack of the small tree, the processor time (user and system) per file, also
+# into memory (/dev/shm), where no disk and no other writer's writeback take part.
 #
 #   bench/packer/run.sh            # builds qvrpack (Release) under build/bench-packer
 #   QVRPACK=/path/qvrpack bench/packer/run.sh
@@ -63,6 +64,8 @@ measure() {
 clear_qvp() { rm -f "$root/$tree.qvp"; sync; }
 clear_tar() { rm -f "$root/$tree.tar"; sync; }
 clear_out() { rm -rf "$root/out"; mkdir -p "$root/out"; sync; }
+memory=/dev/shm/qvr-bench-packer
+clear_memory() { rm -rf "$memory"; mkdir -p "$memory"; }
 
 make_trees
 printf '%-6s %-8s %9s %9s %9s %8s %12s\n' tree step qvrpack tar "cp -r" ratio "peak qvrpack"
@@ -75,6 +78,9 @@ for tree in ${QVR_BENCH_TREES:-small large}; do
     measure qu clear_out "$QVRPACK" -q unpack "$root/$tree.qvp" "$root/out"
     measure tu clear_out tar -xf "$root/$tree.tar" -C "$root/out"
     measure cp clear_out cp -r "$src/tree" "$root/out/"
+    if [ "$tree" = small ] && [ -d /dev/shm ]; then
+      measure qm clear_memory "$QVRPACK" -q unpack "$root/$tree.qvp" "$memory"
+    fi
   done
   # The unpacked tree must equal the source.
   clear_out
@@ -88,6 +94,11 @@ for tree in ${QVR_BENCH_TREES:-small large}; do
     files=$(find "$src/tree" -type f | wc -l)
     printf '%-6s %-8s %8s µs processor time per file (user and system, best of %d)\n' "$tree" \
       unpack "$(awk "BEGIN{printf \"%.1f\", ${cpu[qu]} * 1e6 / $files}")" "$reps"
+    if [ -n "${cpu[qm]:-}" ]; then
+      printf '%-6s %-8s %8s µs processor time per file into memory (/dev/shm)\n' "$tree" unpack \
+        "$(awk "BEGIN{printf \"%.1f\", ${cpu[qm]} * 1e6 / $files}")"
+      rm -rf "$memory"
+    fi
   fi
   best=() cpu=() peak=()
 done

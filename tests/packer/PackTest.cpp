@@ -165,10 +165,18 @@ TEST_F(Pack, NamesTheArchiveCannotHoldEndWithStatus11AndThePath) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    // Where this system cannot hold the name itself (Windows drops a trailing dot and
+    // takes "aux" for a device), nothing of that name is there to pack.
     try {
       WriteFile(Src() + c.name, "x");
     } catch (const std::runtime_error&) {
-      continue;  // this system cannot hold the name itself
+    }
+    const auto listed = std::filesystem::directory_iterator(PathOf(Src()));
+    if (std::none_of(begin(listed), end(listed), [&](const auto& e) {
+          return Utf8Of(e.path().filename()) == c.name;
+        })) {
+      std::filesystem::remove_all(PathOf(Src()));
+      continue;
     }
     EXPECT_EQ(Run(), status::kArchiveIo);
     EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + c.name);

@@ -1,6 +1,7 @@
 // e2e-driver: finds, reads and clicks the windows of a program running in the same
-// Wine prefix, one command per start. Results go to stdout as UTF-8; the exit code
-// is 0 when the command did what it was asked, 1 when it did not, 2 on bad usage.
+// Wine prefix. Results go to stdout as UTF-8; the exit code is 0 when the command did
+// what it was asked, 1 when it did not, 2 on bad usage. `serve` keeps one process for
+// many commands: one command per input line, one answer line per command.
 
 #include <windows.h>
 
@@ -25,6 +26,12 @@ constexpr double kDefaultSeconds = 20.0;
 
 const char kUsage[] =
     "usage: e2e-driver COMMAND ARGS...\n"
+    "       e2e-driver serve\n"
+    "  serve                            read commands from standard input, one a line with\n"
+    "                                   its arguments separated by tabs, until its end; answer\n"
+    "                                   each with one line 'CODE<tab>OUTPUT<tab>ERRORS', where\n"
+    "                                   a backslash, tab, CR and newline in OUTPUT and ERRORS\n"
+    "                                   are written as \\\\, \\t, \\r and \\n\n"
     "  list                             every top-level window: handle, visibility, class, "
     "caption\n"
     "  wait-window CAPTION [SECONDS]    wait until a visible window has this caption\n"
@@ -55,15 +62,45 @@ const char kUsage[] =
     "SECONDS defaults to 20. Captions and texts are compared exactly; for buttons the\n"
     "mnemonic '&' may be left out.\n";
 
+// Where a command's lines go: straight out in the one-shot form, where a long
+// command (open-window) reports as it goes; gathered for one answer line when
+// serving.
+struct Output {
+  bool gather = false;
+  std::string out;
+  std::string errors;
+};
+
+Output& CurrentOutput() {
+  static Output output;
+  return output;
+}
+
+void Emit(std::FILE* stream, std::string& gathered, const std::string& line) {
+  if (CurrentOutput().gather) {
+    gathered += line;
+    gathered += '\n';
+    return;
+  }
+  std::fwrite(line.data(), 1, line.size(), stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
+}
+
 void Print(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  Emit(stdout, CurrentOutput().out, line);
 }
 
 void PrintError(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fputc('\n', stderr);
+  Emit(stderr, CurrentOutput().errors, line);
+}
+
+void PrintUsage(std::FILE* stream) {
+  if (CurrentOutput().gather) {
+    CurrentOutput().errors += kUsage;
+  } else {
+    std::fputs(kUsage, stream);
+  }
 }
 
 std::string Hex(HWND window) {
@@ -466,7 +503,7 @@ const Command kCommands[] = {
 
 int Run(const Arguments& args) {
   if (args.Count() < 1 || args[0] == L"--help" || args[0] == L"-h") {
-    std::fputs(kUsage, args.Count() < 1 ? stderr : stdout);
+    PrintUsage(args.Count() < 1 ? stderr : stdout);
     return args.Count() < 1 ? 2 : 0;
   }
   for (const Command& command : kCommands) {
@@ -474,14 +511,74 @@ int Run(const Arguments& args) {
     if (args.Count() < command.required + 1) {
       PrintError("e2e-driver: " + WideToUtf8(args[0]) + " needs " +
                  std::to_string(command.required) + " argument(s)");
-      std::fputs(kUsage, stderr);
+      PrintUsage(stderr);
       return 2;
     }
     return command.run(args);
   }
   PrintError("e2e-driver: unknown command \"" + WideToUtf8(args[0]) + "\"");
-  std::fputs(kUsage, stderr);
+  PrintUsage(stderr);
   return 2;
+}
+
+// One answer stays one line: the separators and line ends inside it are escaped.
+std::string Escaped(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '\\':
+        escaped += "\\\\";
+        break;
+      case '\t':
+        escaped += "\\t";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+Arguments SplitAtTabs(const std::string& line) {
+  Arguments args;
+  size_t start = 0;
+  for (;;) {
+    const size_t tab = line.find('\t', start);
+    args.values.push_back(Utf8ToWide(line.substr(start, tab - start)));
+    if (tab == std::string::npos) return args;
+    start = tab + 1;
+  }
+}
+
+// Commands from standard input until its end, each answered on one line as soon as
+// it is done, so that the caller may wait for the answer before the next step.
+int Serve() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  Output& output = CurrentOutput();
+  output.gather = true;
+  std::string line;
+  for (int c = std::fgetc(stdin); c != EOF; c = std::fgetc(stdin)) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    output.out.clear();
+    output.errors.clear();
+    const int code = line.empty() ? 2 : Run(SplitAtTabs(line));
+    line.clear();
+    const std::string answer =
+        std::to_string(code) + '\t' + Escaped(output.out) + '\t' + Escaped(output.errors) + '\n';
+    std::fwrite(answer.data(), 1, answer.size(), stdout);
+    std::fflush(stdout);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -509,5 +606,6 @@ int main() {
   qvr::e2e::Arguments args;
   for (int i = 1; argv != nullptr && i < count; ++i) args.values.emplace_back(argv[i]);
   LocalFree(argv);
+  if (args.Count() == 1 && args[0] == L"serve") return qvr::e2e::Serve();
   return qvr::e2e::Run(args);
 }

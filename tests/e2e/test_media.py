@@ -1,0 +1,155 @@
+"""The medium: made again byte for byte, signed by make-dist, and names beyond ASCII
+from the archive to the installed tree."""
+
+import re
+import shutil
+import subprocess
+import sys
+
+from harness.wine import ROOT
+from harness.product import DIALOG
+from steps import content, install_until, same_file, same_tree
+
+
+def quiet(*args):
+    """The command succeeds (its output is dropped)."""
+    return subprocess.run([str(a) for a in args], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, check=False).returncode == 0
+
+
+def test_medium(wine, medium, checks, tmp_path):
+    """The medium itself, without Wine: the generated tree and its archive come out the
+    same byte for byte when made again, and the native qvrpack unpacks the archive into
+    the same tree."""
+    c, archive = checks, medium / "QVRKDV2.QVP"
+    c.check(quiet(wine.qvrpack, "pack", "-q", f"{wine.tree}/", tmp_path / "again.qvp"),
+            "archive packs reproducibly")
+    c.check(same_file(tmp_path / "again.qvp", archive), "same bytes as the medium's archive")
+    (tmp_path / "unpacked").mkdir()
+    c.check(quiet(wine.qvrpack, "unpack", "-q", archive, tmp_path / "unpacked"), "native unpack")
+    c.check(same_tree(wine.tree, tmp_path / "unpacked" / wine.tree.name),
+            "unpacked tree equals the reference tree")
+    c.check(quiet(sys.executable, ROOT / "demo/make_tree.py", "--out", tmp_path / "tree", "--exe",
+                  wine.tree / "Intern/Programm/QVR-Kelvador.exe"),
+            "the product tree generates the same bytes again")
+    c.check(same_tree(wine.tree, tmp_path / "tree" / wine.tree.name),
+            "regenerated tree equals the reference tree")
+    c.check((wine.tree / "Daten/Programm/Vorlagen/Spielbericht.dat").stat().st_size > 524288,
+            "a member above one chunk of 524,288 bytes")
+
+
+def signature_verifies(program, certificate):
+    done = subprocess.run(["osslsigncode", "verify", "-CAfile", str(certificate), "-in", str(program)],
+                          capture_output=True, text=True, check=False)
+    return "Signature verification: ok" in (done.stdout + done.stderr).splitlines()
+
+
+def sign_medium(s):
+    """The medium made again by make-dist.sh with a throwaway self-signed certificate, put
+    in place of the scenario's medium. Both programs carry a signature that verifies
+    against that certificate."""
+    work, password = s.work / "signing", "only-for-this-test"
+    work.mkdir()
+    made = subprocess.run(
+        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+         "/CN=QVR Software Test", "-keyout", work / "key.pem", "-out", work / "cert.pem"],
+        stdout=s.log, stderr=s.log, check=False).returncode == 0 and subprocess.run(
+        ["openssl", "pkcs12", "-export", "-inkey", work / "key.pem", "-in", work / "cert.pem",
+         "-out", work / "cert.p12", "-passout", f"pass:{password}"],
+        stdout=s.log, stderr=s.log, check=False).returncode == 0
+    s.require(made, "no throwaway certificate")
+    env = dict(s.wine.env, QVR_SIGN_PKCS12=str(work / "cert.p12"), QVR_SIGN_PASSWORD=password,
+               QVR_DIST_DIR=str(work / "dist"), QVR_DIST_TREE_DIR=str(work / "tree"))
+    signed = subprocess.run([ROOT / "scripts/make-dist.sh"], env=env, cwd=ROOT, stdout=s.log,
+                            stderr=s.log, check=False)
+    s.require(signed.returncode == 0, "make-dist.sh did not sign the medium")
+    s.check(signature_verifies(work / "dist/Setup.exe", work / "cert.pem"), "signed Setup.exe verifies")
+    (work / "unpacked").mkdir()
+    subprocess.run([s.wine.qvrpack, "unpack", "-q", work / "dist/QVRKDV2.QVP", work / "unpacked"],
+                   stdout=s.log, stderr=s.log, check=False)
+    s.check(signature_verifies(work / "unpacked" / s.product.name / "Intern/Programm/QVR-Kelvador.exe",
+                               work / "cert.pem"),
+            "the archive's product program is signed and verifies")
+    shutil.copytree(work / "dist", s.medium, dirs_exist_ok=True)
+
+
+def test_welcome_close(scenario):
+    """The medium signed; the close confirmation in the welcome state answered "&Ja": the
+    signed setup runs, ends, and nothing is installed."""
+    s, d = scenario, scenario.driver
+    sign_medium(s)
+    s.launch()
+    s.check(d("click", DIALOG, "Abbrechen"), "click Abbrechen")
+    s.require(d.wait_window("Bestätigen", 10), "no close confirmation")
+    s.check(d("click", "Bestätigen", "&Ja"), "answer &Ja")
+    s.check(s.setup_ended(20), "setup ends")
+    s.check(s.setup_rc == 0, f"setup ends with exit code 0 (is {s.setup_rc})")
+    s.check(not s.install_root.exists(), "no installation root")
+    s.check(not s.link.exists(), "no shortcut")
+
+
+def test_umlauts(scenario):
+    """Names beyond ASCII, on a small product tree: the archive holds them as code page
+    1252 bytes, qvrpack.exe under Wine packs the same records, and a setup renamed
+    "Installation für Kunden.exe" in the folder "Übergabe" shows its name in the failure
+    box's caption and installs the names as they were packed."""
+    s, d = scenario, scenario.driver
+    tree = s.work / "umlaut-tree" / s.product.name
+    handover = s.medium / "Übergabe"
+    setup, archive = handover / "Installation für Kunden.exe", handover / "QVRKDV2.QVP"
+    font = tree / "Daten/Programm/Fonts/Schrift Ä.ttf"
+    (tree / "Grüße").mkdir(parents=True)
+    font.parent.mkdir(parents=True)
+    handover.mkdir()
+    (tree / "Übersicht.txt").write_text("Inhalt\n")
+    (tree / "Grüße/Brief.txt").write_text("Hallo\n")
+    shutil.copyfile(s.wine.tree / "Daten/Programm/Fonts/DejaVuSans-Bold.ttf", font)
+    shutil.copyfile(s.medium / "Setup.exe", setup)
+
+    caption = "Installation für Kunden"
+    s.start_setup(setup, debug="-all")
+    if d.wait_window(DIALOG, 30):
+        s.check(d("click", DIALOG, "Install >>"), "click Install >>")
+        if d.wait_window(caption, 20):
+            s.check("[Static] FehlerCode = 5" in d.text(caption).splitlines(),
+                    "failure box without the archive shows code 5")
+        else:
+            s.shot("99-no-failure-message.png")
+            s.fail(f'no failure box titled "{caption}"')
+        s.settle()
+        s.shot("02-failure-caption.png")
+        d("click", caption, "OK")
+        s.check(s.setup_ended(20), "setup ends after the failure box")
+    else:
+        s.fail("the install dialog did not appear (archive missing)")
+
+    qvrpack = s.wine.qvrpack
+    s.check(quiet(qvrpack, "pack", "-q", tree, archive), "native pack of the names")
+    packed = content(archive) or b""
+    s.check(b"0D01\xdcbersicht.txt" in packed, '"Übersicht.txt" stored as DC 62 65 72 ...')
+    s.check(b"8501Gr\xfc\xdfe" in packed, '"Grüße" stored as 47 72 FC DF 65')
+    shutil.copytree(tree, s.drive_c / "Baum" / tree.name, symlinks=True)
+    s.run([s.wine.qvrpack_exe, "pack", "-q", f"C:\\Baum\\{tree.name}", "C:\\wine.qvp"])
+
+    def listing(path):
+        out = subprocess.run([str(qvrpack), "list", str(path)], capture_output=True, text=True,
+                             check=False).stdout
+        return sorted(out.splitlines())
+
+    s.check(listing(archive) == listing(s.drive_c / "wine.qvp"),
+            "qvrpack.exe under Wine packs the same records")
+    s.check(re.search(r"Grüße.Brief\.txt", s.run([s.wine.qvrpack_exe, "list", "C:\\wine.qvp"])[0]),
+            "qvrpack.exe lists the names in UTF-8")
+    s.check("C:\\Übergabe\\fehlt.qvp" in s.run([s.wine.qvrpack_exe, "list", "C:\\Übergabe\\fehlt.qvp"])[0],
+            "qvrpack.exe names a path with umlauts intact")
+
+    s.start_setup(setup, debug="-all")
+    s.require(d.wait_window(DIALOG, 30), "the install dialog did not appear (archive there)")
+    install_until(s, "Warnung", 60, "no final message", "99-no-final-message.png")
+    s.check(d("click", "Warnung", "&Nein"), "answer &Nein")
+    s.check(s.setup_ended(20), "setup ends")
+    s.check(same_file(tree / "Übersicht.txt", s.product / "Übersicht.txt"),
+            '"Übersicht.txt" installed under its name')
+    s.check((s.product / "Grüße/Brief.txt").is_file(), 'folder "Grüße" installed under its name')
+    s.check(same_tree(tree, s.product), "installed tree equals the packed tree")
+    s.check(same_file(font, s.fonts / font.name), 'font "Schrift Ä.ttf" in the font folder under its name')
