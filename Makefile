@@ -16,9 +16,9 @@ build: deps
 bench-packer: deps
 	@bench/packer/run.sh
 
-# The whole installation under Wine against the bare unpack (bench/setup/run.sh).
+# The whole installation under Wine against the bare unpack (bench/setup/run.py).
 bench-setup: deps
-	@bench/setup/run.sh
+	@bench/setup/run.py
 
 bench-gauge: deps
 	@cmake --preset native >/dev/null && cmake --build --preset native --target gauge_bench

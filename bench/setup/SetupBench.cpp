@@ -8,7 +8,7 @@
 //
 // --small gives files x bytes, --large files x MiB. --probe times the window system's
 // calls that the message pump makes, with no installation. Run it through
-// bench/setup/run.sh (make bench-setup), which builds it and gives it a Wine prefix.
+// bench/setup/run.py (make bench-setup), which builds it and gives it a Wine prefix.
 
 #include <windows.h>
 
