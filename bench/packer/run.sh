@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Times qvrpack against GNU tar and cp -r on two generated trees in the same run:
 # "small" (many small files in many folders) and "large" (a few big files), about
-# 1 GiB in all. Prints wall times, the ratios qvrpack/tar and the peak memory.
+# 1 GiB in all. Prints wall times, the ratios qvrpack/tar, the peak memory and, for
+# the unpack of the small tree, the processor time (user and system) per file, also
+# into memory (/dev/shm), where no disk and no other writer's writeback take part.
 #
 #   bench/packer/run.sh            # builds qvrpack (Release) under build/bench-packer
 #   QVRPACK=/path/qvrpack bench/packer/run.sh
+#   QVR_BENCH_TREES=small bench/packer/run.sh   # one tree only
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 root="$PWD/build/bench-packer"
@@ -42,26 +45,31 @@ PY
   touch "$root/trees.done"
 }
 
-# Runs `prep`, then the command; keeps in best[$key] the least wall time (s) and in
-# peak[$key] the largest peak RSS (KiB).
-declare -A best peak
+# Runs `prep`, then the command; keeps in best[$key] the least wall time (s), in
+# cpu[$key] the least processor time (s) and in peak[$key] the largest peak RSS (KiB).
+declare -A best cpu peak
 measure() {
-  local key="$1" prep="$2" t rss
+  local key="$1" prep="$2" t u s rss
   shift 2
   "$prep"
-  /usr/bin/time -f '%e %M' -o "$root/time.txt" "$@" >/dev/null 2>&1
-  read -r t rss <"$root/time.txt"
+  /usr/bin/time -f '%e %U %S %M' -o "$root/time.txt" "$@" >/dev/null 2>&1
+  read -r t u s rss <"$root/time.txt"
   if [ -z "${best[$key]:-}" ] || awk "BEGIN{exit !($t < ${best[$key]})}"; then best[$key]=$t; fi
+  local c
+  c=$(awk "BEGIN{print $u + $s}")
+  if [ -z "${cpu[$key]:-}" ] || awk "BEGIN{exit !($c < ${cpu[$key]})}"; then cpu[$key]=$c; fi
   if [ "$rss" -gt "${peak[$key]:-0}" ]; then peak[$key]=$rss; fi
 }
 
 clear_qvp() { rm -f "$root/$tree.qvp"; sync; }
 clear_tar() { rm -f "$root/$tree.tar"; sync; }
 clear_out() { rm -rf "$root/out"; mkdir -p "$root/out"; sync; }
+memory=/dev/shm/qvr-bench-packer
+clear_memory() { rm -rf "$memory"; mkdir -p "$memory"; }
 
 make_trees
 printf '%-6s %-8s %9s %9s %9s %8s %12s\n' tree step qvrpack tar "cp -r" ratio "peak qvrpack"
-for tree in small large; do
+for tree in ${QVR_BENCH_TREES:-small large}; do
   src="$root/$tree"
   # The tools take turns in every round, so that a disturbance hits them alike.
   for _ in $(seq "$reps"); do
@@ -70,6 +78,9 @@ for tree in small large; do
     measure qu clear_out "$QVRPACK" -q unpack "$root/$tree.qvp" "$root/out"
     measure tu clear_out tar -xf "$root/$tree.tar" -C "$root/out"
     measure cp clear_out cp -r "$src/tree" "$root/out/"
+    if [ "$tree" = small ] && [ -d /dev/shm ]; then
+      measure qm clear_memory "$QVRPACK" -q unpack "$root/$tree.qvp" "$memory"
+    fi
   done
   # The unpacked tree must equal the source.
   clear_out
@@ -79,6 +90,16 @@ for tree in small large; do
     "$(awk "BEGIN{printf \"%.2f\", ${best[qp]}/${best[tp]}}")" "${peak[qp]}"
   printf '%-6s %-8s %8ss %8ss %8ss %8s %9s KiB\n' "$tree" unpack "${best[qu]}" "${best[tu]}" \
     "${best[cp]}" "$(awk "BEGIN{printf \"%.2f\", ${best[qu]}/${best[tu]}}")" "${peak[qu]}"
-  best=() peak=()
+  if [ "$tree" = small ]; then
+    files=$(find "$src/tree" -type f | wc -l)
+    printf '%-6s %-8s %8s µs processor time per file (user and system, best of %d)\n' "$tree" \
+      unpack "$(awk "BEGIN{printf \"%.1f\", ${cpu[qu]} * 1e6 / $files}")" "$reps"
+    if [ -n "${cpu[qm]:-}" ]; then
+      printf '%-6s %-8s %8s µs processor time per file into memory (/dev/shm)\n' "$tree" unpack \
+        "$(awk "BEGIN{printf \"%.1f\", ${cpu[qm]} * 1e6 / $files}")"
+      rm -rf "$memory"
+    fi
+  fi
+  best=() cpu=() peak=()
 done
 rm -rf "$root/out"

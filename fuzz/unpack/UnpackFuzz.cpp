@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -37,10 +38,6 @@ std::string Bare(std::string path) {
   return path;
 }
 
-std::string Parent(const std::string& path) {
-  return path.substr(0, path.rfind('/'));
-}
-
 class MemoryFile final : public qvr::OpenFile {
  public:
   MemoryFile(std::string& data, bool writable) : data_(data), writable_(writable) {}
@@ -68,9 +65,27 @@ class MemoryFile final : public qvr::OpenFile {
   std::size_t position_ = 0;
 };
 
-class NoSearch final : public qvr::DirectorySearch {
+class MemoryFileSystem;
+
+// A folder of the memory file system: it writes only below itself, by name.
+class MemoryFolder final : public qvr::Folder {
  public:
-  bool Next(qvr::DirEntry&) override { return false; }
+  MemoryFolder(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+  const std::string& Path() const override { return path_; }
+  std::unique_ptr<qvr::DirectorySearch> List() override { return nullptr; }
+  qvr::EntryKind Lookup(std::string_view name) override;
+  std::unique_ptr<qvr::Folder> OpenFolder(std::string_view name) override;
+  std::unique_ptr<qvr::Folder> CreateFolder(std::string_view name,
+                                            std::optional<qvr::Rights>) override;
+  std::unique_ptr<qvr::OpenFile> Create(std::string_view name, qvr::IfExists) override;
+  std::unique_ptr<qvr::OpenFile> Open(std::string_view, qvr::Names) override { std::abort(); }
+  bool Remove(std::string_view) override { std::abort(); }
+  bool SetRights(qvr::Rights) override { std::abort(); }
+  bool PassOnRights(std::string_view, qvr::Rights) override { std::abort(); }
+
+ private:
+  MemoryFileSystem& fs_;
+  std::string path_;  // ends with '/'
 };
 
 class MemoryFileSystem final : public qvr::FileSystem {
@@ -80,44 +95,54 @@ class MemoryFileSystem final : public qvr::FileSystem {
     folders_ = {"/in", Bare(kDest)};
   }
   char Delimiter() const override { return '/'; }
-  std::unique_ptr<qvr::DirectorySearch> FindFirst(const std::string& pattern, std::uint32_t,
-                                                  qvr::DirEntry& first) override {
-    const auto it = files_.find(pattern);
-    if (it == files_.end()) return nullptr;
-    first = qvr::DirEntry{pattern.substr(pattern.rfind('/') + 1), it->second.size(),
-                          qvr::attr::kArchive};
-    return std::make_unique<NoSearch>();
-  }
+  bool SameName(std::string_view a, std::string_view b) const override { return a == b; }
   bool FileExists(const std::string& path) override { return files_.count(path) != 0; }
   bool DirectoryExists(const std::string& path) override { return folders_.count(Bare(path)) != 0; }
-  bool CreateDirectory(const std::string& path) override {
-    CheckInside(path);
-    const std::string bare = Bare(path);
-    if (!folders_.count(Parent(bare)) || folders_.count(bare) || files_.count(bare)) return false;
-    folders_.insert(bare);
-    return true;
-  }
-  bool ForceDirectories(const std::string&) override { std::abort(); }
-  std::unique_ptr<qvr::OpenFile> CreateExclusive(const std::string& path) override {
-    CheckInside(path);
-    if (!folders_.count(Parent(path)) || folders_.count(path)) return nullptr;
-    std::string& data = files_[path];
-    data.clear();
-    return std::make_unique<MemoryFile>(data, true);
+  std::unique_ptr<qvr::Folder> OpenFolder(const std::string& path) override {
+    if (!folders_.count(Bare(path))) return nullptr;
+    return std::make_unique<MemoryFolder>(*this, Bare(path) + "/");
   }
   std::unique_ptr<qvr::OpenFile> OpenShared(const std::string& path) override {
     const auto it = files_.find(path);
     if (it == files_.end()) return nullptr;
     return std::make_unique<MemoryFile>(it->second, false);
   }
-  bool CopyFile(const std::string&, const std::string&, bool) override { std::abort(); }
-  bool RestrictToAdministrators(const std::string&) override { std::abort(); }
   std::string LastErrorText() const override { return "refused"; }
 
- private:
   std::map<std::string, std::string> files_;
   std::set<std::string> folders_;
 };
+
+qvr::EntryKind MemoryFolder::Lookup(std::string_view name) {
+  const std::string path = path_ + std::string(name);
+  if (fs_.folders_.count(path)) return qvr::EntryKind::Folder;
+  return fs_.files_.count(path) ? qvr::EntryKind::File : qvr::EntryKind::None;
+}
+
+std::unique_ptr<qvr::Folder> MemoryFolder::OpenFolder(std::string_view name) {
+  const std::string path = path_ + std::string(name);
+  CheckInside(path);
+  if (!fs_.folders_.count(path)) return nullptr;
+  return std::make_unique<MemoryFolder>(fs_, path + "/");
+}
+
+std::unique_ptr<qvr::Folder> MemoryFolder::CreateFolder(std::string_view name,
+                                                        std::optional<qvr::Rights>) {
+  const std::string path = path_ + std::string(name);
+  CheckInside(path);
+  if (fs_.files_.count(path)) return nullptr;
+  fs_.folders_.insert(path);
+  return std::make_unique<MemoryFolder>(fs_, path + "/");
+}
+
+std::unique_ptr<qvr::OpenFile> MemoryFolder::Create(std::string_view name, qvr::IfExists) {
+  const std::string path = path_ + std::string(name);
+  CheckInside(path);
+  if (fs_.folders_.count(path)) return nullptr;
+  std::string& data = fs_.files_[path];
+  data.clear();
+  return std::make_unique<MemoryFile>(data, true);
+}
 
 }  // namespace
 

@@ -51,6 +51,10 @@ inline NameRules RulesFor(const FileSystem& fs) {
   return fs.Delimiter() == '\\' ? NameRules::Windows : NameRules::Posix;
 }
 
+// An archive is made for a setup that unpacks it on Windows, whichever system packs it:
+// the writer refuses every name that Windows' rules refuse.
+inline constexpr NameRules kWriterRules = NameRules::Windows;
+
 // Decodes exactly `digits.size()` hex digits (0-9, a-f, A-F). False on anything else.
 bool ParseHex(std::string_view digits, std::uint32_t& value);
 

@@ -34,7 +34,9 @@ bool ArchiveReader::Next() {
                 failureText ? failureText : fs_.LastErrorText());
   }
   CutPath(folder_, record_.level, delimiter_);
+  depth_ = std::min<std::size_t>(depth_, record_.level);
   if (record_.folder) {
+    ++depth_;
     folder_ += record_.name;
     folder_.push_back(delimiter_);
     path_ = folder_;

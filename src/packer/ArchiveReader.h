@@ -36,6 +36,9 @@ class ArchiveReader {
   // The current record's path below the archive's root (UTF-8): a folder's ends with the
   // delimiter, a file's ends with its name.
   const std::string& Path() const { return path_; }
+  // How many folders below the archive's root the current record's path passes through:
+  // for a folder record its own included.
+  std::size_t Depth() const { return depth_; }
 
   // For a file record: false, with the failure kept, when its size is one the format
   // excludes (2 GiB or more).
@@ -64,6 +67,7 @@ class ArchiveReader {
   std::uint64_t offset_ = 0;
   Record record_;
   std::string folder_;  // the current folder's path, ending with the delimiter
+  std::size_t depth_ = 0;  // the folders in folder_
   std::string path_;
   ReadFailure failure_;
 };

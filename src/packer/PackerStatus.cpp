@@ -20,8 +20,10 @@ constexpr PackerStatusEntry kStatuses[] = {
     {status::kArchiveIo, "Fehler beim Schreiben in die Pack-Zieldatei",
      "a write to the archive or a read from it failed or the archive ends inside a\n"
      "record; also when an entry cannot be stored: a name longer than 127 bytes, one\n"
-     "with a character the code page cannot hold or one the unpacker would refuse, or\n"
-     "a tree deeper than 250 levels"},
+     "with a character the code page cannot hold, one Windows does not allow (on\n"
+     "every system: a device name such as aux.txt, a trailing dot or space, a\n"
+     "character of <>:\"/\\|?* or a control character), or a tree deeper than 250\n"
+     "levels"},
     {status::kFileNotOpened, "Fehler beim Öffnen einer Datei",
      "a file cannot be opened (packing) or created (unpacking); also a folder with\n"
      "attributes beyond the plain folder attribute, which is packed as a file"},

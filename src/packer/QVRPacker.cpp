@@ -16,11 +16,12 @@ namespace {
 using archive::kChunkSize;
 using archive::kMaxLevel;
 
-// One open folder listing of the walk: its search and the entry it holds.
+// One open folder listing of the walk: the folder, its listing and the entry it holds.
 struct Listing {
+  std::unique_ptr<Folder> owned;  // a subfolder the walk opened
+  Folder* folder = nullptr;       // the folder listed: `owned`, or the packed folder
   std::unique_ptr<DirectorySearch> search;
   DirEntry entry;
-  bool firstPending = false;  // `entry` holds the entry that starting the search yielded
 };
 
 // Everything a run works with. Shared by all packer instances: one run at a time.
@@ -44,7 +45,13 @@ struct RunState {
   std::vector<std::uint32_t> pendingChunks;
   std::string sourcePath;  // QuellPfad, ending with the delimiter when it names a folder
   std::string targetPath;  // ZielPfad, ending with the delimiter when it names a folder
+  // Packing: the packed folder and one open listing per depth below it.
+  std::unique_ptr<Folder> source;
   std::array<Listing, kMaxLevel> listings;
+  // Unpacking: the destination, and the folders of the current path below it, each held
+  // open while its entries are created, so that none can be swapped for a link meanwhile.
+  std::unique_ptr<Folder> target;
+  std::vector<std::unique_ptr<Folder>> openFolders;
   TPackerFailure failure;
   bool active = false;
 };
@@ -65,7 +72,10 @@ class RunScope {
   ~RunScope() {
     run.input.reset();
     run.output.reset();
-    for (Listing& l : run.listings) l.search.reset();
+    for (Listing& l : run.listings) l = Listing{};
+    run.source.reset();
+    run.openFolders.clear();
+    run.target.reset();
     run.active = false;
   }
   RunScope(const RunScope&) = delete;
@@ -120,32 +130,25 @@ void Fail(std::int32_t status, std::string operation, std::string path, std::str
 }
 
 // The walk of the source tree shared by the size count and the pack: depth first, a
-// folder before its contents, one open listing per depth. `onFolder` returns whether
-// the walk enters the folder; a set status closes every listing, deepest first. A
-// listing that cannot be started has no entries, the first one included.
+// folder before its contents, one open folder and listing per depth, each subfolder
+// opened through its parent's handle. `onFolder` returns whether the walk enters the
+// folder; a set status closes every listing, deepest first. A folder that cannot be
+// opened or listed has no entries.
 template <class OnFolder, class OnFile>
 void WalkSource(FileSystem& fs, OnFolder onFolder, OnFile onFile) {
   const char delimiter = fs.Delimiter();
-  auto startListing = [&](std::int32_t depth) {
-    Listing& l = run.listings[depth - 1];
-    l.search = fs.FindFirst(run.sourcePath + run.relativePath + "*.*", attr::kAnyFile, l.entry);
-    l.firstPending = l.search != nullptr;
+  auto startListing = [](Listing& l, Folder* folder) {
+    l.folder = folder;
+    l.search = folder ? folder->List() : nullptr;
   };
 
   run.depth = 1;
   run.relativePath.clear();
-  startListing(1);
+  startListing(run.listings[0], run.source.get());
   while (run.depth > 0) {
     Listing& l = run.listings[run.depth - 1];
-    bool have = false;
-    if (l.firstPending) {
-      have = true;
-      l.firstPending = false;
-    } else if (l.search) {
-      have = l.search->Next(l.entry);
-    }
-    if (!have || run.status != 0) {
-      l.search.reset();
+    if (!l.search || !l.search->Next(l.entry) || run.status != 0) {
+      l = Listing{};
       --run.depth;
       LeaveFolder(run.relativePath, delimiter);
       continue;
@@ -155,10 +158,11 @@ void WalkSource(FileSystem& fs, OnFolder onFolder, OnFile onFile) {
       if (!onFolder(l.entry)) continue;
       run.relativePath += l.entry.name;
       run.relativePath.push_back(delimiter);
-      ++run.depth;
-      startListing(run.depth);
+      Listing& inner = run.listings[run.depth++];
+      inner.owned = l.folder->OpenFolder(l.entry.name);
+      startListing(inner, inner.owned.get());
     } else {
-      onFile(l.entry);
+      onFile(*l.folder, l.entry);
     }
   }
 }
@@ -215,7 +219,8 @@ void TQVRPacker::Starten() {
     Fail(status::kNoPaths, "start", "", "no source or destination path was given");
   } else if (PackModus == Packen) {
     const std::size_t folderPart = FolderPartLength(ZielPfad, delimiter);
-    if (!fs_.DirectoryExists(QuellPfad)) {
+    // Each folder is looked up once, here; the run goes on through the handles.
+    if (!(run.source = fs_.OpenFolder(QuellPfad))) {
       Fail(status::kSourceNotFound, "find the folder", QuellPfad, fs_.LastErrorText());
     } else if (ZielPfad.back() == delimiter) {
       Fail(status::kArchiveNameMissing, "create the archive", ZielPfad,
@@ -223,7 +228,7 @@ void TQVRPacker::Starten() {
     } else if (folderPart == 0) {
       Fail(status::kTargetNotFound, "find the folder of", ZielPfad,
            "the archive path names no folder");
-    } else if (!fs_.DirectoryExists(ZielPfad.substr(0, folderPart))) {
+    } else if (!(run.target = fs_.OpenFolder(ZielPfad.substr(0, folderPart)))) {
       Fail(status::kTargetNotFound, "find the folder", ZielPfad.substr(0, folderPart),
            fs_.LastErrorText());
     } else {
@@ -236,18 +241,18 @@ void TQVRPacker::Starten() {
         Fail(status::kArchiveNotCreated, "pack", run.sourcePath,
              "a drive root has no folder name to store in the archive");
       } else if (std::string problem = archive::EncodeName(rootName, ArchiveCodePage,
-                                                           archive::RulesFor(fs_), run.rootName);
+                                                           archive::kWriterRules, run.rootName);
                  !problem.empty()) {
         Fail(status::kArchiveNotCreated, "pack", run.sourcePath, std::move(problem));
       } else {
         GesamtgroesseErmitteln();
-        OrdnerPacken();
+        OrdnerPacken(ZielPfad.substr(folderPart));
       }
     }
   } else {
     if (!fs_.FileExists(QuellPfad)) {
       Fail(status::kArchiveNotFound, "find the archive", QuellPfad, fs_.LastErrorText());
-    } else if (!fs_.DirectoryExists(ZielPfad)) {
+    } else if (!ZielOrdner && !(run.target = fs_.OpenFolder(ZielPfad))) {
       Fail(status::kTargetNotFound, "find the folder", ZielPfad, fs_.LastErrorText());
     } else {
       run.sourcePath = QuellPfad;
@@ -277,36 +282,7 @@ void TQVRPacker::DateiEntpacken() {
   run.totalBytes = static_cast<std::int64_t>(archiveSize);
   archive::ArchiveReader reader(fs_, *run.input, ArchiveCodePage, run.sourcePath, run.targetPath,
                                 "unpack");
-  while (reader.Next()) {
-    const archive::Record& record = reader.Current();
-    if (record.folder) {
-      // Without its trailing delimiter; DirectoryExists never follows a symbolic link,
-      // so a link standing in the destination is not entered but fails the creation.
-      const std::string folder = run.targetPath + reader.Path().substr(0, reader.Path().size() - 1);
-      if (!fs_.DirectoryExists(folder) && !fs_.CreateDirectory(folder)) {
-        throw EInOutError("Cannot create the folder \"" + folder + "\": " + fs_.LastErrorText(), 0);
-      }
-      continue;
-    }
-    if (!reader.CheckSize()) break;
-    const std::string member = run.targetPath + reader.Path();
-    run.output = fs_.CreateExclusive(member);
-    if (!run.output) {
-      Fail(status::kFileNotOpened, "create", member, fs_.LastErrorText());
-      break;
-    }
-    reader.CopyData(buffer, kChunkSize, [this, &member](const char* data, std::uint32_t size) {
-      if (!run.output->Write(data, size, run.bytesWritten) || run.bytesWritten != size) {
-        Fail(status::kFileIo, "write", member, fs_.LastErrorText());
-        return false;
-      }
-      run.doneBytes += run.bytesWritten;
-      ReportProgress();
-      return true;
-    });
-    run.output.reset();
-    if (reader.Failed() || run.status != 0) break;
-  }
+  while (run.status == 0 && reader.Next()) UnpackRecord(reader, buffer);
   if (const archive::ReadFailure& f = reader.Failure(); reader.Failed()) {
     Fail(f.status, f.operation, f.path, f.text);
   } else if (run.status == 0) {
@@ -315,11 +291,51 @@ void TQVRPacker::DateiEntpacken() {
   run.input.reset();
 }
 
+// One record, created in the folder that the record's path leads to: the folders of the
+// path stay open from record to record and are cut back to the record's level.
+void TQVRPacker::UnpackRecord(archive::ArchiveReader& reader, char* buffer) {
+  const archive::Record& record = reader.Current();
+  run.openFolders.resize(reader.Depth() - (record.folder ? 1 : 0));
+  Folder& folder = run.openFolders.empty() ? (ZielOrdner ? *ZielOrdner : *run.target)
+                                           : *run.openFolders.back();
+  if (record.folder) {
+    // A link standing in the destination is not entered: it fails the creation.
+    std::unique_ptr<Folder> created = folder.CreateFolder(record.name);
+    if (!created) {
+      const std::string path = run.targetPath + reader.Path();
+      throw EInOutError("Cannot create the folder \"" + path.substr(0, path.size() - 1) +
+                            "\": " + fs_.LastErrorText(),
+                        0);
+    }
+    run.openFolders.push_back(std::move(created));
+    return;
+  }
+  if (!reader.CheckSize()) return;
+  const std::string member = run.targetPath + reader.Path();
+  run.output = folder.Create(record.name, IfExists::Replace);
+  if (!run.output) {
+    Fail(status::kFileNotOpened, "create", member, fs_.LastErrorText());
+    return;
+  }
+  reader.CopyData(buffer, kChunkSize, [this, &member](const char* data, std::uint32_t size) {
+    if (!run.output->Write(data, size, run.bytesWritten) || run.bytesWritten != size) {
+      Fail(status::kFileIo, "write", member, fs_.LastErrorText());
+      return false;
+    }
+    run.doneBytes += run.bytesWritten;
+    ReportProgress();
+    return true;
+  });
+  run.output.reset();
+}
+
 void TQVRPacker::GesamtgroesseErmitteln() {
   run.totalBytes = 0;
   WalkSource(
       fs_, [](const DirEntry&) { return run.depth < kMaxLevel; },
-      [](const DirEntry& entry) { run.totalBytes += static_cast<std::int64_t>(entry.size); });
+      [](Folder&, const DirEntry& entry) {
+        run.totalBytes += static_cast<std::int64_t>(entry.size);
+      });
 }
 
 // The archive is written through the transfer buffer: records and files that fit
@@ -355,7 +371,7 @@ bool TQVRPacker::AppendRecord(std::uint32_t reserve) {
 bool TQVRPacker::PackFolder(const DirEntry& entry) {
   const std::string path = run.sourcePath + run.relativePath + entry.name;
   if (std::string problem =
-          archive::EncodeName(entry.name, ArchiveCodePage, archive::RulesFor(fs_), run.encodedName);
+          archive::EncodeName(entry.name, ArchiveCodePage, archive::kWriterRules, run.encodedName);
       !problem.empty()) {
     Fail(status::kArchiveIo, "store", path, std::move(problem));
     return false;
@@ -369,10 +385,10 @@ bool TQVRPacker::PackFolder(const DirEntry& entry) {
   return AppendRecord(0);
 }
 
-void TQVRPacker::PackFile(const DirEntry& entry) {
+void TQVRPacker::PackFile(Folder& folder, const DirEntry& entry) {
   const std::string path = run.sourcePath + run.relativePath + entry.name;
   if (std::string problem =
-          archive::EncodeName(entry.name, ArchiveCodePage, archive::RulesFor(fs_), run.encodedName);
+          archive::EncodeName(entry.name, ArchiveCodePage, archive::kWriterRules, run.encodedName);
       !problem.empty()) {
     Fail(status::kArchiveIo, "store", path, std::move(problem));
     return;
@@ -382,7 +398,7 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
          "the file is 2 GiB or larger, which the format cannot hold");
     return;
   }
-  run.input = fs_.OpenShared(path);
+  run.input = folder.Open(entry.name);
   if (!run.input) {
     // Only a bare folder is entered; one with further attributes is packed as a file,
     // and the system's "is a directory" or "access denied" would not tell why.
@@ -438,12 +454,12 @@ void TQVRPacker::PackFile(const DirEntry& entry) {
   }
 }
 
-void TQVRPacker::OrdnerPacken() {
+void TQVRPacker::OrdnerPacken(const std::string& archiveName) {
   run.depth = 1;
   run.relativePath.clear();
   run.doneBytes = 0;
 
-  run.output = fs_.CreateExclusive(run.targetPath);
+  run.output = run.target->Create(archiveName, IfExists::Replace);
   if (!run.output) {
     Fail(status::kArchiveNotCreated, "create the archive", run.targetPath, fs_.LastErrorText());
     return;
@@ -455,7 +471,7 @@ void TQVRPacker::OrdnerPacken() {
     if (AppendRecord(0)) {
       WalkSource(
           fs_, [this](const DirEntry& entry) { return PackFolder(entry); },
-          [this](const DirEntry& entry) { PackFile(entry); });
+          [this](Folder& folder, const DirEntry& entry) { PackFile(folder, entry); });
     }
   } catch (...) {
     // An error raised by a handler ends the run; what was gathered before it stays in

@@ -25,6 +25,9 @@
 #include "platform/FileSystem.h"
 
 namespace qvr {
+namespace archive {
+class ArchiveReader;
+}
 
 enum TPackModeSet : std::uint8_t { Packen = 0, Entpacken = 1 };
 
@@ -51,6 +54,10 @@ class TQVRPacker : public TComponent {
   std::string QuellPfad;
   std::string ZielPfad;
   TPackModeSet PackModus = Packen;
+  // Entpacken into a folder the caller holds open already, so that the destination it
+  // checked is the one written to; ZielPfad then names it in messages only. Without it
+  // the packer opens ZielPfad itself.
+  Folder* ZielOrdner = nullptr;
   // The code page of the names in the archive. Packing refuses a name it cannot hold
   // (status 11, or 10 for the packed folder's own name).
   CodePage ArchiveCodePage = CodePage::Windows1252();
@@ -77,8 +84,9 @@ class TQVRPacker : public TComponent {
   void StatusMelden(std::int32_t code);
   void DateiEntpacken();
   void GesamtgroesseErmitteln();
-  void OrdnerPacken();
-  void PackFile(const DirEntry& entry);
+  void OrdnerPacken(const std::string& archiveName);
+  void UnpackRecord(archive::ArchiveReader& reader, char* buffer);
+  void PackFile(Folder& folder, const DirEntry& entry);
   bool PackFolder(const DirEntry& entry);
   bool AppendRecord(std::uint32_t reserve);
   bool FlushArchive();

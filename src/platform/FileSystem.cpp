@@ -15,4 +15,27 @@ bool CopyContents(OpenFile& from, OpenFile& to) {
   }
 }
 
+bool PassOnRightsToAll(Folder& folder, Rights rights) {
+  const std::unique_ptr<DirectorySearch> listing = folder.List();
+  if (!listing) return false;
+  DirEntry entry;
+  while (listing->Next(entry)) {
+    if (entry.name == "." || entry.name == "..") continue;
+    if (!folder.PassOnRights(entry.name, rights)) return false;
+  }
+  return true;
+}
+
+bool CopyPlainFile(Folder& from, std::string_view name, Folder& to) {
+  const std::unique_ptr<OpenFile> source = from.Open(name, Names::One);
+  if (!source) return false;
+  // Failing where an entry exists is one atomic step: no other file can be overwritten.
+  std::unique_ptr<OpenFile> target = to.Create(name, IfExists::Fail);
+  if (!target) return false;
+  if (CopyContents(*source, *target)) return true;
+  target.reset();
+  to.Remove(name);
+  return false;
+}
+
 }  // namespace qvr

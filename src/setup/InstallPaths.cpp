@@ -29,13 +29,19 @@ std::string ExtractFilePath(const std::string& fileName) {
 
 void InitInstallPaths(const std::string& programFileName,
                       const std::function<std::string()>& readWindir) {
-  const std::string product = kProductFolderName;
+  const auto folder = [](std::initializer_list<const char*> names) {
+    std::string path;
+    for (const char* name : names) path.append(name).append("\\");
+    return path;
+  };
   SetupPfad = ExtractFilePath(programFileName);
   LaufwerkPfad = ExtractFileDrive(readWindir() + "\\") + "\\";
-  InstallPfad = LaufwerkPfad + "QVR-SOFTWARE" + "\\";
-  ProgrammPfad = InstallPfad + product + "\\Intern\\Programm\\";
-  BilderPfad = InstallPfad + product + "\\Daten\\Programm\\Bilder\\";
-  FontsPfad = InstallPfad + product + "\\Daten\\Programm\\Fonts\\";
+  InstallPfad = LaufwerkPfad + folder({kInstallFolderName});
+  ProgrammPfad = InstallPfad + folder({kProductFolderName, kInternFolderName, kProgrammFolderName});
+  BilderPfad = InstallPfad + folder({kProductFolderName, kDatenFolderName, kProgrammFolderName,
+                                     kBilderFolderName});
+  FontsPfad = InstallPfad + folder({kProductFolderName, kDatenFolderName, kProgrammFolderName,
+                                    kFontsFolderName});
   WinFontsPfad = readWindir() + "\\Fonts\\";
 }
 

@@ -9,9 +9,16 @@
 
 namespace qvr {
 
-// The product folder inside the installation root; its existence marks an
+// The folders of the installed tree. The installation root lies in the root of the drive
+// that holds the Windows folder; the product folder inside it marks, by its existence, an
 // earlier installation.
+inline constexpr char kInstallFolderName[] = "QVR-SOFTWARE";
 inline constexpr char kProductFolderName[] = "QVR-Kelvador [DV2.95]";
+inline constexpr char kInternFolderName[] = "Intern";
+inline constexpr char kDatenFolderName[] = "Daten";
+inline constexpr char kProgrammFolderName[] = "Programm";
+inline constexpr char kBilderFolderName[] = "Bilder";
+inline constexpr char kFontsFolderName[] = "Fonts";
 
 extern std::string SetupPfad;     // folder of the running setup program
 extern std::string LaufwerkPfad;  // root of the drive that holds the Windows folder

@@ -60,10 +60,39 @@ std::string ErfolgText() {
                     50, ' ');
 }
 
-std::string UngeschuetztText(const std::string& folder, const std::string& reason) {
-  return "Der Programmordner " + folder +
-         " kann nicht vor Änderungen durch andere Benutzer geschützt werden: " + reason;
+// The file-system layer's own reasons, as the setup tells them; the system's texts are
+// in the language of the system already.
+std::string GermanReason(const std::string& reason) {
+  static const std::pair<const char*, const char*> kReasons[] = {
+      {qvr::reason::kFileNotFolder, "es ist eine Datei, kein Ordner"},
+      {qvr::reason::kFolderNotFile, "es ist ein Ordner, keine Datei"},
+      {qvr::reason::kLinkNotFollowed, "es ist eine Verknüpfung, der nicht gefolgt wird"},
+      {qvr::reason::kLinkNotRemovable,
+       "es ist eine Verknüpfung, die sich hier nicht entfernen lässt, ohne ihr Ziel zu ändern"},
+      {qvr::reason::kNotPlainFile,
+       "es ist eine Verknüpfung oder eine Datei mit mehr als einem Namen, die nicht kopiert "
+       "wird"},
+  };
+  for (const auto& [english, german] : kReasons) {
+    if (reason == english) return german;
+  }
+  return reason;
 }
+
+std::string UngeschuetztText(const std::string& folder, const std::string& reason) {
+  return "Der Ordner " + folder +
+         " kann nicht vor Änderungen durch andere Benutzer geschützt werden: " +
+         GermanReason(reason) + "\rDie Installation wird abgebrochen!!!";
+}
+
+std::string NichtFreigegebenText(const std::string& folder, const std::string& reason) {
+  return "Der Datenordner " + folder + " kann nicht für die Benutzer freigegeben werden: " +
+         GermanReason(reason);
+}
+
+// The exit code when the installation root cannot be closed to other users; a failure
+// status of the packer ends the setup with that status.
+constexpr int kExitUngeschuetzt = 20;
 
 const TFont kBoldTimes{"Times New Roman", -16, true, clWindowText};
 
@@ -184,11 +213,17 @@ void TFormInstall::InstallButtonClick(TComponent*) {
     }
   }
 
-  // Not checked: a missing root makes the packer report its destination status.
-  if (!fs_.DirectoryExists(InstallPfad)) fs_.ForceDirectories(InstallPfad);
+  // Before a byte is unpacked: nothing the administrator later runs, loads or copies
+  // into Windows may stay changeable by other users. A root that cannot be made is not
+  // checked here: the packer reports its destination status.
+  if (!tree_.Secure()) {
+    Application().ShowException(UngeschuetztText(tree_.FailedPath(), tree_.Reason()), this);
+    Application().Halt(kExitUngeschuetzt);
+  }
 
   QVRPacker1.QuellPfad = SetupPfad + kArchivName;
   QVRPacker1.ZielPfad = InstallPfad;
+  QVRPacker1.ZielOrdner = tree_.Root();
   try {
     QVRPacker1.Starten();
   } catch (const ProgramHalt&) {
@@ -198,22 +233,10 @@ void TFormInstall::InstallButtonClick(TComponent*) {
     // completion still installs fonts and shortcut of whatever was unpacked.
   }
 
-  ProtectProgramFolder();
-  Completion();
-}
-
-void TFormInstall::ProtectProgramFolder() {
-  // The installation root lies where any user may have created folders before; the
-  // program the shortcut starts must not stay changeable by them. Daten keeps the rights
-  // it inherits, so that the product can write its data there.
-  const char delimiter = fs_.Delimiter();
-  std::string intern = ProgrammPfad.substr(0, ProgrammPfad.find_last_not_of(delimiter) + 1);
-  intern.erase(intern.find_last_of(delimiter) + 1);
-  // Nothing unpacked there; a link in its place has already stopped the unpack.
-  if (!fs_.DirectoryExists(intern)) return;
-  if (!fs_.RestrictToAdministrators(intern)) {
-    Application().ShowException(UngeschuetztText(intern, fs_.LastErrorText()));
+  if (!tree_.OpenDataToUsers()) {
+    Application().ShowException(NichtFreigegebenText(tree_.FailedPath(), tree_.Reason()), this);
   }
+  Completion();
 }
 
 void TFormInstall::AbbruchButtonClick(TComponent*) {
@@ -244,39 +267,28 @@ void TFormInstall::QVRPacker1Status(std::int32_t StatusCode, const std::string&)
   Application().Halt(StatusCode);
 }
 
-void TFormInstall::DirectoryList(std::vector<std::string>& List, const std::string& Folder) {
+void TFormInstall::DirectoryList(std::vector<std::string>& List, Folder& Folder) {
+  const auto listing = Folder.List();
   DirEntry entry;
-  const auto search = fs_.FindFirst(Folder + "*.*", attr::kAnyFile, entry);
-  if (!search) return;
-  do {
+  while (listing && listing->Next(entry)) {
     if (entry.name == "." || entry.name == "..") continue;
     // A folder with no other attribute bit is skipped; one with more bits is listed.
     if (entry.attributes == attr::kDirectory) continue;
     List.push_back(entry.name);
-  } while (search->Next(entry));
-}
-
-bool TFormInstall::FontFoldersArePlain() {
-  const char delimiter = fs_.Delimiter();
-  std::size_t end = FontsPfad.rfind(InstallPfad, 0) == 0 ? InstallPfad.size() : FontsPfad.size();
-  for (;;) {
-    if (!fs_.DirectoryExists(FontsPfad.substr(0, end))) return false;
-    if (end >= FontsPfad.size()) return true;
-    const std::size_t next = FontsPfad.find(delimiter, end);
-    end = next == std::string::npos ? FontsPfad.size() : next + 1;
   }
 }
 
 void TFormInstall::CopyFonts() {
-  // The tree below the installation root may hold what a user planted before the setup
-  // ran. A link among its folders could lead the copy to any file the administrator may
-  // read, into a folder every user can read: then no font is copied. The copy itself
-  // takes no link either.
-  if (!FontFoldersArePlain()) return;
-  std::vector<std::string> fonts;
-  DirectoryList(fonts, FontsPfad);
+  // Through the handles of the tree the setup secured: only the fonts the archive brought
+  // are in it, and nothing a user adds or swaps reaches the Windows font folder.
+  const std::unique_ptr<Folder> fonts = tree_.Open(
+      {kProductFolderName, kDatenFolderName, kProgrammFolderName, kFontsFolderName});
+  const std::unique_ptr<Folder> windowsFonts = fonts ? fs_.OpenFolder(WinFontsPfad) : nullptr;
+  if (!windowsFonts) return;
+  std::vector<std::string> names;
+  DirectoryList(names, *fonts);
   // Existing fonts stay as they are; a failed copy is no reason to stop.
-  for (const std::string& name : fonts) fs_.CopyFile(FontsPfad + name, WinFontsPfad + name, true);
+  for (const std::string& name : names) CopyPlainFile(*fonts, name, *windowsFonts);
 }
 
 void TFormInstall::WriteShortcut() {

@@ -17,6 +17,7 @@
 #include "gauge/GradientProgressBar.h"
 #include "packer/QVRPacker.h"
 #include "platform/FileSystem.h"
+#include "setup/InstallTree.h"
 #include "shell/ShellLinkBinding.h"
 #include "shell/ShortcutLink.h"
 
@@ -58,23 +59,20 @@ class TFormInstall : public TForm {
   void QVRPacker1Progress(std::int32_t Progress);
   void QVRPacker1Status(std::int32_t StatusCode, const std::string& StatusText);
 
-  // Adds the names of the plain files directly inside Folder (which ends with a
-  // delimiter) to List, in the order the file system returns them.
-  void DirectoryList(std::vector<std::string>& List, const std::string& Folder);
+  // Adds the names of the plain files directly inside Folder to List, in the order the
+  // file system returns them.
+  void DirectoryList(std::vector<std::string>& List, Folder& Folder);
 
  private:
   // Fonts, shortcut and, after a successful unpack, the final message.
   void Completion();
-  // Closes the unpacked program folder Intern to standard users; a failure is shown.
-  void ProtectProgramFolder();
   void CopyFonts();
-  // True when every folder from InstallPfad down to FontsPfad (or FontsPfad alone, when it
-  // lies elsewhere) is a folder and no link.
-  bool FontFoldersArePlain();
   void WriteShortcut();
   void SetGaugeVisible(bool visible);
 
   FileSystem& fs_;
+  // Held from before the unpack until the setup ends.
+  InstallTree tree_{fs_};
   RestartCalls restart_;
   bool unpackSucceeded_ = false;
   // Set by the first "Install >>"; the installing state never ends before the program.

@@ -9,7 +9,7 @@ import time
 from harness.product import DIALOG
 from steps import (bar_full_pixels, bar_origin, check_fonts_copied, check_pixels, check_shortcut,
                    check_tree_installed, content, install_over_existing, install_to_final,
-                   install_until, painted, same_file, snapshot, welcome_screen)
+                   install_until, painted, same_file, same_tree, snapshot, welcome_screen)
 
 
 def test_fresh_install(scenario):
@@ -106,10 +106,11 @@ def test_existing_yes(scenario):
 
 
 def test_planted_links(scenario):
-    """Links a user planted in the installation tree before an administrator's setup
-    ran, each leading to a file outside: a hard link at a member's path is replaced,
-    not written through; a symbolic link and a hard link among the fonts are not copied
-    into the font folder. Nothing outside the tree changes."""
+    """What a user planted in the installation tree before an administrator's setup ran:
+    a program folder with a library beside the program and a hard link to a file outside
+    where the program belongs, and a hard link among the fonts. The program folder and
+    the fonts are unpacked anew and hold only the archive's files; nothing outside the
+    tree changes."""
     s = scenario
     outside = s.work / "outside"
     outside.mkdir()
@@ -120,19 +121,56 @@ def test_planted_links(scenario):
     member.parent.mkdir(parents=True)
     fonts.mkdir(parents=True)
     member.hardlink_to(outside / "hard")
-    (fonts / "Linked.ttf").symlink_to(outside / "secret")
+    (member.parent / "version.dll").write_text("a library planted beside the program\n")
     (fonts / "Hard.ttf").hardlink_to(outside / "secret")
     before = [(outside / n).read_bytes() for n in ("hard", "secret")]
     s.launch()
     install_over_existing(s, "no question about the planted product folder")
     s.check([(outside / n).read_bytes() for n in ("hard", "secret")] == before,
             "the links' targets are unchanged")
-    s.check(same_file(s.wine.tree / "Intern/Programm/QVR-Kelvador.exe", member),
-            "the member replaces the hard link")
+    s.check(same_tree(s.wine.tree / "Intern", s.product / "Intern"),
+            "the program folder holds the archive's files alone")
     s.check(member.is_file() and member.stat().st_nlink == 1, "the member is a file of its own")
+    s.check(same_tree(s.wine.tree / "Daten/Programm/Fonts", fonts),
+            "the fonts folder holds the archive's fonts alone")
     check_fonts_copied(s)
-    s.check(not (s.fonts / "Linked.ttf").exists() and not (s.fonts / "Hard.ttf").exists(),
-            "no planted link copied into the font folder")
+    s.check(not (s.fonts / "Hard.ttf").exists(), "no planted file copied into the font folder")
+
+
+def test_planted_symlink(scenario):
+    """A symbolic link a user planted among the fonts. Wine removes what such a link
+    leads to when the link itself is removed, so the setup cannot take the fonts folder
+    anew: it says so, owned by its dialog and in German, and ends before anything is
+    unpacked. (Windows removes the link itself; the unit tests cover that way.)"""
+    s, d = scenario, scenario.driver
+    outside = s.work / "outside"
+    outside.mkdir()
+    secret = outside / "secret"
+    secret.write_text("a secret the administrator may read\n")
+    fonts = s.product / "Daten/Programm/Fonts"
+    fonts.mkdir(parents=True)
+    (fonts / "Linked.ttf").symlink_to(secret)
+    s.launch()
+    install_until(s, "Bestätigen", 20, "no question about the planted product folder")
+    s.check(d("click", "Bestätigen", "&Ja"), "answer &Ja")
+    s.require(d.wait_window("Setup", 20), "no box about the folder that cannot be protected")
+    s.settle()
+    s.shot("02-not-protected.png")
+    text = d.text("Setup")
+    s.check("Der Ordner C:\\QVR-SOFTWARE\\QVR-Kelvador [DV2.95]\\Daten\\Programm\\Fonts kann nicht"
+            in text, "the box names the fonts folder")
+    s.check("es ist eine Verknüpfung" in text, "the box gives the reason in German")
+    s.check("Die Installation wird abgebrochen!!!" in text, "the box says the installation stops")
+    s.check(f'owner "{DIALOG}"' in d("owner", "Setup").lines, "the box is owned by the install dialog")
+    s.check(d.buttons("Setup") == ["OK"], "the box has OK alone")
+    s.check(d("click", "Setup", "OK"), "answer OK")
+    s.check(s.setup_ended(20), "setup ends")
+    s.check(s.setup_rc == 20, f"exit code 20 (is {s.setup_rc})")
+    s.check(secret.read_text().startswith("a secret"), "the link's target is unchanged")
+    s.check(not (s.product / "Intern").exists(), "nothing unpacked")
+    s.check(not (s.fonts / "DejaVuSans.ttf").exists() and not (s.fonts / "Linked.ttf").exists(),
+            "no font copied")
+    s.check(not s.link.exists(), "no shortcut")
 
 
 def test_restart_yes(scenario):

@@ -47,11 +47,11 @@ TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
   // One file larger than a chunk. Writes: the gathered root and file records, then the
   // file's two chunks; reads: the chunks.
   const Fault faults[] = {
-      {"archive cannot be created", Op::CreateExclusive, 1, status::kArchiveNotCreated},
+      {"archive cannot be created", Op::Create, 1, status::kArchiveNotCreated},
       {"the records cannot be written", Op::Write, 1, status::kArchiveIo},
       {"a chunk cannot be written", Op::Write, 2, status::kArchiveIo},
       {"the last chunk cannot be written", Op::Write, 3, status::kArchiveIo},
-      {"a source file cannot be opened", Op::OpenShared, 1, status::kFileNotOpened},
+      {"a source file cannot be opened", Op::Open, 1, status::kFileNotOpened},
       {"a source file cannot be read", Op::Read, 1, status::kFileIo},
       {"a source file cannot be read on", Op::Read, 2, status::kFileIo},
       {"a source file ends early", Op::Read, 2, status::kSizeMismatch, true},
@@ -81,7 +81,7 @@ TEST(FaultInjection, UnpackFailuresEndWithTheirStatus) {
       {"a name cannot be read", Op::Read, 2, status::kArchiveIo},
       {"a size cannot be read", Op::Read, 5, status::kArchiveIo},
       {"a chunk cannot be read", Op::Read, 6, status::kArchiveIo},
-      {"a member cannot be created", Op::CreateExclusive, 1, status::kFileNotOpened},
+      {"a member cannot be created", Op::Create, 1, status::kFileNotOpened},
       {"a member cannot be written", Op::Write, 1, status::kFileIo},
       {"the archive yields no data", Op::Read, 6, status::kSizeMismatch, true},
   };
@@ -115,7 +115,7 @@ TEST(FaultInjection, GatheredFilesAndLaterFailures) {
 
   WriteFile(src + "b.txt", "b");
   FaultyFileSystem second(SystemFileSystem());
-  second.FailFromPath(Op::OpenShared, "b.txt");
+  second.FailFromPath(Op::Open, "b.txt");
   EXPECT_EQ(RunPacker(second, Packen, src, root.Path() + "out.qvp", log), status::kFileNotOpened);
   // Listing order is the file system's: a.txt may come before b.txt or not.
   const std::string packed = ReadFile(root.Path() + "out.qvp");
@@ -157,7 +157,7 @@ TEST(FaultInjection, UnlistableFolderIsPackedEmpty) {
   WriteFile(src + "a.txt", "Hallo");
   WriteFile(src + "Bilder" + sep + "x.bmp", "x");
   FaultyFileSystem fs(SystemFileSystem());
-  fs.FailFromPath(Op::FindFirst, std::string("Bilder") + sep);
+  fs.FailFromPath(Op::List, std::string("Bilder") + sep);
   EventLog log;
   EXPECT_EQ(RunPacker(fs, Packen, src, root.Path() + "out.qvp", log), 0);
   const auto records = ParseArchive(ReadFile(root.Path() + "out.qvp"));
@@ -170,7 +170,7 @@ TEST(FaultInjection, FolderCreationFailureIsRaisedWithoutStatus) {
   TempDir root;
   WriteFile(root.Path() + "a.qvp", ExampleArchive());
   FaultyFileSystem fs(SystemFileSystem());
-  fs.FailAt(Op::CreateDirectory, 2);
+  fs.FailAt(Op::CreateFolder, 2);
   EventLog log;
   EXPECT_THROW(RunPacker(fs, Entpacken, root.Path() + "a.qvp", root.Path(), log), EInOutError);
   EXPECT_TRUE(log.statuses.empty());

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <map>
+#include <thread>
 
 #include "PackerTestSupport.h"
 #include "support/TempDir.h"
@@ -160,6 +163,44 @@ TEST_F(Unpack, EveryTruncationPointEndsCleanly) {
     }
   }
 }
+
+#ifndef _WIN32
+// A real race: while a large member is written, a second thread swaps the folders of
+// its path for links to a folder outside, again and again. Every folder of the path is
+// held open while its members are created, so nothing outside is ever created, changed
+// or removed, however the swaps fall.
+TEST_F(Unpack, FoldersSwappedForLinksDuringTheRunNeverLeadOutside) {
+  const std::string outside = root_.Path() + "outside" + Sep();
+  WriteFile(outside + "after.bin", "a file of the same name outside");
+  MakeDirs(outside + "Programm");
+  const auto snapshot = [&] {
+    std::map<std::string, std::string> tree;
+    for (const auto& [path, content] : TreeOf(outside)) tree[path] = content;
+    return tree;
+  };
+  const auto before = snapshot();
+  const std::string archive = FolderRecord("Demo", 1) + FolderRecord("Intern", 2) +
+                              FolderRecord("Programm", 3) +
+                              FileRecord("large.bin", 4, std::string(24 << 20, 'x')) +
+                              FileRecord("after.bin", 4, "new") + FileRecord("after.bin", 3, "new");
+  for (const std::string swapped : {"Intern", "Intern/Programm", "Intern/Programm"}) {
+    std::filesystem::remove_all(Dest());
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+      const std::string folder = Dest() + "Demo" + Sep() + swapped;
+      for (int i = 0; !done; ++i) {
+        std::error_code ec;
+        std::filesystem::rename(folder, folder + "-" + std::to_string(i), ec);
+        if (!ec) std::filesystem::create_directory_symlink(outside, folder, ec);
+      }
+    });
+    Run(archive);
+    done = true;
+    swapper.join();
+    EXPECT_EQ(snapshot(), before) << swapped;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace qvr::test

@@ -34,8 +34,9 @@ TEST_F(FaultyFileSystemTest, FailAtCountsFromNowAndFailsOnlyThatCall) {
 }
 
 TEST_F(FaultyFileSystemTest, ReadsAndWritesAreCountedAcrossFiles) {
+  auto folder = fs_.OpenFolder(dir_.Path());
   auto a = fs_.OpenShared(dir_.Path() + "in");
-  auto b = fs_.OpenShared(dir_.Path() + "in");
+  auto b = folder->Open("in");
   ASSERT_NE(a, nullptr);
   ASSERT_NE(b, nullptr);
   fs_.FailAt(Op::Read, 2);
@@ -50,7 +51,7 @@ TEST_F(FaultyFileSystemTest, ReadsAndWritesAreCountedAcrossFiles) {
   EXPECT_EQ(std::string(buffer, got), "01");
   EXPECT_EQ(fs_.Calls(Op::Read), 3);
 
-  auto out = fs_.CreateExclusive(dir_.Path() + "out");
+  auto out = folder->Create("out", IfExists::Replace);
   ASSERT_NE(out, nullptr);
   fs_.FailAt(Op::Write, 1);
   std::uint32_t written = 99;
@@ -61,37 +62,43 @@ TEST_F(FaultyFileSystemTest, ReadsAndWritesAreCountedAcrossFiles) {
   EXPECT_EQ(ReadFile(dir_.Path() + "out"), "kept");
 }
 
-TEST_F(FaultyFileSystemTest, FailFromPathHitsEveryMatchingCall) {
+TEST_F(FaultyFileSystemTest, FailFromPathHitsEveryMatchingCallAndListingsLieOnRequest) {
   WriteFile(dir_.Path() + "skip-me", "x");
-  fs_.FailFromPath(Op::OpenShared, "skip");
-  fs_.FailFromPath(Op::FindNext, dir_.Path());
-  EXPECT_EQ(fs_.OpenShared(dir_.Path() + "skip-me"), nullptr);
-  EXPECT_EQ(fs_.OpenShared(dir_.Path() + "skip-me"), nullptr);
-  EXPECT_NE(fs_.OpenShared(dir_.Path() + "in"), nullptr);
+  auto folder = fs_.OpenFolder(dir_.Path());
+  fs_.FailFromPath(Op::Open, "skip");
+  fs_.ReportSize("in", 99);
+  EXPECT_EQ(folder->Open("skip-me"), nullptr);
+  EXPECT_EQ(folder->Open("skip-me"), nullptr);
+  EXPECT_NE(folder->Open("in"), nullptr);
 
-  DirEntry entry;
-  auto search = fs_.FindFirst(dir_.Path() + "*.*", attr::kAnyFile, entry);
-  ASSERT_NE(search, nullptr);
-  EXPECT_FALSE(search->Next(entry));
-  EXPECT_EQ(fs_.Calls(Op::FindFirst), 1);
-  EXPECT_EQ(fs_.Calls(Op::FindNext), 1);
+  std::vector<std::string> sizes;
+  auto listing = folder->List();
+  for (DirEntry entry; listing->Next(entry);) {
+    sizes.push_back(entry.name + "=" + std::to_string(entry.size));
+  }
+  EXPECT_EQ(sizes[2], "in=99");
+  fs_.FailFromPath(Op::ListNext, dir_.Path());
+  EXPECT_FALSE(folder->List()->Next(*std::make_unique<DirEntry>()));
+  EXPECT_EQ(fs_.Calls(Op::List), 2);
 }
 
-TEST_F(FaultyFileSystemTest, LogsWrittenPathsAndResetsEverything) {
-  fs_.FailAt(Op::CreateDirectory, 1);
-  EXPECT_FALSE(fs_.CreateDirectory(dir_.Path() + "d"));
-  EXPECT_TRUE(fs_.ForceDirectories(dir_.Path() + "e/f"));
-  EXPECT_TRUE(fs_.CopyFile(dir_.Path() + "in", dir_.Path() + "copy", true));
-  EXPECT_NE(fs_.CreateExclusive(dir_.Path() + "new"), nullptr);
-  EXPECT_NE(fs_.OpenShared(dir_.Path() + "in"), nullptr);
-  EXPECT_EQ(fs_.WrittenPaths(),
-            (std::vector<std::string>{dir_.Path() + "d", dir_.Path() + "e/f", dir_.Path() + "copy",
-                                      dir_.Path() + "new"}));
+TEST_F(FaultyFileSystemTest, LogsCallsInOrderRunsActionsBetweenThemAndResets) {
+  auto folder = fs_.OpenFolder(dir_.Path());
+  fs_.FailAt(Op::CreateFolder, 1);
+  fs_.ActBefore(Op::Create, "new", [&] { WriteFile(dir_.Path() + "planted", "p"); });
+  EXPECT_EQ(folder->CreateFolder("d"), nullptr);
+  EXPECT_NE(folder->Create("new", IfExists::Replace), nullptr);
+  EXPECT_EQ(folder->Lookup("planted"), EntryKind::File);
+  folder->SetRights(Rights::Administrators);
+  EXPECT_EQ(fs_.Log(), (std::vector<std::string>{
+                           "OpenFolder " + dir_.Path(), "CreateFolder " + dir_.Path() + "d",
+                           "Create " + dir_.Path() + "new", "Lookup " + dir_.Path() + "planted",
+                           "SetRights " + dir_.Path()}));
 
   fs_.FailAt(Op::FileExists, 1);
   fs_.Reset();
-  EXPECT_TRUE(fs_.WrittenPaths().empty());
-  EXPECT_EQ(fs_.Calls(Op::CreateDirectory), 0);
+  EXPECT_TRUE(fs_.Log().empty());
+  EXPECT_EQ(fs_.Calls(Op::CreateFolder), 0);
   EXPECT_TRUE(fs_.FileExists(dir_.Path() + "in"));
 }
 

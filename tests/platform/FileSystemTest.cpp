@@ -11,19 +11,18 @@
 namespace qvr {
 namespace {
 
+namespace sfs = std::filesystem;
 using test::MakeDirs;
+using test::MakeSymlink;
+using test::PathOf;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-std::vector<DirEntry> ListAll(FileSystem& fs, const std::string& pattern, std::uint32_t mask) {
+std::vector<DirEntry> ListAll(Folder& folder) {
   std::vector<DirEntry> entries;
-  DirEntry entry;
-  auto search = fs.FindFirst(pattern, mask, entry);
-  if (!search) return entries;
-  do {
-    entries.push_back(entry);
-  } while (search->Next(entry));
+  const auto listing = folder.List();
+  for (DirEntry entry; listing && listing->Next(entry);) entries.push_back(entry);
   return entries;
 }
 
@@ -34,10 +33,9 @@ std::vector<std::string> Names(const std::vector<DirEntry>& entries) {
 }
 
 const DirEntry* Find(const std::vector<DirEntry>& entries, const std::string& name) {
-  for (const DirEntry& e : entries) {
-    if (e.name == name) return &e;
-  }
-  return nullptr;
+  const auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const DirEntry& e) { return e.name == name; });
+  return it == entries.end() ? nullptr : &*it;
 }
 
 std::string ReadAll(OpenFile& file) {
@@ -55,17 +53,16 @@ bool WriteAll(OpenFile& file, const std::string& bytes) {
 }
 
 void MakeReadOnly(const std::string& path) {
-  std::filesystem::permissions(path,
-                               std::filesystem::perms::owner_write |
-                                   std::filesystem::perms::group_write |
-                                   std::filesystem::perms::others_write,
-                               std::filesystem::perm_options::remove);
+  sfs::permissions(PathOf(path),
+                   sfs::perms::owner_write | sfs::perms::group_write | sfs::perms::others_write,
+                   sfs::perm_options::remove);
 }
 
 class FileSystemTest : public ::testing::Test {
  protected:
   FileSystem& fs_ = SystemFileSystem();
   TempDir dir_;
+  std::unique_ptr<Folder> top_ = fs_.OpenFolder(dir_.Path());
   std::string Path(const std::string& relative) const {
     std::string path = dir_.Path() + relative;
     std::replace(path.begin(), path.end(), '/', fs_.Delimiter());
@@ -78,7 +75,9 @@ TEST_F(FileSystemTest, ListingStartsWithDotEntriesAndHoldsEveryEntryOnce) {
   MakeDirs(Path("sub"));
   WriteFile(Path("sub/inner"), "not listed");
 
-  const std::vector<DirEntry> entries = ListAll(fs_, Path("*.*"), attr::kAnyFile);
+  ASSERT_NE(top_, nullptr);
+  EXPECT_EQ(top_->Path(), dir_.Path());
+  const std::vector<DirEntry> entries = ListAll(*top_);
   std::vector<std::string> names = Names(entries);
   ASSERT_EQ(names.size(), 7u);
   EXPECT_EQ(names[0], ".");
@@ -90,33 +89,11 @@ TEST_F(FileSystemTest, ListingStartsWithDotEntriesAndHoldsEveryEntryOnce) {
 #endif
   // Byte order on POSIX, so that a packed archive does not depend on the disk.
   EXPECT_EQ(names, (std::vector<std::string>{".", "..", "C.DAT", "a", "b.txt", "b_", "sub"}));
-}
-
-TEST_F(FileSystemTest, AttributeMaskLeavesOutFoldersItDoesNotAskFor) {
-  WriteFile(Path("file"), "x");
-  MakeDirs(Path("sub"));
-  EXPECT_EQ(Names(ListAll(fs_, Path("*.*"), 0)), std::vector<std::string>{"file"});
-  EXPECT_EQ(Names(ListAll(fs_, Path("sub"), 0)), std::vector<std::string>{});
-  EXPECT_EQ(Names(ListAll(fs_, Path("sub"), attr::kDirectory)), std::vector<std::string>{"sub"});
-}
-
-TEST_F(FileSystemTest, SearchForOnePathFindsThatEntryOrNothing) {
-  WriteFile(Path("data.bin"), std::string(1234, 'z'));
-  MakeDirs(Path("empty"));
-
-  DirEntry entry;
-  auto search = fs_.FindFirst(Path("data.bin"), attr::kAnyFile, entry);
-  ASSERT_NE(search, nullptr);
-  EXPECT_EQ(entry.name, "data.bin");
-  EXPECT_EQ(entry.size, 1234u);
-  EXPECT_EQ(entry.attributes, attr::kArchive);
-  EXPECT_FALSE(search->Next(entry));
-
-  EXPECT_EQ(fs_.FindFirst(Path("missing.bin"), attr::kAnyFile, entry), nullptr);
-  EXPECT_EQ(fs_.FindFirst(Path("missing/*.*"), attr::kAnyFile, entry), nullptr);
   // An empty folder still lists "." and "..".
-  EXPECT_EQ(Names(ListAll(fs_, Path("empty/*.*"), attr::kAnyFile)),
-            (std::vector<std::string>{".", ".."}));
+  EXPECT_EQ(Names(ListAll(*top_->CreateFolder("empty"))), (std::vector<std::string>{".", ".."}));
+  EXPECT_EQ(top_->Lookup("sub"), EntryKind::Folder);
+  EXPECT_EQ(top_->Lookup("a"), EntryKind::File);
+  EXPECT_EQ(top_->Lookup("missing"), EntryKind::None);
 }
 
 TEST_F(FileSystemTest, AttributesAndSizesOfFilesAndFolders) {
@@ -125,7 +102,7 @@ TEST_F(FileSystemTest, AttributesAndSizesOfFilesAndFolders) {
   MakeReadOnly(Path("locked"));
   MakeDirs(Path("folder"));
 
-  const std::vector<DirEntry> entries = ListAll(fs_, Path("*.*"), attr::kAnyFile);
+  const std::vector<DirEntry> entries = ListAll(*top_);
   ASSERT_NE(Find(entries, "plain"), nullptr);
   EXPECT_EQ(Find(entries, "plain")->attributes, attr::kArchive);
   EXPECT_EQ(Find(entries, "plain")->size, 5u);
@@ -139,60 +116,62 @@ TEST_F(FileSystemTest, AttributesAndSizesOfFilesAndFolders) {
 TEST_F(FileSystemTest, SizesBeyondFourGibibytesAreReportedWhole) {
   WriteFile(Path("sparse"), "");
   const std::uint64_t size = (5ULL << 30) + 7;
-  std::filesystem::resize_file(Path("sparse"), size);
-  DirEntry entry;
-  ASSERT_NE(fs_.FindFirst(Path("sparse"), attr::kAnyFile, entry), nullptr);
-  EXPECT_EQ(entry.size, size);
+  sfs::resize_file(Path("sparse"), size);
+  EXPECT_EQ(Find(ListAll(*top_), "sparse")->size, size);
 }
 #endif
 
 TEST_F(FileSystemTest, FilesAreWrittenAndReadBack) {
   const std::string bytes("binary\0data\r\n\xff", 14);
   {
-    auto out = fs_.CreateExclusive(Path("f.bin"));
+    auto out = top_->Create("f.bin", IfExists::Fail);
     ASSERT_NE(out, nullptr);
     EXPECT_TRUE(WriteAll(*out, bytes));
   }
+  EXPECT_EQ(top_->Create("f.bin", IfExists::Fail), nullptr);
   {
     // Replacing truncates the old content.
-    auto out = fs_.CreateExclusive(Path("f.bin"));
+    auto out = top_->Create("f.bin", IfExists::Replace);
     ASSERT_NE(out, nullptr);
     EXPECT_TRUE(WriteAll(*out, "new"));
   }
-  auto in = fs_.OpenShared(Path("f.bin"));
+  auto in = top_->Open("f.bin");
   ASSERT_NE(in, nullptr);
   EXPECT_EQ(ReadAll(*in), "new");
   std::uint32_t got = 99;
   char c;
   EXPECT_TRUE(in->Read(&c, 1, got));
   EXPECT_EQ(got, 0u);
+  auto byPath = fs_.OpenShared(Path("f.bin"));
+  ASSERT_NE(byPath, nullptr);
+  EXPECT_EQ(ReadAll(*byPath), "new");
 }
 
 TEST_F(FileSystemTest, ExclusiveFileRefusesOthersAndKeepsItsContent) {
   WriteFile(Path("other"), "intruder");
-  auto holder = fs_.CreateExclusive(Path("held"));
+  auto holder = top_->Create("held", IfExists::Replace);
   ASSERT_NE(holder, nullptr);
   ASSERT_TRUE(WriteAll(*holder, "precious"));
 
-  EXPECT_EQ(fs_.CreateExclusive(Path("held")), nullptr);
+  EXPECT_EQ(top_->Create("held", IfExists::Replace), nullptr);
   EXPECT_FALSE(fs_.LastErrorText().empty());
+  EXPECT_EQ(top_->Open("held"), nullptr);
   EXPECT_EQ(fs_.OpenShared(Path("held")), nullptr);
-  EXPECT_FALSE(fs_.CopyFile(Path("other"), Path("held"), false));
   holder.reset();
 
   EXPECT_EQ(ReadFile(Path("held")), "precious");
-  EXPECT_NE(fs_.OpenShared(Path("held")), nullptr);
+  EXPECT_NE(top_->Open("held"), nullptr);
 }
 
 TEST_F(FileSystemTest, SharedReadersCoexistButKeepOutAnExclusiveWriter) {
   WriteFile(Path("shared"), "abc");
-  auto first = fs_.OpenShared(Path("shared"));
+  auto first = top_->Open("shared");
   auto second = fs_.OpenShared(Path("shared"));
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(ReadAll(*first), "abc");
   EXPECT_EQ(ReadAll(*second), "abc");
-  EXPECT_EQ(fs_.CreateExclusive(Path("shared")), nullptr);
+  EXPECT_EQ(top_->Create("shared", IfExists::Replace), nullptr);
   EXPECT_EQ(ReadFile(Path("shared")), "abc");
 }
 
@@ -206,109 +185,177 @@ TEST_F(FileSystemTest, OpeningFailsForMissingFilesAndFolders) {
 #ifndef _WIN32
   EXPECT_EQ(text, "No such file or directory");
 #endif
+  EXPECT_EQ(top_->Open("missing"), nullptr);
+  EXPECT_EQ(top_->Open("folder"), nullptr);
   EXPECT_EQ(fs_.OpenShared(Path("folder")), nullptr);
-  EXPECT_EQ(fs_.CreateExclusive(Path("folder")), nullptr);
-  EXPECT_EQ(fs_.CreateExclusive(Path("missing/file")), nullptr);
+  EXPECT_EQ(top_->Create("folder", IfExists::Replace), nullptr);
+  EXPECT_EQ(fs_.OpenFolder(Path("missing")), nullptr);
+  EXPECT_EQ(top_->OpenFolder("missing"), nullptr);
+  // A name is one entry of the folder, never a path that a lookup could take elsewhere.
+  std::vector<std::string> names{"", ".", "..", "folder/x"};
+#ifdef _WIN32
+  names.insert(names.end(), {"folder\\x", "C:x"});
+#endif
+  for (const std::string& name : names) {
+    EXPECT_EQ(top_->Create(name, IfExists::Replace), nullptr) << name;
+    EXPECT_EQ(top_->OpenFolder(name), nullptr) << name;
+    EXPECT_FALSE(top_->Remove(name)) << name;
+  }
+  EXPECT_TRUE(sfs::is_directory(PathOf(Path("folder"))));
 }
 
-TEST_F(FileSystemTest, CopyFileHonoursFailIfExists) {
-  WriteFile(Path("src"), "new content");
-  WriteFile(Path("old"), "old");
-
-  EXPECT_FALSE(fs_.CopyFile(Path("src"), Path("old"), true));
-  EXPECT_EQ(ReadFile(Path("old")), "old");
-
-  EXPECT_TRUE(fs_.CopyFile(Path("src"), Path("old"), false));
-  EXPECT_EQ(ReadFile(Path("old")), "new content");
-
-  EXPECT_TRUE(fs_.CopyFile(Path("src"), Path("fresh"), true));
-  EXPECT_EQ(ReadFile(Path("fresh")), "new content");
-
-  EXPECT_FALSE(fs_.CopyFile(Path("missing"), Path("never"), false));
-  EXPECT_FALSE(fs_.FileExists(Path("never")));
-}
-
-TEST_F(FileSystemTest, CopyFileCopiesMoreThanOneBufferFull) {
+TEST_F(FileSystemTest, PlainFilesAreCopiedWithoutOverwriting) {
   std::string big(3 * 1024 * 1024 + 17, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 4096);
-  WriteFile(Path("big"), big);
-  ASSERT_TRUE(fs_.CopyFile(Path("big"), Path("copy"), true));
-  EXPECT_TRUE(ReadFile(Path("copy")) == big);
+  WriteFile(Path("from/big"), big);
+  WriteFile(Path("from/font"), "new content");
+  WriteFile(Path("to/font"), "old");
+  auto from = fs_.OpenFolder(Path("from"));
+  auto to = fs_.OpenFolder(Path("to/"));
+  ASSERT_NE(from, nullptr);
+  ASSERT_NE(to, nullptr);
+
+  EXPECT_FALSE(CopyPlainFile(*from, "font", *to));
+  EXPECT_EQ(ReadFile(Path("to/font")), "old");
+  ASSERT_TRUE(CopyPlainFile(*from, "big", *to));
+  EXPECT_TRUE(ReadFile(Path("to/big")) == big);
+  EXPECT_FALSE(CopyPlainFile(*from, "missing", *to));
+  EXPECT_EQ(to->Lookup("missing"), EntryKind::None);
 }
 
 TEST_F(FileSystemTest, FoldersAreCreatedAndRecognised) {
-  EXPECT_TRUE(fs_.ForceDirectories(Path("a/b/c/")));
-  EXPECT_TRUE(fs_.DirectoryExists(Path("a/b/c")));
-  EXPECT_TRUE(fs_.DirectoryExists(Path("a/b/c/")));
-  EXPECT_TRUE(fs_.ForceDirectories(Path("a/b/c")));  // already there
-
-  EXPECT_FALSE(fs_.CreateDirectory(Path("x/y")));  // missing parent
-  EXPECT_FALSE(fs_.DirectoryExists(Path("x")));
-  EXPECT_TRUE(fs_.CreateDirectory(Path("x/")));
-  EXPECT_FALSE(fs_.CreateDirectory(Path("x")));  // exists
+  auto a = top_->CreateFolder("a");
+  ASSERT_NE(a, nullptr);
+  auto b = a->CreateFolder("b");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->Path(), Path("a/b/"));
+  EXPECT_TRUE(fs_.DirectoryExists(Path("a/b")));
+  EXPECT_TRUE(fs_.DirectoryExists(Path("a/b/")));
+  EXPECT_NE(a->CreateFolder("b"), nullptr);  // already there
+  EXPECT_NE(fs_.OpenFolder(Path("a/b/")), nullptr);
 
   WriteFile(Path("file"), "f");
-  EXPECT_FALSE(fs_.ForceDirectories(Path("file/below")));
+  EXPECT_EQ(top_->CreateFolder("file"), nullptr);
+  EXPECT_EQ(top_->OpenFolder("file"), nullptr);
+  EXPECT_EQ(fs_.LastErrorText(), reason::kFileNotFolder);
+  EXPECT_EQ(fs_.OpenFolder(Path("file")), nullptr);
   EXPECT_TRUE(fs_.FileExists(Path("file")));
   EXPECT_FALSE(fs_.DirectoryExists(Path("file")));
-  EXPECT_FALSE(fs_.FileExists(Path("x")));
+  EXPECT_FALSE(fs_.FileExists(Path("a")));
   EXPECT_FALSE(fs_.FileExists(Path("nothing")));
   EXPECT_FALSE(fs_.DirectoryExists(Path("nothing")));
 }
 
-#ifndef _WIN32
-TEST_F(FileSystemTest, SymbolicLinksAreNeverFollowed) {
-  MakeDirs(Path("target"));
-  WriteFile(Path("target/file"), "target content");
-  std::filesystem::create_directory_symlink(Path("target"), Path("dirlink"));
-  std::filesystem::create_symlink(Path("target/file"), Path("filelink"));
+TEST_F(FileSystemTest, RemovalTakesWholeTreesAndNeverWhatALinkLeadsTo) {
+  WriteFile(Path("outside/kept"), "kept");
+  WriteFile(Path("tree/sub/deep/file"), "x");
+  WriteFile(Path("tree/top"), "y");
+  sfs::create_hard_link(PathOf(Path("outside/kept")), PathOf(Path("tree/sub/hard")));
+  EXPECT_TRUE(top_->Remove("tree"));
+  EXPECT_EQ(top_->Lookup("tree"), EntryKind::None);
+  EXPECT_TRUE(top_->Remove("tree"));  // nothing left to remove
+  EXPECT_EQ(ReadFile(Path("outside/kept")), "kept");
+}
 
-  const std::vector<DirEntry> entries = ListAll(fs_, Path("*.*"), attr::kAnyFile);
-  ASSERT_NE(Find(entries, "dirlink"), nullptr);
-  EXPECT_EQ(Find(entries, "dirlink")->attributes, attr::kReparsePoint);
-  EXPECT_EQ(Find(entries, "filelink")->attributes, attr::kReparsePoint);
-  EXPECT_EQ(Find(entries, "filelink")->size, 0u);
+// A held folder keeps meaning the folder that was checked: a link put in its place is
+// never followed, whatever happens to its name.
+TEST_F(FileSystemTest, LinksAreNeverFollowedBelowAFolder) {
+  WriteFile(Path("target/file"), "target content");
+  MakeSymlink(Path("target"), Path("dirlink"));
+  MakeSymlink(Path("target/file"), Path("filelink"));
+  sfs::create_hard_link(PathOf(Path("target/file")), PathOf(Path("hardlink")));
 
   EXPECT_FALSE(fs_.DirectoryExists(Path("dirlink")));
-  EXPECT_FALSE(fs_.DirectoryExists(Path("dirlink/")));
-  EXPECT_EQ(fs_.OpenShared(Path("filelink")), nullptr);
-  EXPECT_FALSE(fs_.CopyFile(Path("filelink"), Path("copy"), false));
-  std::filesystem::create_hard_link(Path("target/file"), Path("hardlink"));
-  EXPECT_FALSE(fs_.CopyFile(Path("hardlink"), Path("copy"), false));
+  EXPECT_EQ(fs_.OpenFolder(Path("dirlink")), nullptr);
+  EXPECT_EQ(fs_.OpenFolder(Path("dirlink/")), nullptr);
+  EXPECT_EQ(top_->OpenFolder("dirlink"), nullptr);
+  EXPECT_EQ(fs_.LastErrorText(), reason::kLinkNotFollowed);
+  EXPECT_EQ(top_->Lookup("dirlink"), EntryKind::Link);
+  EXPECT_EQ(top_->Lookup("filelink"), EntryKind::Link);
+  EXPECT_EQ(top_->Lookup("hardlink"), EntryKind::File);
+  EXPECT_EQ(top_->CreateFolder("dirlink"), nullptr);
+  EXPECT_EQ(top_->Open("filelink"), nullptr);
+  auto copies = top_->CreateFolder("copies");
+  EXPECT_FALSE(CopyPlainFile(*top_, "filelink", *copies));
+  EXPECT_FALSE(CopyPlainFile(*top_, "hardlink", *copies));
   EXPECT_EQ(fs_.LastErrorText(), reason::kNotPlainFile);
-  EXPECT_FALSE(fs_.FileExists(Path("copy")));
-  EXPECT_FALSE(fs_.DirectoryExists(Path("filelink")));
-  EXPECT_EQ(fs_.LastErrorText(), "it is a link, which is not followed");
-  // Replacing drops the link and creates a file of its own.
-  auto replaced = fs_.CreateExclusive(Path("filelink"));
-  ASSERT_NE(replaced, nullptr);
-  EXPECT_TRUE(WriteAll(*replaced, "new"));
-  replaced.reset();
-  EXPECT_FALSE(std::filesystem::is_symlink(Path("filelink")));
-  EXPECT_EQ(ReadFile(Path("filelink")), "new");
-  // A copy replaces a link the same way.
-  EXPECT_TRUE(fs_.CopyFile(Path("filelink"), Path("hardlink"), false));
-  EXPECT_EQ(ReadFile(Path("hardlink")), "new");
+  EXPECT_EQ(ListAll(*copies).size(), 2u);  // "." and ".." alone
+  // The archive is input: a link to it is followed.
+  EXPECT_TRUE(fs_.FileExists(Path("filelink")));
+  auto archive = fs_.OpenShared(Path("filelink"));
+  ASSERT_NE(archive, nullptr);
+  EXPECT_EQ(ReadAll(*archive), "target content");
+  archive.reset();
+
+  // Replacing drops a hard link and creates a file of its own; a symbolic link is
+  // dropped as well where the system can remove it without touching its target.
+  for (const char* link : {"hardlink", "filelink"}) {
+    if (auto replaced = top_->Create(link, IfExists::Replace)) {
+      EXPECT_TRUE(WriteAll(*replaced, "new"));
+      replaced.reset();
+      EXPECT_FALSE(sfs::is_symlink(PathOf(Path(link)))) << link;
+      EXPECT_EQ(ReadFile(Path(link)), "new") << link;
+    }
+    EXPECT_EQ(ReadFile(Path("target/file")), "target content") << link;
+  }
+#ifndef _WIN32
+  const std::vector<DirEntry> entries = ListAll(*top_);
+  EXPECT_EQ(Find(entries, "dirlink")->attributes, attr::kReparsePoint);
+
+  // The held folder is renamed and a link to a folder outside takes its name, as a
+  // second process could do between two calls: the next file still lands in the folder
+  // that was opened.
+  auto sub = top_->CreateFolder("sub");
+  ASSERT_NE(sub, nullptr);
+  sfs::rename(PathOf(Path("sub")), PathOf(Path("moved")));
+  MakeSymlink(Path("target"), Path("sub"));
+  auto file = sub->Create("file", IfExists::Replace);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(WriteAll(*file, "inside"));
+  EXPECT_EQ(ReadFile(Path("moved/file")), "inside");
   EXPECT_EQ(ReadFile(Path("target/file")), "target content");
-}
+  EXPECT_TRUE(top_->Remove("sub"));
+  EXPECT_TRUE(sfs::exists(PathOf(Path("target/file"))));
 #endif
+}
 
 #ifndef _WIN32
-TEST_F(FileSystemTest, ProgramTreeIsClosedToOtherUsersWithoutFollowingLinks) {
-  namespace sfs = std::filesystem;
+// The owner and mode are set on the opened entry itself; a link and a second name of a
+// file elsewhere are not changed.
+TEST_F(FileSystemTest, RightsAreSetThroughHandlesAndPassedOnWithoutFollowingLinks) {
   WriteFile(Path("outside"), "x");
+  WriteFile(Path("hard-outside"), "y");
   WriteFile(Path("Intern/Programm/prog"), "MZ");
-  sfs::create_symlink(Path("outside"), Path("Intern/Programm/link"));
-  for (const char* p : {"outside", "Intern", "Intern/Programm", "Intern/Programm/prog"}) {
-    sfs::permissions(Path(p), sfs::perms::all);
+  MakeSymlink(Path("outside"), Path("Intern/Programm/link"));
+  sfs::create_hard_link(Path("hard-outside"), Path("Intern/Programm/hard"));
+  for (const char* p :
+       {"outside", "hard-outside", "Intern", "Intern/Programm", "Intern/Programm/prog"}) {
+    sfs::permissions(Path(p), sfs::perms::all | sfs::perms::set_uid);
   }
-  ASSERT_TRUE(fs_.RestrictToAdministrators(Path("Intern/")));
-  const auto othersWrite = sfs::perms::group_write | sfs::perms::others_write;
+  auto intern = top_->OpenFolder("Intern");
+  ASSERT_NE(intern, nullptr);
+  ASSERT_TRUE(intern->SetRights(Rights::Administrators));
+  ASSERT_TRUE(intern->PassOnRights("Programm", Rights::Administrators));
+  EXPECT_TRUE(intern->PassOnRights("missing", Rights::Administrators));
+  const auto perms = [&](const char* p) { return sfs::status(Path(p)).permissions(); };
   for (const char* p : {"Intern", "Intern/Programm", "Intern/Programm/prog"}) {
-    EXPECT_EQ(sfs::status(Path(p)).permissions() & othersWrite, sfs::perms::none) << p;
+    EXPECT_EQ(perms(p), sfs::perms::owner_all | sfs::perms::group_read | sfs::perms::group_exec |
+                            sfs::perms::others_read | sfs::perms::others_exec)
+        << p;
   }
-  EXPECT_EQ(sfs::status(Path("outside")).permissions(), sfs::perms::all);
-  EXPECT_FALSE(fs_.RestrictToAdministrators(Path("outside")));
+  EXPECT_EQ(perms("outside"), sfs::perms::all | sfs::perms::set_uid);
+  EXPECT_EQ(perms("hard-outside"), sfs::perms::all | sfs::perms::set_uid);
+
+  // Where users keep data, they may add entries and change what lies inside.
+  auto data = top_->CreateFolder("Daten", Rights::UserData);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(perms("Daten"), sfs::perms::all | sfs::perms::sticky_bit);
+  WriteFile(Path("Daten/report"), "r");
+  sfs::permissions(Path("Daten/report"), sfs::perms::owner_read | sfs::perms::owner_write);
+  ASSERT_TRUE(data->PassOnRights("report", Rights::UserData));
+  EXPECT_EQ(perms("Daten/report"), sfs::perms::owner_read | sfs::perms::owner_write |
+                                       sfs::perms::group_read | sfs::perms::group_write |
+                                       sfs::perms::others_read | sfs::perms::others_write);
 }
 #endif
 

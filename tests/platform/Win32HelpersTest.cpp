@@ -5,8 +5,9 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
@@ -93,47 +94,127 @@ TEST(WinTextTest, CodePage1252TableAgreesWithWindows) {
 // Names beyond ASCII and beyond the ANSI code page reach the file system whole.
 TEST(Win32FileSystemTest, NamesAreUtf8) {
   FileSystem& fs = SystemFileSystem();
-  const std::string folder = "C:\\qvr-text-\u00DCbergabe-\u03A9\\";
-  ASSERT_TRUE(fs.ForceDirectories(folder));
-  EXPECT_TRUE(fs.DirectoryExists(folder));
-  EXPECT_NE(fs.CreateExclusive(folder + "Gr\u00FC\u00DF"
-                                        "e.txt"),
-            nullptr);
-  EXPECT_TRUE(fs.CopyFile(folder + "Gr\u00FC\u00DF"
-                                   "e.txt",
-                          folder + "\u20AC.txt", true));
+  test::TempDir dir;
+  const std::string name = "\u00DCbergabe-\u03A9";
+  auto top = fs.OpenFolder(dir.Path());
+  ASSERT_NE(top, nullptr);
+  auto folder = top->CreateFolder(name);
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->Path(), dir.Path() + name + "\\");
+  EXPECT_TRUE(fs.DirectoryExists(dir.Path() + name));
+  const std::string file = "Gr\u00FC\u00DFe.txt";
+  EXPECT_NE(folder->Create(file, IfExists::Fail), nullptr);
+  EXPECT_TRUE(CopyPlainFile(*folder, file, *top));
+  EXPECT_TRUE(fs.FileExists(dir.Path() + file));
+  EXPECT_TRUE(fs.SameName(name, "\u00FCBERGABE-\u03C9"));
   DirEntry entry;
-  EXPECT_NE(fs.FindFirst(folder + "\u20AC.txt", attr::kAnyFile, entry), nullptr);
-  EXPECT_EQ(entry.name, "\u20AC.txt");
-  ::DeleteFileW(Utf8ToWide(folder + "Gr\u00FC\u00DF"
-                                    "e.txt")
-                    .c_str());
-  ::DeleteFileW(Utf8ToWide(folder + "\u20AC.txt").c_str());
-  ::RemoveDirectoryW(Utf8ToWide(folder).c_str());
+  const auto listing = top->List();
+  std::vector<std::string> names;
+  while (listing && listing->Next(entry)) names.push_back(entry.name);
+  EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
+  // A short name ("PROGRA~1") stands for the long one that the system's final paths give.
+  wchar_t shortPath[MAX_PATH];
+  ASSERT_NE(::GetShortPathNameW(Utf8ToWide(folder->Path()).c_str(), shortPath, MAX_PATH), 0u);
+  EXPECT_NE(fs.OpenFolder(WideToUtf8(shortPath)), nullptr) << WideToUtf8(shortPath);
+  EXPECT_TRUE(fs.DirectoryExists(WideToUtf8(shortPath)));
 }
 
 TEST(Win32FileSystemTest, DriveRootsCountAsExistingFolders) {
   FileSystem& fs = SystemFileSystem();
   EXPECT_TRUE(fs.DirectoryExists("C:\\"));
-  EXPECT_TRUE(fs.ForceDirectories("C:\\"));
   EXPECT_FALSE(fs.FileExists("C:\\"));
-  // A drive letter that is not mapped cannot be forced into existence.
+  const auto root = fs.OpenFolder("C:\\");
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->Path(), "C:\\");
+  EXPECT_EQ(root->Lookup("windows"), EntryKind::Folder);
+  // A drive letter that is not mapped has no folders.
   char missing[] = "?:\\qvr-test\\";
   const DWORD drives = ::GetLogicalDrives();
   for (char letter = 'Z'; letter > 'C'; --letter) {
     if ((drives & (1u << (letter - 'A'))) == 0) missing[0] = letter;
   }
   ASSERT_NE(missing[0], '?');
-  EXPECT_FALSE(fs.ForceDirectories(missing));
+  EXPECT_EQ(fs.OpenFolder(missing), nullptr);
   EXPECT_FALSE(fs.LastErrorText().empty());
+  EXPECT_FALSE(fs.DirectoryExists(missing));
+}
+
+// A held folder shares no deletion: nobody renames or removes it, but this program's own
+// later opens of it, for listing or for its rights, still succeed.
+TEST(Win32FileSystemTest, HeldFolderCannotBeRenamedButIsStillReached) {
+  FileSystem& fs = SystemFileSystem();
+  test::TempDir dir;
+  const std::wstring held = Utf8ToWide(dir.Path() + "held");
+  const std::wstring moved = Utf8ToWide(dir.Path() + "moved");
+  auto top = fs.OpenFolder(dir.Path());
+  ASSERT_NE(top, nullptr);
+  auto folder = top->CreateFolder("held");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_FALSE(::MoveFileW(held.c_str(), moved.c_str()));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(top->Remove("held"));
+  EXPECT_NE(top->OpenFolder("held"), nullptr);
+  EXPECT_NE(fs.OpenFolder(dir.Path() + "held"), nullptr);
+  EXPECT_TRUE(folder->SetRights(Rights::Administrators));
+  EXPECT_TRUE(top->PassOnRights("held", Rights::Administrators));
+  folder.reset();
+  EXPECT_TRUE(::MoveFileW(held.c_str(), moved.c_str()));
+}
+
+// Replacing and removing take a read-only file as POSIX does, but leave the attribute
+// alone where the file has a second name: that may be a file elsewhere.
+TEST(Win32FileSystemTest, ReadOnlyFilesAreReplacedAndRemovedUnlessTheyHaveMoreNames) {
+  FileSystem& fs = SystemFileSystem();
+  test::TempDir dir;
+  for (const char* name : {"ro", "tree\\sub\\ro", "outside"}) {
+    test::WriteFile(dir.Path() + name, "old");
+    ASSERT_TRUE(
+        ::SetFileAttributesW(Utf8ToWide(dir.Path() + name).c_str(), FILE_ATTRIBUTE_READONLY));
+  }
+  ASSERT_TRUE(::CreateHardLinkW(Utf8ToWide(dir.Path() + "twin").c_str(),
+                                Utf8ToWide(dir.Path() + "outside").c_str(), nullptr));
+  auto top = fs.OpenFolder(dir.Path());
+  ASSERT_NE(top, nullptr);
+  EXPECT_NE(top->Create("ro", IfExists::Replace), nullptr) << fs.LastErrorText();
+  EXPECT_TRUE(top->Remove("tree")) << fs.LastErrorText();
+  EXPECT_EQ(top->Lookup("tree"), EntryKind::None);
+  EXPECT_EQ(top->Create("twin", IfExists::Replace), nullptr);
+  EXPECT_NE(
+      ::GetFileAttributesW(Utf8ToWide(dir.Path() + "outside").c_str()) & FILE_ATTRIBUTE_READONLY,
+      0u);
+}
+
+// Wine takes a POSIX link for what it leads to, even where the link itself is asked for:
+// removing through such a handle would remove the target. The final path tells it apart.
+TEST(Win32FileSystemTest, LinksPlantedFromPosixAreNeverRemovedThrough) {
+  FileSystem& fs = SystemFileSystem();
+  test::TempDir dir;
+  test::WriteFile(dir.Path() + "target\\file", "target content");
+  test::MakeSymlink(dir.Path() + "target", dir.Path() + "dirlink");
+  test::MakeSymlink(dir.Path() + "target\\file", dir.Path() + "filelink");
+  test::MakeSymlink(dir.Path() + "nowhere", dir.Path() + "dangling");
+  auto top = fs.OpenFolder(dir.Path());
+  ASSERT_NE(top, nullptr);
+  for (const char* link : {"dirlink", "filelink"}) {
+    if (!top->Remove(link)) {
+      EXPECT_EQ(fs.LastErrorText(), reason::kLinkNotRemovable) << link;
+    }
+  }
+  for (const char* link : {"filelink", "dangling"}) {
+    if (!top->Create(link, IfExists::Replace)) {
+      EXPECT_EQ(fs.LastErrorText(), reason::kLinkNotRemovable) << link;
+    }
+  }
+  EXPECT_EQ(test::ReadFile(dir.Path() + "target\\file"), "target content");
+  EXPECT_FALSE(fs.FileExists(dir.Path() + "nowhere"));
 }
 
 // Owner and DACL of `path` as SDDL, as the system keeps them.
 std::string SecurityOf(const std::string& path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, what, nullptr, nullptr, nullptr,
-                              nullptr, &descriptor) != ERROR_SUCCESS) {
+  if (::GetNamedSecurityInfoW(Utf8ToWide(path).c_str(), SE_FILE_OBJECT, what, nullptr, nullptr,
+                              nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
     return "unreadable";
   }
   char* text = nullptr;
@@ -145,24 +226,60 @@ std::string SecurityOf(const std::string& path) {
   return sddl;
 }
 
-// The program tree goes to the Administrators with a protected ACL that its contents
-// inherit. Wine keeps no security descriptors of files (it derives one from the POSIX
-// mode bits), so there the call must succeed and the descriptors are only reported.
-TEST(ProgramTreeSecurityTest, OwnedByAdministratorsWithAProtectedInheritedAcl) {
+// The rights go on each entry through its own handle; a link and a second name of a file
+// elsewhere keep theirs. Wine keeps no descriptors of files: it turns a DACL into the
+// POSIX mode and makes one up from the mode when asked, so there the changed entries are
+// told by the lost access for Everyone (WD) that the mode gave them before.
+TEST(ProgramTreeSecurityTest, RightsAreSetThroughHandlesAndPassedOnWithoutFollowingLinks) {
+  FileSystem& fs = SystemFileSystem();
   test::TempDir dir;
-  const std::string intern = dir.Path() + "Intern";
-  test::WriteFile(intern + "\\Programm\\QVR-Kelvador.exe", "MZ");
-  ASSERT_TRUE(SystemFileSystem().RestrictToAdministrators(intern + "\\"))
-      << SystemFileSystem().LastErrorText();
-  const std::string folder = SecurityOf(intern);
-  const std::string file = SecurityOf(intern + "\\Programm\\QVR-Kelvador.exe");
-  if (folder.rfind("O:BA", 0) != 0) {
-    std::printf("This system kept no descriptor: folder %s, file %s\n", folder.c_str(),
-                file.c_str());
-    return;
+  const std::string root = dir.Path();
+  test::WriteFile(root + "outside", "x");
+  test::WriteFile(root + "hard-outside", "y");
+  test::WriteFile(root + "Intern\\Programm\\QVR-Kelvador.exe", "MZ");
+  test::MakeSymlink(root + "outside", root + "Intern\\Programm\\link");
+  ASSERT_TRUE(::CreateHardLinkW(Utf8ToWide(root + "Intern\\Programm\\hard").c_str(),
+                                Utf8ToWide(root + "hard-outside").c_str(), nullptr));
+  const std::string outside = SecurityOf(root + "outside");
+  const std::string hardOutside = SecurityOf(root + "hard-outside");
+
+  auto top = fs.OpenFolder(root);
+  ASSERT_NE(top, nullptr);
+  auto intern = top->OpenFolder("Intern");
+  ASSERT_NE(intern, nullptr);
+  ASSERT_TRUE(intern->SetRights(Rights::Administrators)) << fs.LastErrorText();
+  ASSERT_TRUE(intern->PassOnRights("Programm", Rights::Administrators)) << fs.LastErrorText();
+  auto data = top->CreateFolder("Daten", Rights::UserData);
+  ASSERT_NE(data, nullptr);
+  test::WriteFile(root + "Daten\\report", "r");
+  ASSERT_TRUE(data->PassOnRights("report", Rights::UserData)) << fs.LastErrorText();
+
+  const struct {
+    const char* path;
+    const char* security;
+  } changed[] = {
+      {"Intern", "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"},
+      {"Intern\\Programm", "O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)"},
+      {"Intern\\Programm\\QVR-Kelvador.exe",
+       "O:BAD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)"},
+      {"Daten",
+       "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;;0x1200af;;;AU)"
+       "(A;OICIIO;0x1301bf;;;AU)"},
+      // The owner stays: what users keep there remains theirs.
+      {"Daten\\report", "D:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;ID;0x1301bf;;;AU)"},
+  };
+  const bool kept = SecurityOf(root + "Intern").rfind("O:BA", 0) == 0;
+  for (const auto& entry : changed) {
+    const std::string security = SecurityOf(root + entry.path);
+    if (kept) {
+      EXPECT_NE(security.find(entry.security), std::string::npos) << entry.path << ": " << security;
+    } else {
+      EXPECT_EQ(security.find(";;;WD)"), std::string::npos) << entry.path << ": " << security;
+    }
   }
-  EXPECT_EQ(folder, "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
-  EXPECT_EQ(file, "O:BAD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)");
+  EXPECT_NE(outside.find(";;;WD)"), std::string::npos) << outside;
+  EXPECT_EQ(SecurityOf(root + "outside"), outside);
+  EXPECT_EQ(SecurityOf(root + "hard-outside"), hardOutside);
 }
 
 }  // namespace

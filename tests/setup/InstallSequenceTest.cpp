@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
 #include <optional>
 
 #include "framework/Application.h"
@@ -11,7 +15,7 @@
 #include "setup/InstallPaths.h"
 #include "setup/UnitInstall.h"
 #include "support/FaultyFileSystem.h"
-#include "support/ForwardingFileSystem.h"
+#include "support/OtherUser.h"
 #include "support/TempDir.h"
 
 namespace qvr {
@@ -22,6 +26,7 @@ using test::MakeDirs;
 using test::MakeSymlink;
 using test::ReadFile;
 using test::WriteFile;
+using Op = test::FaultyFileSystem::Op;
 
 // Records the link the completion writes, in the order of the calls.
 class FakeShellLinks : public ShellLinkBinding {
@@ -114,6 +119,7 @@ class InstallSequenceTest : public ::testing::Test {
     WriteFile(src + N("Daten/Programm/Bilder/QVR.bmp"), "BM icon");
     WriteFile(src + N("Daten/Programm/Fonts/QVRSans.ttf"), "new sans");
     WriteFile(src + N("Daten/Programm/Fonts/QVRSerif.ttf"), "new serif");
+    WriteFile(src + N("Daten/Spielberichte/Beispiel.txt"), "report");
     TQVRPacker packer;
     packer.QuellPfad = src;
     packer.ZielPfad = SetupPfad + "QVRKDV2.QVP";
@@ -215,11 +221,14 @@ TEST_F(InstallSequenceTest, SuccessfulInstallCopiesFontsWritesShortcutAndRestart
 
 TEST_F(InstallSequenceTest, AnswerNoToTheFinalMessageEndsWithoutRestart) {
   MakeArchive();
+  // A failed font copy is no reason to stop.
+  files.FailFromPath(Op::Create, WinFontsPfad + "QVRSerif.ttf");
   backend.QueueAnswer(mrNo);
   Install();
   EXPECT_EQ(backend.Log(),
             (std::vector<std::string>{"shortcut", "beep", "dialog Warnung", "terminate"}));
   EXPECT_EQ(ReadFile(WinFontsPfad + "QVRSans.ttf"), "new sans");
+  EXPECT_FALSE(fsys::exists(WinFontsPfad + "QVRSerif.ttf"));
 }
 
 TEST_F(InstallSequenceTest, InstallingStateHidesTheButtonsForGoodAndRunsOnce) {
@@ -276,44 +285,78 @@ TEST_F(InstallSequenceTest, ExistingProductFolderAndYesInstallsOverIt) {
   EXPECT_TRUE(app.Terminated());
 }
 
-// A program folder some user created before the setup ran is closed to other users
-// after the unpack; the data folder keeps what it had. A failure is shown, then the
-// installation goes on.
-TEST_F(InstallSequenceTest, ProgramFolderIsClosedToOtherUsers) {
+// The tree is the administrators' before the first byte is unpacked: the root, the
+// product folder and what of the tree existed get their rights, the program folder and
+// the fonts go, and only then does the packer create anything.
+TEST_F(InstallSequenceTest, TreeIsSecuredBeforeTheFirstByte) {
   MakeArchive();
   const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
-  MakeDirs(ProgrammPfad);
-  MakeDirs(product + "Daten");
-  for (const char* folder : {"Intern", "Daten"}) {
-    fsys::permissions(product + folder, fsys::perms::all);
-  }
+  WriteFile(ProgrammPfad + "version.dll", "planted beside the program");
+  WriteFile(FontsPfad + "Planted.ttf", "planted font");
+  WriteFile(BilderPfad + "QVR.bmp", "old icon");
+  WriteFile(product + N("Daten/Spielberichte/Alt.txt"), "a user's report");
   backend.QueueAnswer(mrYes);  // install over the planted folder
   backend.QueueAnswer(mrNo);   // no restart
   Install();
-  EXPECT_EQ(files.Calls(test::FaultyFileSystem::Op::RestrictToAdministrators), 1);
+
+  const std::vector<std::string>& log = files.Log();
+  const auto at = [&](const std::string& call) {
+    return std::find(log.begin(), log.end(), call) - log.begin();
+  };
+  // The packer's run begins where it opens the archive.
+  const auto firstCreate = at("OpenShared " + SetupPfad + "QVRKDV2.QVP");
+  const std::string root = InstallPfad;
+  EXPECT_LT(at("SetRights " + root), firstCreate);
+  EXPECT_LT(at("SetRights " + product), firstCreate);
+  EXPECT_LT(at("Remove " + product + "Intern"), firstCreate);
+  EXPECT_LT(at("SetRights " + product + N("Daten/Programm/")), firstCreate);
+  EXPECT_LT(at("Remove " + product + N("Daten/Programm/Fonts")), firstCreate);
+  EXPECT_LT(at("PassOnRights " + product + N("Daten/Programm/Bilder")), firstCreate);
+  // After the run Daten becomes the users' data folder; Programm in it does not.
+  const std::vector<std::string> after(log.begin() + firstCreate, log.end());
+  const auto afterRun = [&](const std::string& call) {
+    return std::find(after.begin(), after.end(), call) != after.end();
+  };
+  EXPECT_TRUE(afterRun("SetRights " + product + N("Daten/")));
+  EXPECT_TRUE(afterRun("PassOnRights " + product + N("Daten/Spielberichte")));
+  EXPECT_FALSE(afterRun("PassOnRights " + product + N("Daten/Programm")));
+
+  // The program folder and the fonts hold the archive's files alone.
+  EXPECT_FALSE(fsys::exists(ProgrammPfad + "version.dll"));
+  EXPECT_FALSE(fsys::exists(FontsPfad + "Planted.ttf"));
+  EXPECT_FALSE(fsys::exists(WinFontsPfad + "Planted.ttf"));
+  EXPECT_EQ(ReadFile(BilderPfad + "QVR.bmp"), "BM icon");
+  EXPECT_EQ(ReadFile(product + N("Daten/Spielberichte/Alt.txt")), "a user's report");
   if (SystemFileSystem().Delimiter() == '/') {
     const auto othersWrite = fsys::perms::group_write | fsys::perms::others_write;
-    EXPECT_EQ(fsys::status(product + "Intern").permissions() & othersWrite, fsys::perms::none);
-    EXPECT_EQ(fsys::status(ProgrammPfad + "QVR-Kelvador.exe").permissions() & othersWrite,
-              fsys::perms::none);
-    EXPECT_EQ(fsys::status(product + "Daten").permissions(), fsys::perms::all);
+    for (const std::string& path : {root, product, ProgrammPfad, ProgrammPfad + "QVR-Kelvador.exe",
+                                    FontsPfad, BilderPfad + "QVR.bmp"}) {
+      EXPECT_EQ(fsys::status(path).permissions() & othersWrite, fsys::perms::none) << path;
+    }
+    EXPECT_EQ(fsys::status(product + "Daten").permissions(),
+              fsys::perms::all | fsys::perms::sticky_bit);
+    EXPECT_EQ(
+        fsys::status(product + N("Daten/Spielberichte/Beispiel.txt")).permissions() & othersWrite,
+        othersWrite);
   }
 }
 
-TEST_F(InstallSequenceTest, ProgramFolderThatCannotBeClosedIsReported) {
+TEST_F(InstallSequenceTest, TreeThatCannotBeSecuredIsReportedAndNothingIsInstalled) {
   MakeArchive();
-  files.FailAt(test::FaultyFileSystem::Op::RestrictToAdministrators, 1);
-  backend.QueueAnswer(mrNo);
+  files.FailAt(Op::SetRights, 1);
   Install();
-  ASSERT_EQ(backend.Dialogs().size(), 2u);
-  EXPECT_EQ(backend.Dialogs()[0].icon, DialogIcon::Error);
-  EXPECT_NE(backend.Dialogs()[0].text.find("Der Programmordner " +
-                                           ProgrammPfad.substr(0, ProgrammPfad.size() - 9)),
-            std::string::npos)
-      << backend.Dialogs()[0].text;
-  EXPECT_NE(backend.Dialogs()[0].text.find("Injected failure"), std::string::npos);
-  EXPECT_EQ(ReadFile(WinFontsPfad + "QVRSans.ttf"), "new sans");
-  EXPECT_TRUE(app.Terminated());
+  EXPECT_EQ(backend.HaltCode(), 20);
+  ASSERT_EQ(backend.Dialogs().size(), 1u);
+  const auto& box = backend.Dialogs()[0];
+  EXPECT_EQ(box.icon, DialogIcon::Error);
+  EXPECT_EQ(box.owner, &dialog);
+  EXPECT_EQ(box.text, "Der Ordner " + InstallPfad +
+                          " kann nicht vor Änderungen durch andere Benutzer geschützt werden: "
+                          "Injected failure of SetRights (call 1) on " +
+                          InstallPfad + "\rDie Installation wird abgebrochen!!!");
+  EXPECT_EQ(files.Calls(Op::OpenShared), 0);
+  EXPECT_TRUE(links.calls.empty());
+  EXPECT_FALSE(fsys::exists(WinFontsPfad + "QVRSans.ttf"));
 }
 
 TEST_F(InstallSequenceTest, FileNamedLikeTheProductFolderAsksNothing) {
@@ -354,9 +397,14 @@ TEST_F(InstallSequenceTest, StatusTextNeverReachesTheUser) {
 }
 
 TEST_F(InstallSequenceTest, ErrorInTheRunStillInstallsFontsAndShortcutButEndsNothing) {
-  WriteFile(SetupPfad + "QVRKDV2.QVP", "this is no archive at all, just text");
-  FontsPfad = tmp.Path() + N("fonts/");
-  WriteFile(FontsPfad + "Extra.ttf", "extra");
+  const std::string src = tmp.Path() + N("source/QVR-Kelvador [DV2.95]/");
+  WriteFile(src + N("Daten/Programm/Fonts/Extra.ttf"), "extra");
+  TQVRPacker packer;
+  packer.QuellPfad = src;
+  packer.ZielPfad = SetupPfad + "QVRKDV2.QVP";
+  packer.Starten();
+  // A record header that is no hexadecimal number follows the fonts.
+  std::ofstream(SetupPfad + "QVRKDV2.QVP", std::ios::app) << "this is no record";
   Install();
   EXPECT_EQ(ReadFile(WinFontsPfad + "Extra.ttf"), "extra");
   EXPECT_EQ(backend.Log(), std::vector<std::string>{"shortcut"});
@@ -426,13 +474,18 @@ TEST_F(InstallSequenceTest, ModalShowingEndsThroughTheCloseHandling) {
 }
 
 // Links a user planted below the installation root before the setup ran, each leading
-// to the file "secret.ttf" outside. Where a folder is a link the unpack stops with an
-// error, after which the completion still runs.
+// to a folder or file outside. The setup removes a link where it takes the folder away
+// (the program folder, the fonts), and refuses to install where a folder it keeps is a
+// link: nothing outside is ever changed, and no file outside reaches the font folder.
+// Wine deletes what a symbolic link leads to when the link is deleted, so there the
+// setup refuses every symbolic link it would have to remove.
+enum class Outcome { Installed, Refused, RefusedOnWine };
+
 struct PlantedLink {
   const char* what;
   void (*plant)(const std::string& product, const std::string& outside);
-  bool asked;     // the product folder stands there: the setup asks before it goes on
-  bool unpacked;  // the unpack ends with status 0 despite the link
+  bool asked;  // the product folder stands there: the setup asks before it goes on
+  Outcome outcome;
 };
 
 void PrintTo(const PlantedLink& link, std::ostream* out) {
@@ -442,14 +495,21 @@ void PrintTo(const PlantedLink& link, std::ostream* out) {
 class PlantedLinks : public InstallSequenceTest,
                      public ::testing::WithParamInterface<PlantedLink> {};
 
-TEST_P(PlantedLinks, NeverLeadTheFontCopyOutsideTheProductFonts) {
+TEST_P(PlantedLinks, NeverLeadTheSetupOutsideItsTree) {
   const PlantedLink& link = GetParam();
   MakeArchive();
   const std::string outside = tmp.Path() + N("outside/");
   WriteFile(outside + "secret.ttf", "secret");
+  WriteFile(outside + "QVR-Kelvador.exe", "the user's program");
   link.plant(InstallPfad + N("QVR-Kelvador [DV2.95]/"), outside);
+  const auto before = Snapshot(outside);
+#ifdef _WIN32
+  const bool installed = link.outcome == Outcome::Installed;
+#else
+  const bool installed = link.outcome != Outcome::Refused;
+#endif
   if (link.asked) backend.QueueAnswer(mrYes);
-  if (link.unpacked) backend.QueueAnswer(mrNo);
+  if (installed) backend.QueueAnswer(mrNo);
   Install();
   std::vector<std::string> copied;
   for (const auto& e : fsys::directory_iterator(WinFontsPfad)) {
@@ -457,8 +517,15 @@ TEST_P(PlantedLinks, NeverLeadTheFontCopyOutsideTheProductFonts) {
   }
   std::sort(copied.begin(), copied.end());
   const std::vector<std::string> productFonts{"QVRSans.ttf", "QVRSerif.ttf"};
-  EXPECT_EQ(copied, link.unpacked ? productFonts : std::vector<std::string>());
-  EXPECT_EQ(app.Terminated(), link.unpacked);
+  EXPECT_EQ(copied, installed ? productFonts : std::vector<std::string>());
+  EXPECT_EQ(Snapshot(outside), before);
+  EXPECT_EQ(app.Terminated(), installed);
+  if (installed) {
+    EXPECT_EQ(ReadFile(ProgrammPfad + "QVR-Kelvador.exe"), "MZ program");
+  } else {
+    EXPECT_EQ(backend.HaltCode(), 20);
+    EXPECT_TRUE(links.calls.empty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -470,14 +537,40 @@ INSTANTIATE_TEST_SUITE_P(
                                         outside + "secret.ttf",
                                         product + N("Daten/Programm/Fonts/evil.ttf"));
                                   },
-                                  true, true},
+                                  true, Outcome::Installed},
+                      PlantedLink{"hard link to a program outside",
+                                  [](const std::string& product, const std::string& outside) {
+                                    MakeDirs(product + N("Intern/Programm"));
+                                    fsys::create_hard_link(
+                                        outside + "QVR-Kelvador.exe",
+                                        product + N("Intern/Programm/QVR-Kelvador.exe"));
+                                  },
+                                  true, Outcome::Installed},
                       PlantedLink{"file link among the fonts",
                                   [](const std::string& product, const std::string& outside) {
                                     MakeDirs(product + N("Daten/Programm/Fonts"));
                                     MakeSymlink(outside + "secret.ttf",
                                                 product + N("Daten/Programm/Fonts/evil.ttf"));
                                   },
-                                  true, true},
+                                  true, Outcome::RefusedOnWine},
+                      PlantedLink{"the font folder is a link",
+                                  [](const std::string& product, const std::string& outside) {
+                                    MakeDirs(product + N("Daten/Programm"));
+                                    MakeSymlink(outside, product + N("Daten/Programm/Fonts"));
+                                  },
+                                  true, Outcome::RefusedOnWine},
+                      PlantedLink{"the program folder is a link",
+                                  [](const std::string& product, const std::string& outside) {
+                                    MakeDirs(product);
+                                    MakeSymlink(outside, product + "Intern");
+                                  },
+                                  true, Outcome::RefusedOnWine},
+                      PlantedLink{"the data folder is a link",
+                                  [](const std::string& product, const std::string& outside) {
+                                    MakeDirs(product);
+                                    MakeSymlink(outside, product + "Daten");
+                                  },
+                                  true, Outcome::Refused},
                       PlantedLink{"the product folder is a link",
                                   [](const std::string& product, const std::string& outside) {
                                     MakeDirs(outside + N("Daten/Programm/Fonts"));
@@ -487,46 +580,171 @@ INSTANTIATE_TEST_SUITE_P(
                                     MakeDirs(folder.parent_path().string());
                                     MakeSymlink(outside, folder.string());
                                   },
-                                  false, false},
-                      PlantedLink{"the font folder is a link",
-                                  [](const std::string& product, const std::string& outside) {
-                                    MakeDirs(product + N("Daten/Programm"));
-                                    MakeSymlink(outside, product + N("Daten/Programm/Fonts"));
-                                  },
-                                  true, false}));
+                                  false, Outcome::Refused}));
 
-// A file system whose font-folder listing is scripted, as another file system
-// might return it; everything else goes to the real one.
-class ScriptedListing : public test::ForwardingFileSystem {
+// A second process that swaps a folder of the tree for a link to a folder outside,
+// between two calls of the setup. The folder the setup holds stays the one it checked.
+struct Swap {
+  const char* what;
+  Op before;           // the swap happens just before this call ...
+  const char* path;    // ... on a path that contains this
+  const char* folder;  // below the product folder: what is renamed and replaced
+  bool installed;
+};
+
+void PrintTo(const Swap& swap, std::ostream* out) {
+  *out << swap.what;
+}
+
+class SwappedForALink : public InstallSequenceTest, public ::testing::WithParamInterface<Swap> {};
+
+TEST_P(SwappedForALink, NothingOutsideChanges) {
+  const Swap& swap = GetParam();
+  MakeArchive();
+  const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
+  const std::string outside = tmp.Path() + N("outside/");
+  WriteFile(outside + "QVR-Kelvador.exe", "the user's program");
+  WriteFile(outside + "secret.ttf", "secret");
+  const auto before = Snapshot(outside);
+  files.ActBefore(swap.before, swap.path, [&] {
+    std::error_code held;  // a folder held without delete sharing cannot be renamed
+    fsys::rename(product + N(swap.folder), product + N(swap.folder) + "-weg", held);
+    if (!held) MakeSymlink(outside, product + N(swap.folder));
+  });
+  if (swap.installed) backend.QueueAnswer(mrNo);
+  Install();
+  EXPECT_EQ(Snapshot(outside), before);
+  EXPECT_FALSE(fsys::exists(WinFontsPfad + "secret.ttf"));
+  EXPECT_EQ(app.Terminated(), swap.installed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InstallSequence, SwappedForALink,
+    ::testing::Values(Swap{"the program folder, while its program is created", Op::Create,
+                           "QVR-Kelvador.exe", "Intern/Programm", true},
+                      Swap{"the program folder's parent, while the program is created", Op::Create,
+                           "QVR-Kelvador.exe", "Intern", true},
+                      Swap{"the font folder, before the fonts are listed", Op::List, "Fonts",
+                           "Daten/Programm/Fonts", true},
+                      Swap{"the data folder, before the fonts are opened", Op::OpenFolder,
+                           "Daten/Programm/Fonts", "Daten", true}));
+
+#ifndef _WIN32
+// A standard user, before the setup runs and while it runs. The setup runs as root, as an
+// administrator; the user is "nobody". Afterwards no folder of the tree but the data
+// folder lets the user add, replace or rename anything.
+struct UserAttempt {
+  const char* what;
+  // Relative to the product folder: a file the user tries to create there, or with
+  // `rename` the entry the user tries to rename away.
+  const char* target;
+  bool rename;
+};
+
+class StandardUser : public InstallSequenceTest {
+ protected:
+  void SetUp() override {
+    if (!test::CanActAsOtherUser()) GTEST_SKIP() << "the tests do not run as root here";
+    // The drive root lets every user create folders, as Windows' does.
+    fsys::permissions(tmp.Path(), fsys::perms::all);
+    fsys::permissions(LaufwerkPfad, fsys::perms::all | fsys::perms::sticky_bit);
+  }
+
+  // Prepared before the setup runs: the whole tree, with a library beside the program.
+  void PrepareTree() {
+    ASSERT_TRUE(test::AsOtherUser([&] {
+      std::error_code ec;
+      fsys::create_directories(ProgrammPfad, ec);
+      fsys::create_directories(FontsPfad, ec);
+      return !ec && ::creat((ProgrammPfad + "version.dll").c_str(), 0666) >= 0 &&
+             ::creat((FontsPfad + "Planted.ttf").c_str(), 0666) >= 0;
+    }));
+  }
+
+  static bool Try(const std::string& product, const UserAttempt& attempt) {
+    const std::string path = product + attempt.target;
+    return test::AsOtherUser([&] {
+      if (attempt.rename) return ::rename(path.c_str(), (path + "-weg").c_str()) == 0;
+      return ::creat(path.c_str(), 0644) >= 0;
+    });
+  }
+};
+
+TEST_F(StandardUser, CanChangeNothingTheAdministratorRunsLoadsOrCopies) {
+  MakeArchive();
+  const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
+  PrepareTree();
+  const UserAttempt attempts[] = {
+      {"a library beside the program", "Intern/Programm/version.dll", false},
+      {"the program replaced", "Intern/Programm/QVR-Kelvador.exe", true},
+      {"a font beside the product's", "Daten/Programm/Fonts/Planted.ttf", false},
+      {"a second product folder", "../Anderes", false},
+      {"the product folder renamed", "", true},
+      {"the program folder renamed", "Intern", true},
+      {"the font folder renamed", "Daten/Programm/Fonts", true},
+  };
+  int pumps = 0;
+  TQVRPacker::SetMessagePump([&] {
+    if (pumps++ > 0) return;
+    for (const UserAttempt& attempt : attempts) EXPECT_FALSE(Try(product, attempt)) << attempt.what;
+  });
+  backend.QueueAnswer(mrYes);
+  backend.QueueAnswer(mrNo);
+  Install();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_GT(pumps, 0);
+  for (const UserAttempt& attempt : attempts) EXPECT_FALSE(Try(product, attempt)) << attempt.what;
+  EXPECT_FALSE(fsys::exists(ProgrammPfad + "version.dll"));
+  EXPECT_FALSE(fsys::exists(WinFontsPfad + "Planted.ttf"));
+  // The data folder is the users': they keep their data there.
+  EXPECT_TRUE(Try(product, {"a report", "Daten/Spielberichte/Neu.txt", false}));
+  EXPECT_TRUE(Try(product, {"a new folder", "Daten/Eigenes", false}));
+}
+
+// A failed unpack leaves the tree as closed as it was before the first byte.
+TEST_F(StandardUser, FailedUnpackLeavesNothingWritable) {
+  MakeArchive();
+  PrepareTree();
+  files.FailFromPath(Op::Create, "QVRSerif.ttf");
+  backend.QueueAnswer(mrYes);
+  Install();
+  EXPECT_EQ(backend.HaltCode(), 12);
+  const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
+  for (const char* target : {"../Anderes", "Neu", "Intern/Neu", "Intern/Programm/version.dll",
+                             "Daten/Neu", "Daten/Programm/Fonts/Neu.ttf"}) {
+    EXPECT_FALSE(Try(product, {target, target, false})) << target;
+  }
+}
+#endif
+
+// A folder whose listing is scripted, as another file system might return it.
+class ScriptedFolder final : public Folder {
  public:
-  ScriptedListing(FileSystem& real, std::vector<DirEntry> entries)
-      : ForwardingFileSystem(real), entries_(std::move(entries)) {}
-  std::string pattern;
+  explicit ScriptedFolder(std::vector<DirEntry> entries) : entries_(std::move(entries)) {}
 
-  std::unique_ptr<DirectorySearch> FindFirst(const std::string& p, std::uint32_t mask,
-                                             DirEntry& first) override {
-    pattern = p;
-    mask_ = mask;
+  const std::string& Path() const override { return path_; }
+  std::unique_ptr<DirectorySearch> List() override {
     if (entries_.empty()) return nullptr;
-    first = entries_.front();
     return std::make_unique<Search>(entries_);
   }
-  bool CopyFile(const std::string& from, const std::string&, bool failIfExists) override {
-    copies.push_back(from.substr(from.find_last_of("/\\") + 1) +
-                     (failIfExists ? " fail-if-exists" : ""));
-    return false;
+  EntryKind Lookup(std::string_view) override { return EntryKind::None; }
+  std::unique_ptr<Folder> OpenFolder(std::string_view) override { return nullptr; }
+  std::unique_ptr<Folder> CreateFolder(std::string_view, std::optional<Rights>) override {
+    return nullptr;
   }
-
-  std::vector<std::string> copies;
-  std::uint32_t mask_ = 0;
+  std::unique_ptr<OpenFile> Create(std::string_view, IfExists) override { return nullptr; }
+  std::unique_ptr<OpenFile> Open(std::string_view, Names) override { return nullptr; }
+  bool Remove(std::string_view) override { return false; }
+  bool SetRights(Rights) override { return false; }
+  bool PassOnRights(std::string_view, Rights) override { return false; }
 
  private:
   class Search : public DirectorySearch {
    public:
     explicit Search(const std::vector<DirEntry>& e) : entries_(e) {}
     bool Next(DirEntry& entry) override {
-      if (++index_ >= entries_.size()) return false;
-      entry = entries_[index_];
+      if (index_ >= entries_.size()) return false;
+      entry = entries_[index_++];
       return true;
     }
 
@@ -535,53 +753,29 @@ class ScriptedListing : public test::ForwardingFileSystem {
     std::size_t index_ = 0;
   };
   std::vector<DirEntry> entries_;
+  std::string path_ = "/fonts/";
 };
 
 TEST(DirectoryListTest, ListsEverythingButDotEntriesAndPlainFolders) {
-  ScriptedListing fs(SystemFileSystem(), {{"first.ttf", 10, attr::kArchive},
-                                          {".", 0, attr::kDirectory},
-                                          {"..", 0, attr::kDirectory},
-                                          {"Sub", 0, attr::kDirectory},
-                                          {"Archived", 0, attr::kDirectory | attr::kArchive},
-                                          {"hidden.fon", 5, attr::kHidden | attr::kArchive},
-                                          {"plain.ttf", 7, 0}});
+  ScriptedFolder fonts({{"first.ttf", 10, attr::kArchive},
+                        {".", 0, attr::kDirectory},
+                        {"..", 0, attr::kDirectory},
+                        {"Sub", 0, attr::kDirectory},
+                        {"Archived", 0, attr::kDirectory | attr::kArchive},
+                        {"hidden.fon", 5, attr::kHidden | attr::kArchive},
+                        {"plain.ttf", 7, 0}});
   HeadlessBackend backend;
   TApplication app(backend);
-  TFormInstall dialog(app, MemoryGraphics(), fs);
+  TFormInstall dialog(app, MemoryGraphics());
   std::vector<std::string> list{"kept"};
-  dialog.DirectoryList(list, "/fonts/");
-  EXPECT_EQ(fs.pattern, "/fonts/*.*");
-  EXPECT_EQ(fs.mask_, 63u);
+  dialog.DirectoryList(list, fonts);
   EXPECT_EQ(list,
             (std::vector<std::string>{"kept", "first.ttf", "Archived", "hidden.fon", "plain.ttf"}));
 
-  ScriptedListing empty(SystemFileSystem(), {});
-  TFormInstall other(app, MemoryGraphics(), empty);
+  ScriptedFolder unlisted({});
   std::vector<std::string> none;
-  other.DirectoryList(none, "/missing/");
+  dialog.DirectoryList(none, unlisted);
   EXPECT_TRUE(none.empty());
-}
-
-TEST(DirectoryListTest, EveryListedNameIsCopiedWithFailIfExistsAndFailuresAreIgnored) {
-  ScriptedListing fs(SystemFileSystem(), {{"a.ttf", 1, attr::kArchive},
-                                          {"Sub", 0, attr::kDirectory | attr::kArchive},
-                                          {"b.ttf", 1, attr::kArchive}});
-  HeadlessBackend backend;
-  TApplication app(backend);
-  std::vector<std::string> log;
-  FakeShellLinks links(log);
-  links.desktop = "/desk";
-  test::TempDir tmp;
-  SetupPfad = tmp.Path();
-  InstallPfad = tmp.Path() + N("root/");
-  FontsPfad = tmp.Path() + N("fonts/");
-  MakeDirs(FontsPfad);
-  WriteFile(SetupPfad + "QVRKDV2.QVP", "garbage");
-  TFormInstall dialog(app, MemoryGraphics(), fs, links);
-  dialog.InstallButton.Click();
-  EXPECT_EQ(fs.copies, (std::vector<std::string>{"a.ttf fail-if-exists", "Sub fail-if-exists",
-                                                 "b.ttf fail-if-exists"}));
-  EXPECT_EQ(log, std::vector<std::string>{"shortcut"});
 }
 
 }  // namespace

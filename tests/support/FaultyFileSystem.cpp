@@ -6,38 +6,18 @@
 namespace qvr::test {
 namespace {
 
-const char* OpName(FaultyFileSystem::Op op) {
-  using Op = FaultyFileSystem::Op;
-  switch (op) {
-    case Op::FindFirst:
-      return "FindFirst";
-    case Op::FindNext:
-      return "FindNext";
-    case Op::FileExists:
-      return "FileExists";
-    case Op::DirectoryExists:
-      return "DirectoryExists";
-    case Op::CreateDirectory:
-      return "CreateDirectory";
-    case Op::ForceDirectories:
-      return "ForceDirectories";
-    case Op::CreateExclusive:
-      return "CreateExclusive";
-    case Op::OpenShared:
-      return "OpenShared";
-    case Op::Read:
-      return "Read";
-    case Op::Write:
-      return "Write";
-    case Op::CopyFile:
-      return "CopyFile";
-    case Op::RestrictToAdministrators:
-      return "RestrictToAdministrators";
-  }
-  return "?";
+using Op = FaultyFileSystem::Op;
+
+const char* OpName(Op op) {
+  static constexpr const char* kNames[] = {
+      "FileExists", "DirectoryExists", "OpenFolder", "OpenShared", "List",
+      "ListNext",   "Lookup",        "CreateFolder", "Create",   "Open",
+      "Remove",     "SetRights",       "PassOnRights", "Read",     "Write",
+  };
+  return kNames[static_cast<std::size_t>(op)];
 }
 
-std::size_t Index(FaultyFileSystem::Op op) {
+std::size_t Index(Op op) {
   return static_cast<std::size_t>(op);
 }
 
@@ -45,18 +25,22 @@ std::size_t Index(FaultyFileSystem::Op op) {
 
 class FaultySearch final : public DirectorySearch {
  public:
-  FaultySearch(FaultyFileSystem& owner, std::unique_ptr<DirectorySearch> real, std::string pattern)
-      : owner_(owner), real_(std::move(real)), pattern_(std::move(pattern)) {}
+  FaultySearch(FaultyFileSystem& owner, std::unique_ptr<DirectorySearch> real, std::string path)
+      : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
 
   bool Next(DirEntry& entry) override {
-    if (owner_.CountAndCheck(FaultyFileSystem::Op::FindNext, pattern_)) return false;
-    return owner_.Real(real_->Next(entry));
+    if (owner_.CountAndCheck(Op::ListNext, path_)) return false;
+    if (!owner_.Real(real_->Next(entry))) return false;
+    if (const auto size = owner_.sizes_.find(entry.name); size != owner_.sizes_.end()) {
+      entry.size = size->second;
+    }
+    return true;
   }
 
  private:
   FaultyFileSystem& owner_;
   std::unique_ptr<DirectorySearch> real_;
-  std::string pattern_;
+  std::string path_;
 };
 
 class FaultyFile final : public OpenFile {
@@ -66,8 +50,8 @@ class FaultyFile final : public OpenFile {
 
   bool Read(void* buffer, std::uint32_t count, std::uint32_t& got) override {
     got = 0;
-    if (owner_.CountAndCheck(FaultyFileSystem::Op::Read, path_)) return false;
-    const auto shortRead = owner_.shortReads_.find(owner_.Calls(FaultyFileSystem::Op::Read));
+    if (owner_.CountAndCheck(Op::Read, path_)) return false;
+    const auto shortRead = owner_.shortReads_.find(owner_.Calls(Op::Read));
     if (shortRead != owner_.shortReads_.end()) {
       count = std::min(count, shortRead->second);
       owner_.shortReads_.erase(shortRead);
@@ -77,7 +61,7 @@ class FaultyFile final : public OpenFile {
 
   bool Write(const void* buffer, std::uint32_t count, std::uint32_t& written) override {
     written = 0;
-    if (owner_.CountAndCheck(FaultyFileSystem::Op::Write, path_)) return false;
+    if (owner_.CountAndCheck(Op::Write, path_)) return false;
     return owner_.Real(real_->Write(buffer, count, written));
   }
 
@@ -87,6 +71,58 @@ class FaultyFile final : public OpenFile {
   FaultyFileSystem& owner_;
   std::unique_ptr<OpenFile> real_;
   std::string path_;
+};
+
+class FaultyFolder final : public Folder {
+ public:
+  FaultyFolder(FaultyFileSystem& owner, std::unique_ptr<Folder> real)
+      : owner_(owner), real_(std::move(real)) {}
+
+  const std::string& Path() const override { return real_->Path(); }
+
+  std::unique_ptr<DirectorySearch> List() override {
+    if (owner_.CountAndCheck(Op::List, Path())) return nullptr;
+    auto search = owner_.Real(real_->List());
+    if (!search) return nullptr;
+    return std::make_unique<FaultySearch>(owner_, std::move(search), Path());
+  }
+  EntryKind Lookup(std::string_view name) override {
+    return Check(Op::Lookup, name) ? EntryKind::None : real_->Lookup(name);
+  }
+  std::unique_ptr<Folder> OpenFolder(std::string_view name) override {
+    if (Check(Op::OpenFolder, name)) return nullptr;
+    return owner_.Wrap(owner_.Real(real_->OpenFolder(name)));
+  }
+  std::unique_ptr<Folder> CreateFolder(std::string_view name,
+                                       std::optional<Rights> rights) override {
+    if (Check(Op::CreateFolder, name)) return nullptr;
+    return owner_.Wrap(owner_.Real(real_->CreateFolder(name, rights)));
+  }
+  std::unique_ptr<OpenFile> Create(std::string_view name, IfExists ifExists) override {
+    if (Check(Op::Create, name)) return nullptr;
+    return owner_.Wrap(owner_.Real(real_->Create(name, ifExists)), Path() + std::string(name));
+  }
+  std::unique_ptr<OpenFile> Open(std::string_view name, Names names) override {
+    if (Check(Op::Open, name)) return nullptr;
+    return owner_.Wrap(owner_.Real(real_->Open(name, names)), Path() + std::string(name));
+  }
+  bool Remove(std::string_view name) override {
+    return !Check(Op::Remove, name) && owner_.Real(real_->Remove(name));
+  }
+  bool SetRights(Rights rights) override {
+    return !owner_.CountAndCheck(Op::SetRights, Path()) && owner_.Real(real_->SetRights(rights));
+  }
+  bool PassOnRights(std::string_view name, Rights rights) override {
+    return !Check(Op::PassOnRights, name) && owner_.Real(real_->PassOnRights(name, rights));
+  }
+
+ private:
+  bool Check(Op op, std::string_view name) {
+    return owner_.CountAndCheck(op, Path() + std::string(name));
+  }
+
+  FaultyFileSystem& owner_;
+  std::unique_ptr<Folder> real_;
 };
 
 void FaultyFileSystem::FailAt(Op op, int nth) {
@@ -101,6 +137,10 @@ void FaultyFileSystem::ShortReadAt(int nth, std::uint32_t maxBytes) {
   shortReads_[calls_[Index(Op::Read)] + nth] = maxBytes;
 }
 
+void FaultyFileSystem::ActBefore(Op op, std::string substring, std::function<void()> action) {
+  actions_.push_back({op, std::move(substring), std::move(action)});
+}
+
 int FaultyFileSystem::Calls(Op op) const {
   return calls_[Index(op)];
 }
@@ -110,19 +150,30 @@ void FaultyFileSystem::Reset() {
   failAt_ = {};
   failPaths_ = {};
   shortReads_.clear();
-  writtenPaths_.clear();
+  sizes_.clear();
+  actions_.clear();
+  log_.clear();
   injectedLast_ = false;
   injectedText_.clear();
 }
 
-bool FaultyFileSystem::CountAndCheck(Op op, const std::string& path, const std::string& otherPath) {
+bool FaultyFileSystem::CountAndCheck(Op op, const std::string& path) {
   const std::size_t i = Index(op);
   const int call = ++calls_[i];
+  if (op != Op::Read && op != Op::Write && op != Op::ListNext) {
+    log_.push_back(std::string(OpName(op)) + " " + path);
+  }
+  const auto action = std::find_if(actions_.begin(), actions_.end(), [&](const Action& a) {
+    return a.op == op && path.find(a.substring) != std::string::npos;
+  });
+  if (action != actions_.end()) {
+    const std::function<void()> run = std::move(action->run);
+    actions_.erase(action);
+    run();
+  }
   bool fail = failAt_[i].erase(call) > 0;
   for (const std::string& part : failPaths_[i]) {
-    if (path.find(part) != std::string::npos || otherPath.find(part) != std::string::npos) {
-      fail = true;
-    }
+    if (path.find(part) != std::string::npos) fail = true;
   }
   if (fail) {
     injectedLast_ = true;
@@ -132,61 +183,32 @@ bool FaultyFileSystem::CountAndCheck(Op op, const std::string& path, const std::
   return fail;
 }
 
-std::unique_ptr<DirectorySearch> FaultyFileSystem::FindFirst(const std::string& pattern,
-                                                             std::uint32_t attributeMask,
-                                                             DirEntry& first) {
-  if (CountAndCheck(Op::FindFirst, pattern)) return nullptr;
-  auto search = Real(real_.FindFirst(pattern, attributeMask, first));
-  if (!search) return nullptr;
-  return std::make_unique<FaultySearch>(*this, std::move(search), pattern);
+std::unique_ptr<Folder> FaultyFileSystem::Wrap(std::unique_ptr<Folder> folder) {
+  if (!folder) return nullptr;
+  return std::make_unique<FaultyFolder>(*this, std::move(folder));
+}
+
+std::unique_ptr<OpenFile> FaultyFileSystem::Wrap(std::unique_ptr<OpenFile> file, std::string path) {
+  if (!file) return nullptr;
+  return std::make_unique<FaultyFile>(*this, std::move(file), std::move(path));
 }
 
 bool FaultyFileSystem::FileExists(const std::string& path) {
-  if (CountAndCheck(Op::FileExists, path)) return false;
-  return Real(real_.FileExists(path));
+  return !CountAndCheck(Op::FileExists, path) && Real(real_.FileExists(path));
 }
 
 bool FaultyFileSystem::DirectoryExists(const std::string& path) {
-  if (CountAndCheck(Op::DirectoryExists, path)) return false;
-  return Real(real_.DirectoryExists(path));
+  return !CountAndCheck(Op::DirectoryExists, path) && Real(real_.DirectoryExists(path));
 }
 
-bool FaultyFileSystem::CreateDirectory(const std::string& path) {
-  writtenPaths_.push_back(path);
-  if (CountAndCheck(Op::CreateDirectory, path)) return false;
-  return Real(real_.CreateDirectory(path));
-}
-
-bool FaultyFileSystem::ForceDirectories(const std::string& path) {
-  writtenPaths_.push_back(path);
-  if (CountAndCheck(Op::ForceDirectories, path)) return false;
-  return Real(real_.ForceDirectories(path));
-}
-
-std::unique_ptr<OpenFile> FaultyFileSystem::CreateExclusive(const std::string& path) {
-  writtenPaths_.push_back(path);
-  if (CountAndCheck(Op::CreateExclusive, path)) return nullptr;
-  auto file = Real(real_.CreateExclusive(path));
-  if (!file) return nullptr;
-  return std::make_unique<FaultyFile>(*this, std::move(file), path);
+std::unique_ptr<Folder> FaultyFileSystem::OpenFolder(const std::string& path) {
+  if (CountAndCheck(Op::OpenFolder, path)) return nullptr;
+  return Wrap(Real(real_.OpenFolder(path)));
 }
 
 std::unique_ptr<OpenFile> FaultyFileSystem::OpenShared(const std::string& path) {
   if (CountAndCheck(Op::OpenShared, path)) return nullptr;
-  auto file = Real(real_.OpenShared(path));
-  if (!file) return nullptr;
-  return std::make_unique<FaultyFile>(*this, std::move(file), path);
-}
-
-bool FaultyFileSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  writtenPaths_.push_back(to);
-  if (CountAndCheck(Op::CopyFile, from, to)) return false;
-  return Real(real_.CopyFile(from, to, failIfExists));
-}
-
-bool FaultyFileSystem::RestrictToAdministrators(const std::string& folder) {
-  if (CountAndCheck(Op::RestrictToAdministrators, folder)) return false;
-  return Real(real_.RestrictToAdministrators(folder));
+  return Wrap(Real(real_.OpenShared(path)), path);
 }
 
 std::string FaultyFileSystem::LastErrorText() const {

@@ -11,21 +11,11 @@ namespace qvr {
 class PosixFileSystem final : public FileSystem {
  public:
   char Delimiter() const override { return '/'; }
-
-  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
-                                             std::uint32_t attributeMask, DirEntry& first) override;
-
+  bool SameName(std::string_view a, std::string_view b) const override { return a == b; }
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
-  bool CreateDirectory(const std::string& path) override;
-  bool ForceDirectories(const std::string& path) override;
-
-  std::unique_ptr<OpenFile> CreateExclusive(const std::string& path) override;
+  std::unique_ptr<Folder> OpenFolder(const std::string& path) override;
   std::unique_ptr<OpenFile> OpenShared(const std::string& path) override;
-
-  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
-  bool RestrictToAdministrators(const std::string& folder) override;
-
   std::string LastErrorText() const override;
 };
 

@@ -1,9 +1,13 @@
 // The file-system layer on Windows: the wide file functions, with the program's UTF-8
 // names converted at each call, so that any name Windows can hold works, whatever the
-// system's ANSI code page.
+// system's ANSI code page. Paths are looked up here; everything below a folder is
+// reached through a Win32Folder.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+#include <string_view>
 
 #include "platform/FileSystem.h"
 
@@ -13,23 +17,23 @@ namespace qvr {
 // empty when it cannot.
 std::string FullPath(const std::string& path);
 
+// The path the system resolved for an open handle ("\\?\C:\..."), every link on the way
+// followed; empty when it gives none.
+std::wstring FinalPath(HANDLE handle);
+
+// Whether two names or paths name the same entry: the file system ignores case.
+bool SamePath(std::wstring_view a, std::wstring_view b);
+
 class Win32FileSystem final : public FileSystem {
  public:
   char Delimiter() const override { return '\\'; }
-
-  std::unique_ptr<DirectorySearch> FindFirst(const std::string& pattern,
-                                             std::uint32_t attributeMask, DirEntry& first) override;
+  bool SameName(std::string_view a, std::string_view b) const override;
 
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
-  bool CreateDirectory(const std::string& path) override;
-  bool ForceDirectories(const std::string& path) override;
 
-  std::unique_ptr<OpenFile> CreateExclusive(const std::string& path) override;
+  std::unique_ptr<Folder> OpenFolder(const std::string& path) override;
   std::unique_ptr<OpenFile> OpenShared(const std::string& path) override;
-
-  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
-  bool RestrictToAdministrators(const std::string& folder) override;
 
   std::string LastErrorText() const override;
 };
