@@ -1,5 +1,5 @@
 # The two commands of the README. Both install missing Debian packages first.
-.PHONY: demo test deps build bench-packer bench-gauge fuzz-long
+.PHONY: demo test deps build bench-packer bench-gauge bench-setup fuzz-long
 
 deps:
 	@scripts/install-deps.sh
@@ -15,6 +15,10 @@ build: deps
 
 bench-packer: deps
 	@bench/packer/run.sh
+
+# The whole installation under Wine against the bare unpack (bench/setup/run.py).
+bench-setup: deps
+	@bench/setup/run.py
 
 bench-gauge: deps
 	@cmake --preset native >/dev/null && cmake --build --preset native --target gauge_bench

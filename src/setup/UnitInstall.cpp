@@ -86,8 +86,8 @@ std::string UngeschuetztText(const std::string& folder, const std::string& reaso
 }
 
 std::string NichtFreigegebenText(const std::string& folder, const std::string& reason) {
-  return "Der Datenordner " + folder + " kann nicht für die Benutzer freigegeben werden: " +
-         GermanReason(reason);
+  return "Der Datenordner " + folder +
+         " kann nicht für die Benutzer freigegeben werden: " + GermanReason(reason);
 }
 
 // The exit code when the installation root cannot be closed to other users; a failure
@@ -199,12 +199,14 @@ void TFormInstall::InstallButtonClick(TComponent*) {
   // can reach this handler while the packer lets messages through between chunks.
   if (installing_) return;
   installing_ = true;
+  Step(InstallStep::InstallingState);
   SetGaugeVisible(true);
   Label1.SetVisible(false);
   Label4.SetVisible(true);
   AbbruchButton.SetVisible(false);
   InstallButton.SetVisible(false);
 
+  Step(InstallStep::ExistenceTest);
   if (fs_.DirectoryExists(InstallPfad + kProductFolderName)) {
     Application().Backend().Beep();
     if (MessageDlg(*this, kSchonInstalliert, mtConfirmation, {mbYes, mbCancel}) == mrCancel) {
@@ -216,6 +218,7 @@ void TFormInstall::InstallButtonClick(TComponent*) {
   // Before a byte is unpacked: nothing the administrator later runs, loads or copies
   // into Windows may stay changeable by other users. A root that cannot be made is not
   // checked here: the packer reports its destination status.
+  Step(InstallStep::Protection);
   if (!tree_.Secure()) {
     Application().ShowException(UngeschuetztText(tree_.FailedPath(), tree_.Reason()), this);
     Application().Halt(kExitUngeschuetzt);
@@ -224,6 +227,7 @@ void TFormInstall::InstallButtonClick(TComponent*) {
   QVRPacker1.QuellPfad = SetupPfad + kArchivName;
   QVRPacker1.ZielPfad = InstallPfad;
   QVRPacker1.ZielOrdner = tree_.Root();
+  Step(InstallStep::Unpack);
   try {
     QVRPacker1.Starten();
   } catch (const ProgramHalt&) {
@@ -233,6 +237,7 @@ void TFormInstall::InstallButtonClick(TComponent*) {
     // completion still installs fonts and shortcut of whatever was unpacked.
   }
 
+  Step(InstallStep::DataFolder);
   if (!tree_.OpenDataToUsers()) {
     Application().ShowException(NichtFreigegebenText(tree_.FailedPath(), tree_.Reason()), this);
   }
@@ -281,8 +286,8 @@ void TFormInstall::DirectoryList(std::vector<std::string>& List, Folder& Folder)
 void TFormInstall::CopyFonts() {
   // Through the handles of the tree the setup secured: only the fonts the archive brought
   // are in it, and nothing a user adds or swaps reaches the Windows font folder.
-  const std::unique_ptr<Folder> fonts = tree_.Open(
-      {kProductFolderName, kDatenFolderName, kProgrammFolderName, kFontsFolderName});
+  const std::unique_ptr<Folder> fonts =
+      tree_.Open({kProductFolderName, kDatenFolderName, kProgrammFolderName, kFontsFolderName});
   const std::unique_ptr<Folder> windowsFonts = fonts ? fs_.OpenFolder(WinFontsPfad) : nullptr;
   if (!windowsFonts) return;
   std::vector<std::string> names;
@@ -306,10 +311,13 @@ void TFormInstall::WriteShortcut() {
 }
 
 void TFormInstall::Completion() {
+  Step(InstallStep::Fonts);
   CopyFonts();
+  Step(InstallStep::Shortcut);
   WriteShortcut();
   if (!unpackSucceeded_) return;
 
+  Step(InstallStep::FinalMessage);
   Application().Backend().Beep();
   if (MessageDlg(*this, ErfolgText(), mtWarning, {mbYes, mbNo}) == mrYes) {
     std::string errorText;

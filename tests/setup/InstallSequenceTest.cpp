@@ -195,7 +195,13 @@ TEST_F(InstallSequenceTest, SuccessfulInstallCopiesFontsWritesShortcutAndRestart
   backend.QueueAnswer(mrYes);
   int pumpsDuringRun = 0;
   TQVRPacker::SetMessagePump([&] { ++pumpsDuringRun; });
+  std::vector<InstallStep> steps;
+  dialog.OnStep = [&](InstallStep step) { steps.push_back(step); };
   Install();
+  EXPECT_EQ(steps, (std::vector<InstallStep>{
+                       InstallStep::InstallingState, InstallStep::ExistenceTest,
+                       InstallStep::Protection, InstallStep::Unpack, InstallStep::DataFolder,
+                       InstallStep::Fonts, InstallStep::Shortcut, InstallStep::FinalMessage}));
 
   EXPECT_EQ(ReadFile(ProgrammPfad + "QVR-Kelvador.exe"), "MZ program");
   EXPECT_EQ(ReadFile(WinFontsPfad + "QVRSans.ttf"), "old sans");

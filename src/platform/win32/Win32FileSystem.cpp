@@ -141,6 +141,17 @@ std::wstring FinalPath(HANDLE handle) {
   });
 }
 
+bool QueryEntryInformation(HANDLE entry, EntryInformation& info) {
+  FILE_ATTRIBUTE_TAG_INFO tag;
+  FILE_STANDARD_INFO standard;
+  if (!::GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag) ||
+      !::GetFileInformationByHandleEx(entry, FileStandardInfo, &standard, sizeof standard)) {
+    return false;
+  }
+  info = {tag.FileAttributes, standard.NumberOfLinks};
+  return true;
+}
+
 bool SamePath(std::wstring_view a, std::wstring_view b) {
   return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -152,13 +163,13 @@ bool Win32FileSystem::SameName(std::string_view a, std::string_view b) const {
 
 bool Win32FileSystem::FileExists(const std::string& path) {
   const UniqueFileHandle entry = OpenByPath(path, FILE_READ_ATTRIBUTES, kShareAll);
-  BY_HANDLE_FILE_INFORMATION info;
+  EntryInformation info;
   if (!entry) return false;
-  if (!::GetFileInformationByHandle(entry.Get(), &info)) {
+  if (!QueryEntryInformation(entry.Get(), info)) {
     RememberLastError();
     return false;
   }
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     RememberReason(reason::kFolderNotFile);
     return false;
   }

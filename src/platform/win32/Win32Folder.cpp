@@ -144,21 +144,21 @@ void RememberOpenFailure(NTSTATUS status, const char* ifLink) {
   }
 }
 
-bool ReadInformation(HANDLE entry, BY_HANDLE_FILE_INFORMATION& info) {
-  if (::GetFileInformationByHandle(entry, &info)) return true;
+bool ReadInformation(HANDLE entry, EntryInformation& info) {
+  if (QueryEntryInformation(entry, info)) return true;
   RememberLastError();
   return false;
 }
 
 // Whether an opened folder is a plain one: Windows reports a reparse point for a link.
 bool IsPlainFolder(HANDLE folder) {
-  BY_HANDLE_FILE_INFORMATION info;
+  EntryInformation info;
   if (!ReadInformation(folder, info)) return false;
-  if (IsLink(info.dwFileAttributes)) {
+  if (IsLink(info.attributes)) {
     RememberReason(reason::kLinkNotFollowed);
     return false;
   }
-  if (!IsFolder(info.dwFileAttributes)) {
+  if (!IsFolder(info.attributes)) {
     RememberReason(reason::kFileNotFolder);
     return false;
   }
@@ -168,12 +168,12 @@ bool IsPlainFolder(HANDLE folder) {
 // Marks an entry opened with DELETE access to be removed when its last handle closes.
 // A read-only entry is made writable first, as its removal asks for; a file with more
 // than one name keeps the attribute, which its other names share.
-bool MarkForDeletion(HANDLE entry, const BY_HANDLE_FILE_INFORMATION& info) {
+bool MarkForDeletion(HANDLE entry, const EntryInformation& info) {
   constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-      (IsFolder(info.dwFileAttributes) || info.nNumberOfLinks == 1)) {
+  if ((info.attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+      (IsFolder(info.attributes) || info.links == 1)) {
     FILE_BASIC_INFO basic{};  // times of 0 stay as they are
-    basic.FileAttributes = info.dwFileAttributes & kKept;
+    basic.FileAttributes = info.attributes & kKept;
     if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (!::SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic)) {
       RememberLastError();
@@ -334,12 +334,12 @@ EntryKind Win32Folder::Lookup(std::string_view name) {
   // Under Wine a POSIX link leading nowhere can be neither listed nor opened: none there.
   if (IsGone(status) || status == STATUS_OBJECT_NAME_INVALID) return EntryKind::None;
   // There, but not to be looked at.
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!NT_SUCCESS(status) || !::GetFileInformationByHandle(entry.Get(), &info)) {
+  EntryInformation info;
+  if (!NT_SUCCESS(status) || !QueryEntryInformation(entry.Get(), info)) {
     return EntryKind::Other;
   }
-  if (IsLink(info.dwFileAttributes)) return EntryKind::Link;
-  return IsFolder(info.dwFileAttributes) ? EntryKind::Folder : EntryKind::File;
+  if (IsLink(info.attributes)) return EntryKind::Link;
+  return IsFolder(info.attributes) ? EntryKind::Folder : EntryKind::File;
 }
 
 std::unique_ptr<Folder> Win32Folder::OpenFolder(std::string_view name) {
@@ -428,7 +428,7 @@ bool Win32Folder::RemoveForReplacing(const std::wstring& name) {
     RememberOpenFailure(status, reason::kLinkNotRemovable);
     return false;
   }
-  BY_HANDLE_FILE_INFORMATION info;
+  EntryInformation info;
   return ReadInformation(entry.Get(), info) && MarkForDeletion(entry.Get(), info);
 }
 
@@ -445,13 +445,13 @@ std::unique_ptr<OpenFile> Win32Folder::Open(std::string_view name, Names names) 
     RememberOpenFailure(status, link);
     return nullptr;
   }
-  BY_HANDLE_FILE_INFORMATION info;
+  EntryInformation info;
   if (!ReadInformation(file.Get(), info)) return nullptr;
-  if (IsLink(info.dwFileAttributes)) {
+  if (IsLink(info.attributes)) {
     RememberReason(link);
     return nullptr;
   }
-  if (names == Names::One && info.nNumberOfLinks != 1) {
+  if (names == Names::One && info.links != 1) {
     RememberReason(reason::kNotPlainFile);
     return nullptr;
   }
@@ -471,11 +471,11 @@ bool Win32Folder::RemoveEntry(const std::wstring& name) {
     RememberOpenFailure(status, reason::kLinkNotRemovable);
     return false;
   }
-  BY_HANDLE_FILE_INFORMATION info;
+  EntryInformation info;
   if (!ReadInformation(entry.Get(), info)) return false;
   // A link is removed itself; a folder is emptied first, through a second handle of its
   // own that shares deletion with the first.
-  if (IsFolder(info.dwFileAttributes) && !IsLink(info.dwFileAttributes)) {
+  if (IsFolder(info.attributes) && !IsLink(info.attributes)) {
     UniqueFileHandle listing = Reopen(entry.Get(), kFolderAccess, kShareAll);
     if (!listing || !Win32Folder(std::move(listing), PathOf(name)).RemoveContents()) return false;
   }
@@ -522,11 +522,11 @@ bool Win32Folder::PassOnTo(const std::wstring& name, const Inheritance& inherita
     RememberStatus(status);
     return false;
   }
-  BY_HANDLE_FILE_INFORMATION info;
+  EntryInformation info;
   if (!ReadInformation(entry.Get(), info)) return false;
-  const bool folder = IsFolder(info.dwFileAttributes);
+  const bool folder = IsFolder(info.attributes);
   // A file with a second name may be a file elsewhere.
-  if (IsLink(info.dwFileAttributes) || (!folder && info.nNumberOfLinks != 1)) return true;
+  if (IsLink(info.attributes) || (!folder && info.links != 1)) return true;
   if (!SetSecurity(entry.Get(), inheritance.what, folder ? inheritance.folder : inheritance.file)) {
     return false;
   }
