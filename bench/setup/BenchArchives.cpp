@@ -55,7 +55,7 @@ std::unique_ptr<Folder> MakeFolders(Folder& root, std::initializer_list<const ch
 
 // The product's folders, with the program, its picture and two fonts where the setup
 // expects them, and the payload among the templates.
-void MakeTree(Folder& gen, const ArchiveSpec& spec, FileSystem& fs) {
+void MakeTree(Folder& gen, const ArchiveShape& shape, FileSystem& fs) {
   const std::unique_ptr<Folder> product =
       Need(gen.CreateFolder(kProductFolderName), gen, kProductFolderName, fs);
   WriteFile(*MakeFolders(*product, {kInternFolderName, kProgrammFolderName}, fs),
@@ -69,12 +69,12 @@ void MakeTree(Folder& gen, const ArchiveSpec& spec, FileSystem& fs) {
   const std::unique_ptr<Folder> templates =
       MakeFolders(*product, {kDatenFolderName, kProgrammFolderName, "Vorlagen"}, fs);
   std::unique_ptr<Folder> group;
-  for (int i = 0; i < spec.files; ++i) {
-    if (i % spec.filesPerFolder == 0) {
-      const std::string name = "Gruppe" + std::to_string(i / spec.filesPerFolder);
+  for (int i = 0; i < shape.files; ++i) {
+    if (i % shape.filesPerFolder == 0) {
+      const std::string name = "Gruppe" + std::to_string(i / shape.filesPerFolder);
       group = Need(templates->CreateFolder(name), *templates, name, fs);
     }
-    WriteFile(*group, "Vorlage" + std::to_string(i) + ".dat", spec.fileSize,
+    WriteFile(*group, "Vorlage" + std::to_string(i) + ".dat", shape.fileSize,
               static_cast<std::uint32_t>(i) + 10, fs);
   }
 }
@@ -86,18 +86,18 @@ std::unique_ptr<Folder> FreshFolder(Folder& parent, const std::string& name) {
   return parent.CreateFolder(name);
 }
 
-std::string PrepareArchive(FileSystem& fs, const std::string& work, const ArchiveSpec& spec) {
+std::string PrepareArchive(FileSystem& fs, const std::string& work, const ArchiveShape& shape) {
   const std::unique_ptr<Folder> workFolder = fs.OpenFolder(work);
   if (!workFolder) Fail("cannot open the work folder", work, fs);
   const std::string name =
-      spec.name + "-" + std::to_string(spec.files) + "x" + std::to_string(spec.fileSize);
+      shape.name + "-" + std::to_string(shape.files) + "x" + std::to_string(shape.fileSize);
   const std::unique_ptr<Folder> archives = MakeFolders(*workFolder, {"archives"}, fs);
   std::unique_ptr<Folder> folder = archives->OpenFolder(name);
   const std::string path = archives->Path() + name + "\\";
   if (folder && folder->Lookup(kCompleteMark) == EntryKind::File) return path;
 
-  std::printf("packing the %s archive (%d files of %u bytes) into %s\n", spec.name.c_str(),
-              spec.files, spec.fileSize, path.c_str());
+  std::printf("packing the %s archive (%d files of %u bytes) into %s\n", shape.name.c_str(),
+              shape.files, shape.fileSize, path.c_str());
   std::fflush(stdout);
   folder.reset();
   folder = Need(FreshFolder(*archives, name), *archives, name, fs);
@@ -105,7 +105,7 @@ std::string PrepareArchive(FileSystem& fs, const std::string& work, const Archiv
     // Held only while it is filled: held folders cannot be removed.
     const std::unique_ptr<Folder> gen =
         Need(FreshFolder(*workFolder, "gen"), *workFolder, "gen", fs);
-    MakeTree(*gen, spec, fs);
+    MakeTree(*gen, shape, fs);
   }
 
   TQVRPacker packer(nullptr, fs);

@@ -30,7 +30,7 @@ namespace {
 struct Options {
   std::string work;
   int reps = 7;
-  std::vector<ArchiveSpec> archives;
+  std::vector<ArchiveShape> archives;
   bool probe = false;
 };
 
@@ -44,21 +44,21 @@ struct Options {
 }
 
 // "4000x8192" as files and size; the size times `unit`.
-void ParseShape(const char* text, std::uint32_t unit, ArchiveSpec& spec) {
+void ParseShape(const char* text, std::uint32_t unit, ArchiveShape& shape) {
   unsigned files = 0;
   unsigned size = 0;
   if (std::sscanf(text, "%ux%u", &files, &size) != 2 || files == 0 || size == 0 ||
       size > 0x7FFFFFFFu / unit) {
     Usage("a shape is FILESxSIZE, for example 4000x8192");
   }
-  spec.files = static_cast<int>(files);
-  spec.fileSize = size * unit;
+  shape.files = static_cast<int>(files);
+  shape.fileSize = size * unit;
 }
 
 Options Parse(int argc, char** argv) {
   Options o;
-  ArchiveSpec small{"small", 4000, 8192, 100};
-  ArchiveSpec large{"large", 8, 128u << 20, 8};
+  ArchiveShape small{"small", 4000, 8192, 100};
+  ArchiveShape large{"large", 8, 128u << 20, 8};
   std::string chosen = "small,large";
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -159,10 +159,10 @@ std::vector<Row> Rows() {
   };
 }
 
-void PrintTable(const ArchiveSpec& spec, const std::vector<InstallTimes>& installs,
+void PrintTable(const ArchiveShape& shape, const std::vector<InstallTimes>& installs,
                 const std::vector<double>& bares) {
-  std::printf("\n%s: %d files of %u bytes, %zu repetitions (%d-bit build)\n", spec.name.c_str(),
-              spec.files, spec.fileSize, installs.size(), static_cast<int>(sizeof(void*) * 8));
+  std::printf("\n%s: %d files of %u bytes, %zu repetitions (%d-bit build)\n", shape.name.c_str(),
+              shape.files, shape.fileSize, installs.size(), static_cast<int>(sizeof(void*) * 8));
   std::printf("%-30s %10s %21s %8s\n", "step", "median", "min - max", "calls");
   for (const Row& row : Rows()) {
     std::vector<double> values;
@@ -217,8 +217,8 @@ void Benchmark(const Options& o) {
     ProbeFileCalls(fs, *work);
     return;
   }
-  for (const ArchiveSpec& spec : o.archives) {
-    const std::string setupFolder = PrepareArchive(fs, o.work, spec);
+  for (const ArchiveShape& shape : o.archives) {
+    const std::string setupFolder = PrepareArchive(fs, o.work, shape);
     std::vector<InstallTimes> installs;
     std::vector<double> bares;
     // One round before the counted ones: the first window, COM and the shell's link
@@ -250,11 +250,11 @@ void Benchmark(const Options& o) {
       if (rep < 0) continue;
       installs.push_back(install);
       bares.push_back(bare);
-      std::printf("  %s %d: installation %.1f ms, bare unpack %.1f ms\n", spec.name.c_str(),
+      std::printf("  %s %d: installation %.1f ms, bare unpack %.1f ms\n", shape.name.c_str(),
                   rep + 1, install.whole * 1000, bare * 1000);
       std::fflush(stdout);
     }
-    PrintTable(spec, installs, bares);
+    PrintTable(shape, installs, bares);
   }
 }
 
