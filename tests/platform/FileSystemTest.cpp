@@ -20,10 +20,8 @@ using test::TempDir;
 using test::WriteFile;
 
 std::vector<DirEntry> ListAll(Folder& folder) {
-  std::vector<DirEntry> entries;
-  const auto listing = folder.List();
-  for (DirEntry entry; listing && listing->Next(entry);) entries.push_back(entry);
-  return entries;
+  Result<std::vector<DirEntry>> entries = folder.List();
+  return entries ? *entries : std::vector<DirEntry>{};
 }
 
 std::vector<std::string> Names(const std::vector<DirEntry>& entries) {
@@ -41,15 +39,24 @@ const DirEntry* Find(const std::vector<DirEntry>& entries, const std::string& na
 std::string ReadAll(OpenFile& file) {
   std::string content;
   char buffer[7];
-  std::uint32_t got = 0;
-  while (file.Read(buffer, sizeof buffer, got) && got > 0) content.append(buffer, got);
+  for (Result<std::uint32_t> got = file.Read(buffer, sizeof buffer); got && *got > 0;
+       got = file.Read(buffer, sizeof buffer)) {
+    content.append(buffer, *got);
+  }
   return content;
 }
 
 bool WriteAll(OpenFile& file, const std::string& bytes) {
-  std::uint32_t written = 0;
-  return file.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()), written) &&
-         written == bytes.size();
+  return static_cast<bool>(file.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+}
+
+// The reason a call failed, or "ok".
+template <typename T>
+std::string Why(const Result<T>& result) {
+  return result ? "ok" : DescribeReason(result.Error().reason);
+}
+std::string Because(FileReason reason) {
+  return DescribeReason(reason);
 }
 
 void MakeReadOnly(const std::string& path) {
@@ -62,41 +69,35 @@ class FileSystemTest : public ::testing::Test {
  protected:
   FileSystem& fs_ = SystemFileSystem();
   TempDir dir_;
-  std::unique_ptr<Folder> top_ = fs_.OpenFolder(dir_.Path());
+  std::unique_ptr<Folder> top_ = fs_.OpenFolder(dir_.Path()).Take();
   std::string Path(const std::string& relative) const {
     std::string path = dir_.Path() + relative;
     std::replace(path.begin(), path.end(), '/', fs_.Delimiter());
     return path;
   }
+  std::unique_ptr<Folder> Sub(const std::string& name) {
+    Result<std::unique_ptr<Folder>> folder = top_->OpenOrCreateFolder(name);
+    return folder ? folder.Take() : nullptr;
+  }
 };
 
-TEST_F(FileSystemTest, ListingStartsWithDotEntriesAndHoldsEveryEntryOnce) {
+TEST_F(FileSystemTest, ListingHoldsEveryEntryOnceWithoutDotEntries) {
   for (const char* name : {"b.txt", "a", "C.DAT", "b_"}) WriteFile(Path(name), name);
   MakeDirs(Path("sub"));
   WriteFile(Path("sub/inner"), "not listed");
 
   ASSERT_NE(top_, nullptr);
   EXPECT_EQ(top_->Path(), dir_.Path());
-  const std::vector<DirEntry> entries = ListAll(*top_);
-  std::vector<std::string> names = Names(entries);
-  ASSERT_EQ(names.size(), 7u);
-  EXPECT_EQ(names[0], ".");
-  EXPECT_EQ(names[1], "..");
-  EXPECT_EQ(entries[0].attributes, attr::kDirectory);
-  EXPECT_EQ(entries[1].attributes, attr::kDirectory);
+  std::vector<std::string> names = Names(ListAll(*top_));
 #ifdef _WIN32
-  std::sort(names.begin() + 2, names.end());
+  std::sort(names.begin(), names.end());
 #endif
   // Byte order on POSIX, so that a packed archive does not depend on the disk.
-  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "C.DAT", "a", "b.txt", "b_", "sub"}));
-  // An empty folder still lists "." and "..".
-  EXPECT_EQ(Names(ListAll(*top_->CreateFolder("empty"))), (std::vector<std::string>{".", ".."}));
-  EXPECT_EQ(top_->Lookup("sub"), EntryKind::Folder);
-  EXPECT_EQ(top_->Lookup("a"), EntryKind::File);
-  EXPECT_EQ(top_->Lookup("missing"), EntryKind::None);
+  EXPECT_EQ(names, (std::vector<std::string>{"C.DAT", "a", "b.txt", "b_", "sub"}));
+  EXPECT_TRUE(Names(ListAll(*Sub("empty"))).empty());
 }
 
-TEST_F(FileSystemTest, AttributesAndSizesOfFilesAndFolders) {
+TEST_F(FileSystemTest, AttributesSizesAndIdentities) {
   WriteFile(Path("plain"), "12345");
   WriteFile(Path("locked"), "123");
   MakeReadOnly(Path("locked"));
@@ -110,6 +111,23 @@ TEST_F(FileSystemTest, AttributesAndSizesOfFilesAndFolders) {
   EXPECT_EQ(Find(entries, "locked")->size, 3u);
   EXPECT_EQ(Find(entries, "folder")->attributes, attr::kDirectory);
   EXPECT_EQ(Find(entries, "folder")->size, 0u);
+
+  // Two handles of one entry say the same identity; another entry says another.
+  auto once = top_->OpenFolder("folder");
+  auto again = top_->OpenFolder("folder");
+  auto file = top_->Open("plain");
+  ASSERT_TRUE(once && again && file);
+  const Result<EntryInfo> a = (*once)->Info(), b = (*again)->Info(), f = (*file)->Info();
+  ASSERT_TRUE(a && b && f);
+  EXPECT_EQ(a->kind, EntryKind::Folder);
+  EXPECT_EQ(f->kind, EntryKind::File);
+  EXPECT_EQ(f->links, 1u);
+  EXPECT_EQ(a->id, b->id);
+  EXPECT_FALSE(a->id == f->id);
+  // Whoever runs the tests made them.
+  const Result<Owner> owner = (*file)->ReadOwner();
+  ASSERT_TRUE(owner);
+  EXPECT_NE(*owner, Owner::OtherUser);
 }
 
 #ifndef _WIN32
@@ -121,87 +139,111 @@ TEST_F(FileSystemTest, SizesBeyondFourGibibytesAreReportedWhole) {
 }
 #endif
 
-TEST_F(FileSystemTest, FilesAreWrittenAndReadBack) {
+TEST_F(FileSystemTest, FilesAreWrittenReadBackAndSoughtIn) {
   const std::string bytes("binary\0data\r\n\xff", 14);
   {
     auto out = top_->Create("f.bin", IfExists::Fail);
-    ASSERT_NE(out, nullptr);
-    EXPECT_TRUE(WriteAll(*out, bytes));
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(WriteAll(**out, bytes));
   }
-  EXPECT_EQ(top_->Create("f.bin", IfExists::Fail), nullptr);
+  EXPECT_EQ(Why(top_->Create("f.bin", IfExists::Fail)), Because(FileReason::Exists));
   {
     // Replacing truncates the old content.
     auto out = top_->Create("f.bin", IfExists::Replace);
-    ASSERT_NE(out, nullptr);
-    EXPECT_TRUE(WriteAll(*out, "new"));
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(WriteAll(**out, "new file"));
   }
   auto in = top_->Open("f.bin");
-  ASSERT_NE(in, nullptr);
-  EXPECT_EQ(ReadAll(*in), "new");
-  std::uint32_t got = 99;
+  ASSERT_TRUE(in);
+  EXPECT_EQ(ReadAll(**in), "new file");
   char c;
-  EXPECT_TRUE(in->Read(&c, 1, got));
-  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(*(*in)->Read(&c, 1), 0u);
+  ASSERT_TRUE((*in)->Seek(4));
+  EXPECT_EQ(ReadAll(**in), "file");
+  EXPECT_EQ(*(*in)->Size(), 8u);
   auto byPath = fs_.OpenShared(Path("f.bin"));
-  ASSERT_NE(byPath, nullptr);
-  EXPECT_EQ(ReadAll(*byPath), "new");
+  ASSERT_TRUE(byPath);
+  EXPECT_EQ(ReadAll(**byPath), "new file");
 }
 
 TEST_F(FileSystemTest, ExclusiveFileRefusesOthersAndKeepsItsContent) {
   WriteFile(Path("other"), "intruder");
   auto holder = top_->Create("held", IfExists::Replace);
-  ASSERT_NE(holder, nullptr);
-  ASSERT_TRUE(WriteAll(*holder, "precious"));
+  ASSERT_TRUE(holder);
+  ASSERT_TRUE(WriteAll(**holder, "precious"));
 
-  EXPECT_EQ(top_->Create("held", IfExists::Replace), nullptr);
-  EXPECT_FALSE(fs_.LastErrorText().empty());
-  EXPECT_EQ(top_->Open("held"), nullptr);
-  EXPECT_EQ(fs_.OpenShared(Path("held")), nullptr);
-  holder.reset();
+  EXPECT_EQ(Why(top_->Create("held", IfExists::Replace)), Because(FileReason::InUse));
+  EXPECT_EQ(Why(top_->Open("held")), Because(FileReason::InUse));
+  EXPECT_EQ(Why(top_->Remove("held")), Because(FileReason::InUse));
+  EXPECT_FALSE(fs_.OpenShared(Path("held")));
+  holder->reset();
 
   EXPECT_EQ(ReadFile(Path("held")), "precious");
-  EXPECT_NE(top_->Open("held"), nullptr);
+  EXPECT_TRUE(top_->Open("held"));
 }
 
 TEST_F(FileSystemTest, SharedReadersCoexistButKeepOutAnExclusiveWriter) {
   WriteFile(Path("shared"), "abc");
   auto first = top_->Open("shared");
   auto second = fs_.OpenShared(Path("shared"));
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
-  EXPECT_EQ(ReadAll(*first), "abc");
-  EXPECT_EQ(ReadAll(*second), "abc");
-  EXPECT_EQ(top_->Create("shared", IfExists::Replace), nullptr);
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(ReadAll(**first), "abc");
+  EXPECT_EQ(ReadAll(**second), "abc");
+  EXPECT_FALSE(top_->Create("shared", IfExists::Replace));
   EXPECT_EQ(ReadFile(Path("shared")), "abc");
 }
 
-TEST_F(FileSystemTest, OpeningFailsForMissingFilesAndFolders) {
+TEST_F(FileSystemTest, FailuresSayWhatWasDoneWhereAndWhy) {
   MakeDirs(Path("folder"));
-  EXPECT_EQ(fs_.OpenShared(Path("missing")), nullptr);
-  const std::string text = fs_.LastErrorText();
-  EXPECT_FALSE(text.empty());
+  WriteFile(Path("file"), "f");
+  const Result<std::unique_ptr<OpenFile>> missing = fs_.OpenShared(Path("missing"));
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.Error().reason, FileReason::NotFound);
+  EXPECT_EQ(missing.Error().path, Path("missing"));
+  const std::string text = missing.Error().ReasonText();
   EXPECT_NE(text.back(), '\n');
   EXPECT_NE(text.back(), '.');
 #ifndef _WIN32
-  EXPECT_EQ(text, "No such file or directory");
+  EXPECT_EQ(missing.Error().Message(),
+            "could not open \"" + Path("missing") + "\": No such file or directory");
 #endif
-  EXPECT_EQ(top_->Open("missing"), nullptr);
-  EXPECT_EQ(top_->Open("folder"), nullptr);
-  EXPECT_EQ(fs_.OpenShared(Path("folder")), nullptr);
-  EXPECT_EQ(top_->Create("folder", IfExists::Replace), nullptr);
-  EXPECT_EQ(fs_.OpenFolder(Path("missing")), nullptr);
-  EXPECT_EQ(top_->OpenFolder("missing"), nullptr);
+  const struct {
+    const char* what;
+    std::string why;
+    FileReason reason;
+  } cases[] = {
+      {"open a missing file", Why(top_->Open("missing")), FileReason::NotFound},
+      {"open a folder as a file", Why(top_->Open("folder")), FileReason::IsFolder},
+      {"open a folder by path", Why(fs_.OpenShared(Path("folder"))), FileReason::IsFolder},
+      {"replace a folder", Why(top_->Create("folder", IfExists::Replace)), FileReason::IsFolder},
+      {"open a missing folder", Why(top_->OpenFolder("missing")), FileReason::NotFound},
+      {"open a missing folder by path", Why(fs_.OpenFolder(Path("missing"))), FileReason::NotFound},
+      {"open a file as a folder", Why(top_->OpenFolder("file")), FileReason::NotFolder},
+      {"open a file as a folder by path", Why(fs_.OpenFolder(Path("file"))), FileReason::NotFolder},
+      {"create a folder over a file", Why(top_->CreateFolder("file")), FileReason::Exists},
+      {"open or create a folder over a file", Why(top_->OpenOrCreateFolder("file")),
+       FileReason::NotFolder},
+      {"remove what is not there", Why(top_->Remove("missing")), FileReason::NotFound},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.why, Because(c.reason)) << c.what;
   // A name is one entry of the folder, never a path that a lookup could take elsewhere.
-  std::vector<std::string> names{"", ".", "..", "folder/x"};
+  std::vector<std::string> names{"", ".", "..", "folder/x", std::string("fol\0der", 7)};
 #ifdef _WIN32
   names.insert(names.end(), {"folder\\x", "C:x"});
 #endif
   for (const std::string& name : names) {
-    EXPECT_EQ(top_->Create(name, IfExists::Replace), nullptr) << name;
-    EXPECT_EQ(top_->OpenFolder(name), nullptr) << name;
-    EXPECT_FALSE(top_->Remove(name)) << name;
+    EXPECT_FALSE(top_->Create(name, IfExists::Replace)) << name;
+    EXPECT_FALSE(top_->OpenFolder(name)) << name;
+    EXPECT_FALSE(top_->RemoveTree(name)) << name;
+    EXPECT_FALSE(top_->Rename("file", *top_, name)) << name;
   }
   EXPECT_TRUE(sfs::is_directory(PathOf(Path("folder"))));
+  EXPECT_TRUE(fs_.FileExists(Path("file")));
+  EXPECT_FALSE(fs_.DirectoryExists(Path("file")));
+  EXPECT_FALSE(fs_.FileExists(Path("folder")));
+  EXPECT_TRUE(fs_.DirectoryExists(Path("folder/")));
+  EXPECT_FALSE(fs_.FileExists(Path("nothing")));
+  EXPECT_FALSE(fs_.DirectoryExists(Path("nothing")));
 }
 
 TEST_F(FileSystemTest, PlainFilesAreCopiedWithoutOverwriting) {
@@ -212,38 +254,40 @@ TEST_F(FileSystemTest, PlainFilesAreCopiedWithoutOverwriting) {
   WriteFile(Path("to/font"), "old");
   auto from = fs_.OpenFolder(Path("from"));
   auto to = fs_.OpenFolder(Path("to/"));
-  ASSERT_NE(from, nullptr);
-  ASSERT_NE(to, nullptr);
+  ASSERT_TRUE(from && to);
 
-  EXPECT_FALSE(CopyPlainFile(*from, "font", *to));
+  EXPECT_EQ(Why(CopyPlainFile(**from, "font", **to)), Because(FileReason::Exists));
   EXPECT_EQ(ReadFile(Path("to/font")), "old");
-  ASSERT_TRUE(CopyPlainFile(*from, "big", *to));
+  ASSERT_TRUE(CopyPlainFile(**from, "big", **to));
   EXPECT_TRUE(ReadFile(Path("to/big")) == big);
-  EXPECT_FALSE(CopyPlainFile(*from, "missing", *to));
-  EXPECT_EQ(to->Lookup("missing"), EntryKind::None);
+  EXPECT_EQ(Why(CopyPlainFile(**from, "missing", **to)), Because(FileReason::NotFound));
+  EXPECT_FALSE(sfs::exists(PathOf(Path("to/missing"))));
 }
 
-TEST_F(FileSystemTest, FoldersAreCreatedAndRecognised) {
+TEST_F(FileSystemTest, FoldersAreCreatedOpenedAndRenamed) {
   auto a = top_->CreateFolder("a");
-  ASSERT_NE(a, nullptr);
-  auto b = a->CreateFolder("b");
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(b->Path(), Path("a/b/"));
+  ASSERT_TRUE(a);
+  auto b = (*a)->CreateFolder("b");
+  ASSERT_TRUE(b);
+  EXPECT_EQ((*b)->Path(), Path("a/b/"));
   EXPECT_TRUE(fs_.DirectoryExists(Path("a/b")));
-  EXPECT_TRUE(fs_.DirectoryExists(Path("a/b/")));
-  EXPECT_NE(a->CreateFolder("b"), nullptr);  // already there
-  EXPECT_NE(fs_.OpenFolder(Path("a/b/")), nullptr);
+  EXPECT_EQ(Why((*a)->CreateFolder("b")), Because(FileReason::Exists));
+  EXPECT_TRUE((*a)->OpenOrCreateFolder("b"));
+  EXPECT_TRUE(fs_.OpenFolder(Path("a/b/")));
 
-  WriteFile(Path("file"), "f");
-  EXPECT_EQ(top_->CreateFolder("file"), nullptr);
-  EXPECT_EQ(top_->OpenFolder("file"), nullptr);
-  EXPECT_EQ(fs_.LastErrorText(), reason::kFileNotFolder);
-  EXPECT_EQ(fs_.OpenFolder(Path("file")), nullptr);
-  EXPECT_TRUE(fs_.FileExists(Path("file")));
-  EXPECT_FALSE(fs_.DirectoryExists(Path("file")));
-  EXPECT_FALSE(fs_.FileExists(Path("a")));
-  EXPECT_FALSE(fs_.FileExists(Path("nothing")));
-  EXPECT_FALSE(fs_.DirectoryExists(Path("nothing")));
+  // Moved into another held folder under a new name; an entry of that name stays.
+  WriteFile(Path("a/f"), "f");
+  auto c = top_->CreateFolder("c");
+  ASSERT_TRUE(c);
+  b->reset();  // a held folder cannot be renamed on Windows
+  ASSERT_TRUE((*a)->Rename("b", **c, "b2"));
+  ASSERT_TRUE((*a)->Rename("f", **c, "f2"));
+  EXPECT_TRUE(sfs::is_directory(PathOf(Path("c/b2"))));
+  EXPECT_EQ(ReadFile(Path("c/f2")), "f");
+  WriteFile(Path("a/f"), "second");
+  EXPECT_EQ(Why((*a)->Rename("f", **c, "f2")), Because(FileReason::Exists));
+  EXPECT_EQ(ReadFile(Path("c/f2")), "f");
+  EXPECT_EQ(Why((*a)->Rename("missing", **c, "m")), Because(FileReason::NotFound));
 }
 
 TEST_F(FileSystemTest, RemovalTakesWholeTreesAndNeverWhatALinkLeadsTo) {
@@ -251,9 +295,12 @@ TEST_F(FileSystemTest, RemovalTakesWholeTreesAndNeverWhatALinkLeadsTo) {
   WriteFile(Path("tree/sub/deep/file"), "x");
   WriteFile(Path("tree/top"), "y");
   sfs::create_hard_link(PathOf(Path("outside/kept")), PathOf(Path("tree/sub/hard")));
-  EXPECT_TRUE(top_->Remove("tree"));
-  EXPECT_EQ(top_->Lookup("tree"), EntryKind::None);
-  EXPECT_TRUE(top_->Remove("tree"));  // nothing left to remove
+  MakeDirs(Path("empty"));
+  EXPECT_EQ(Why(top_->Remove("tree")), Because(FileReason::Exists));  // not empty
+  EXPECT_TRUE(top_->RemoveTree("tree"));
+  EXPECT_FALSE(sfs::exists(PathOf(Path("tree"))));
+  EXPECT_TRUE(top_->RemoveTree("tree"));  // nothing left to remove
+  EXPECT_TRUE(top_->Remove("empty"));
   EXPECT_EQ(ReadFile(Path("outside/kept")), "kept");
 }
 
@@ -266,62 +313,61 @@ TEST_F(FileSystemTest, LinksAreNeverFollowedBelowAFolder) {
   sfs::create_hard_link(PathOf(Path("target/file")), PathOf(Path("hardlink")));
 
   EXPECT_FALSE(fs_.DirectoryExists(Path("dirlink")));
-  EXPECT_EQ(fs_.OpenFolder(Path("dirlink")), nullptr);
-  EXPECT_EQ(fs_.OpenFolder(Path("dirlink/")), nullptr);
-  EXPECT_EQ(top_->OpenFolder("dirlink"), nullptr);
-  EXPECT_EQ(fs_.LastErrorText(), reason::kLinkNotFollowed);
-  EXPECT_EQ(top_->Lookup("dirlink"), EntryKind::Link);
-  EXPECT_EQ(top_->Lookup("filelink"), EntryKind::Link);
-  EXPECT_EQ(top_->Lookup("hardlink"), EntryKind::File);
-  EXPECT_EQ(top_->CreateFolder("dirlink"), nullptr);
-  EXPECT_EQ(top_->Open("filelink"), nullptr);
-  auto copies = top_->CreateFolder("copies");
-  EXPECT_FALSE(CopyPlainFile(*top_, "filelink", *copies));
-  EXPECT_FALSE(CopyPlainFile(*top_, "hardlink", *copies));
-  EXPECT_EQ(fs_.LastErrorText(), reason::kNotPlainFile);
-  EXPECT_EQ(ListAll(*copies).size(), 2u);  // "." and ".." alone
+  EXPECT_EQ(Why(fs_.OpenFolder(Path("dirlink"))), Because(FileReason::IsLink));
+  EXPECT_EQ(Why(fs_.OpenFolder(Path("dirlink/"))), Because(FileReason::IsLink));
+  EXPECT_EQ(Why(top_->OpenFolder("dirlink")), Because(FileReason::IsLink));
+  EXPECT_EQ(Why(top_->OpenOrCreateFolder("dirlink")), Because(FileReason::IsLink));
+  EXPECT_EQ(Why(top_->CreateFolder("dirlink")), Because(FileReason::Exists));
+  EXPECT_EQ(Why(top_->Open("filelink")), Because(FileReason::IsLink));
+  auto copies = Sub("copies");
+  EXPECT_EQ(Why(CopyPlainFile(*top_, "filelink", *copies)), Because(FileReason::IsLink));
+  EXPECT_EQ(Why(CopyPlainFile(*top_, "hardlink", *copies)), Because(FileReason::OtherNames));
+  EXPECT_TRUE(ListAll(*copies).empty());
   // The archive is input: a link to it is followed.
   EXPECT_TRUE(fs_.FileExists(Path("filelink")));
-  auto archive = fs_.OpenShared(Path("filelink"));
-  ASSERT_NE(archive, nullptr);
-  EXPECT_EQ(ReadAll(*archive), "target content");
-  archive.reset();
+  {
+    auto archive = fs_.OpenShared(Path("filelink"));
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(ReadAll(**archive), "target content");
+  }
 
   // Replacing drops a hard link and creates a file of its own; a symbolic link is
   // dropped as well where the system can remove it without touching its target.
   for (const char* link : {"hardlink", "filelink"}) {
     if (auto replaced = top_->Create(link, IfExists::Replace)) {
-      EXPECT_TRUE(WriteAll(*replaced, "new"));
-      replaced.reset();
+      EXPECT_TRUE(WriteAll(**replaced, "new"));
+      replaced->reset();
       EXPECT_FALSE(sfs::is_symlink(PathOf(Path(link)))) << link;
       EXPECT_EQ(ReadFile(Path(link)), "new") << link;
     }
     EXPECT_EQ(ReadFile(Path("target/file")), "target content") << link;
   }
 #ifndef _WIN32
-  const std::vector<DirEntry> entries = ListAll(*top_);
-  EXPECT_EQ(Find(entries, "dirlink")->attributes, attr::kReparsePoint);
+  EXPECT_EQ(Find(ListAll(*top_), "dirlink")->attributes, attr::kReparsePoint);
+  // A link is renamed itself, never what it leads to.
+  ASSERT_TRUE(top_->Rename("dirlink", *copies, "moved-link"));
+  EXPECT_TRUE(sfs::is_symlink(PathOf(Path("copies/moved-link"))));
 
   // The held folder is renamed and a link to a folder outside takes its name, as a
   // second process could do between two calls: the next file still lands in the folder
   // that was opened.
-  auto sub = top_->CreateFolder("sub");
+  auto sub = Sub("sub");
   ASSERT_NE(sub, nullptr);
   sfs::rename(PathOf(Path("sub")), PathOf(Path("moved")));
   MakeSymlink(Path("target"), Path("sub"));
   auto file = sub->Create("file", IfExists::Replace);
-  ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(WriteAll(*file, "inside"));
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(WriteAll(**file, "inside"));
   EXPECT_EQ(ReadFile(Path("moved/file")), "inside");
   EXPECT_EQ(ReadFile(Path("target/file")), "target content");
-  EXPECT_TRUE(top_->Remove("sub"));
+  EXPECT_TRUE(top_->RemoveTree("sub"));
   EXPECT_TRUE(sfs::exists(PathOf(Path("target/file"))));
 #endif
 }
 
 #ifndef _WIN32
 // The owner and mode are set on the opened entry itself; a link and a second name of a
-// file elsewhere are not changed.
+// file elsewhere are not changed. Modes are explicit, whatever the umask.
 TEST_F(FileSystemTest, RightsAreSetThroughHandlesAndPassedOnWithoutFollowingLinks) {
   WriteFile(Path("outside"), "x");
   WriteFile(Path("hard-outside"), "y");
@@ -332,30 +378,45 @@ TEST_F(FileSystemTest, RightsAreSetThroughHandlesAndPassedOnWithoutFollowingLink
        {"outside", "hard-outside", "Intern", "Intern/Programm", "Intern/Programm/prog"}) {
     sfs::permissions(Path(p), sfs::perms::all | sfs::perms::set_uid);
   }
+  const mode_t umask = ::umask(0);
   auto intern = top_->OpenFolder("Intern");
-  ASSERT_NE(intern, nullptr);
-  ASSERT_TRUE(intern->SetRights(Rights::Administrators));
-  ASSERT_TRUE(intern->PassOnRights("Programm", Rights::Administrators));
-  EXPECT_TRUE(intern->PassOnRights("missing", Rights::Administrators));
+  ASSERT_TRUE(intern);
+  ASSERT_TRUE((*intern)->SetRights(Rights::Administrators, Grant::Own));
+  ASSERT_TRUE((*intern)->PassOnRights("Programm", Rights::Administrators));
+  EXPECT_TRUE((*intern)->PassOnRights("missing", Rights::Administrators));
+  auto created = (*intern)->CreateFolder("Neu");
+  ASSERT_TRUE(created);
+  ASSERT_TRUE((*created)->Create("neu.dll", IfExists::Fail));
   const auto perms = [&](const char* p) { return sfs::status(Path(p)).permissions(); };
-  for (const char* p : {"Intern", "Intern/Programm", "Intern/Programm/prog"}) {
-    EXPECT_EQ(perms(p), sfs::perms::owner_all | sfs::perms::group_read | sfs::perms::group_exec |
-                            sfs::perms::others_read | sfs::perms::others_exec)
-        << p;
+  const auto readOnly = sfs::perms::owner_all | sfs::perms::group_read | sfs::perms::group_exec |
+                        sfs::perms::others_read | sfs::perms::others_exec;
+  for (const char* p : {"Intern", "Intern/Programm", "Intern/Programm/prog", "Intern/Neu"}) {
+    EXPECT_EQ(perms(p), readOnly) << p;
   }
+  EXPECT_EQ(
+      perms("Intern/Neu/neu.dll"),
+      readOnly & ~(sfs::perms::owner_exec | sfs::perms::group_exec | sfs::perms::others_exec));
   EXPECT_EQ(perms("outside"), sfs::perms::all | sfs::perms::set_uid);
   EXPECT_EQ(perms("hard-outside"), sfs::perms::all | sfs::perms::set_uid);
 
-  // Where users keep data, they may add entries and change what lies inside.
+  // Where users keep data, they may add entries and change what lies inside, but not
+  // rename or remove what others put there.
   auto data = top_->CreateFolder("Daten", Rights::UserData);
-  ASSERT_NE(data, nullptr);
-  EXPECT_EQ(perms("Daten"), sfs::perms::all | sfs::perms::sticky_bit);
+  ASSERT_TRUE(data);
+  const auto shared = sfs::perms::all | sfs::perms::sticky_bit;
+  EXPECT_EQ(perms("Daten"), shared);
   WriteFile(Path("Daten/report"), "r");
   sfs::permissions(Path("Daten/report"), sfs::perms::owner_read | sfs::perms::owner_write);
-  ASSERT_TRUE(data->PassOnRights("report", Rights::UserData));
-  EXPECT_EQ(perms("Daten/report"), sfs::perms::owner_read | sfs::perms::owner_write |
-                                       sfs::perms::group_read | sfs::perms::group_write |
-                                       sfs::perms::others_read | sfs::perms::others_write);
+  ASSERT_TRUE((*data)->PassOnRights("report", Rights::UserData));
+  const auto writable = sfs::perms::owner_read | sfs::perms::owner_write | sfs::perms::group_read |
+                        sfs::perms::group_write | sfs::perms::others_read |
+                        sfs::perms::others_write;
+  EXPECT_EQ(perms("Daten/report"), writable);
+  ASSERT_TRUE((*data)->CreateFolder("Neu"));
+  ASSERT_TRUE((*data)->Create("neu.txt", IfExists::Fail));
+  EXPECT_EQ(perms("Daten/Neu"), shared);
+  EXPECT_EQ(perms("Daten/neu.txt"), writable);
+  ::umask(umask);
 }
 #endif
 

@@ -10,9 +10,9 @@ using Op = FaultyFileSystem::Op;
 
 const char* OpName(Op op) {
   static constexpr const char* kNames[] = {
-      "FileExists", "DirectoryExists", "OpenFolder", "OpenShared", "List",
-      "ListNext",   "Lookup",        "CreateFolder", "Create",   "Open",
-      "Remove",     "SetRights",       "PassOnRights", "Read",     "Write",
+      "FileExists", "DirectoryExists", "OpenFolder", "OpenShared", "List",      "CreateFolder",
+      "Open",       "Create",          "Remove",     "Rename",     "ReadOwner", "SetRights",
+      "Read",       "Write",           "Seek",
   };
   return kNames[static_cast<std::size_t>(op)];
 }
@@ -23,54 +23,44 @@ std::size_t Index(Op op) {
 
 }  // namespace
 
-class FaultySearch final : public DirectorySearch {
- public:
-  FaultySearch(FaultyFileSystem& owner, std::unique_ptr<DirectorySearch> real, std::string path)
-      : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
-
-  bool Next(DirEntry& entry) override {
-    if (owner_.CountAndCheck(Op::ListNext, path_)) return false;
-    if (!owner_.Real(real_->Next(entry))) return false;
-    if (const auto size = owner_.sizes_.find(entry.name); size != owner_.sizes_.end()) {
-      entry.size = size->second;
-    }
-    return true;
-  }
-
- private:
-  FaultyFileSystem& owner_;
-  std::unique_ptr<DirectorySearch> real_;
-  std::string path_;
-};
-
 class FaultyFile final : public OpenFile {
  public:
-  FaultyFile(FaultyFileSystem& owner, std::unique_ptr<OpenFile> real, std::string path)
-      : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
+  FaultyFile(FaultyFileSystem& owner, std::unique_ptr<OpenFile> real)
+      : owner_(owner), real_(std::move(real)) {}
 
-  bool Read(void* buffer, std::uint32_t count, std::uint32_t& got) override {
-    got = 0;
-    if (owner_.CountAndCheck(Op::Read, path_)) return false;
+  const std::string& Path() const override { return real_->Path(); }
+  Result<EntryInfo> Info() override { return real_->Info(); }
+  Result<Owner> ReadOwner() override {
+    if (auto failed = owner_.Check(Op::ReadOwner, Path())) return *std::move(failed);
+    if (const std::optional<Owner> scripted = owner_.OwnerFor(Path())) return *scripted;
+    return real_->ReadOwner();
+  }
+  Result<void> SetRights(Rights rights, Grant grant) override {
+    if (auto failed = owner_.Check(Op::SetRights, Path())) return *std::move(failed);
+    return real_->SetRights(rights, grant);
+  }
+  Result<std::uint32_t> Read(void* buffer, std::uint32_t count) override {
+    if (auto failed = owner_.Check(Op::Read, Path())) return *std::move(failed);
     const auto shortRead = owner_.shortReads_.find(owner_.Calls(Op::Read));
     if (shortRead != owner_.shortReads_.end()) {
       count = std::min(count, shortRead->second);
       owner_.shortReads_.erase(shortRead);
     }
-    return owner_.Real(real_->Read(buffer, count, got));
+    return real_->Read(buffer, count);
   }
-
-  bool Write(const void* buffer, std::uint32_t count, std::uint32_t& written) override {
-    written = 0;
-    if (owner_.CountAndCheck(Op::Write, path_)) return false;
-    return owner_.Real(real_->Write(buffer, count, written));
+  Result<void> Write(const void* buffer, std::uint32_t count) override {
+    if (auto failed = owner_.Check(Op::Write, Path())) return *std::move(failed);
+    return real_->Write(buffer, count);
   }
-
-  bool Size(std::uint64_t& size) override { return owner_.Real(real_->Size(size)); }
+  Result<void> Seek(std::uint64_t offset) override {
+    if (auto failed = owner_.Check(Op::Seek, Path())) return *std::move(failed);
+    return real_->Seek(offset);
+  }
+  Result<std::uint64_t> Size() override { return real_->Size(); }
 
  private:
   FaultyFileSystem& owner_;
   std::unique_ptr<OpenFile> real_;
-  std::string path_;
 };
 
 class FaultyFolder final : public Folder {
@@ -79,58 +69,71 @@ class FaultyFolder final : public Folder {
       : owner_(owner), real_(std::move(real)) {}
 
   const std::string& Path() const override { return real_->Path(); }
+  Result<EntryInfo> Info() override { return real_->Info(); }
+  Result<Owner> ReadOwner() override {
+    if (auto failed = owner_.Check(Op::ReadOwner, Path())) return *std::move(failed);
+    if (const std::optional<Owner> scripted = owner_.OwnerFor(Path())) return *scripted;
+    return real_->ReadOwner();
+  }
+  Result<void> SetRights(Rights rights, Grant grant) override {
+    if (auto failed = owner_.Check(Op::SetRights, Path())) return *std::move(failed);
+    return real_->SetRights(rights, grant);
+  }
 
-  std::unique_ptr<DirectorySearch> List() override {
-    if (owner_.CountAndCheck(Op::List, Path())) return nullptr;
-    auto search = owner_.Real(real_->List());
-    if (!search) return nullptr;
-    return std::make_unique<FaultySearch>(owner_, std::move(search), Path());
+ protected:
+  Result<std::vector<DirEntry>> ListAll() override {
+    if (auto failed = owner_.Check(Op::List, Path())) return *std::move(failed);
+    Result<std::vector<DirEntry>> entries = real_->ListAll();
+    if (!entries) return entries;
+    for (DirEntry& entry : *entries) {
+      if (const auto size = owner_.sizes_.find(entry.name); size != owner_.sizes_.end()) {
+        entry.size = size->second;
+      }
+    }
+    return entries;
   }
-  EntryKind Lookup(std::string_view name) override {
-    return Check(Op::Lookup, name) ? EntryKind::None : real_->Lookup(name);
+  Result<std::unique_ptr<Folder>> OpenFolderAt(const std::string& name) override {
+    if (auto failed = Check(Op::OpenFolder, name)) return *std::move(failed);
+    return owner_.Wrap(real_->OpenFolderAt(name));
   }
-  std::unique_ptr<Folder> OpenFolder(std::string_view name) override {
-    if (Check(Op::OpenFolder, name)) return nullptr;
-    return owner_.Wrap(owner_.Real(real_->OpenFolder(name)));
+  Result<std::unique_ptr<Folder>> CreateFolderAt(const std::string& name,
+                                                 std::optional<Rights> rights) override {
+    if (auto failed = Check(Op::CreateFolder, name)) return *std::move(failed);
+    return owner_.Wrap(real_->CreateFolderAt(name, rights));
   }
-  std::unique_ptr<Folder> CreateFolder(std::string_view name,
-                                       std::optional<Rights> rights) override {
-    if (Check(Op::CreateFolder, name)) return nullptr;
-    return owner_.Wrap(owner_.Real(real_->CreateFolder(name, rights)));
+  Result<std::unique_ptr<OpenFile>> OpenFileAt(const std::string& name, Access access) override {
+    if (auto failed = Check(Op::Open, name)) return *std::move(failed);
+    return owner_.Wrap(real_->OpenFileAt(name, access));
   }
-  std::unique_ptr<OpenFile> Create(std::string_view name, IfExists ifExists) override {
-    if (Check(Op::Create, name)) return nullptr;
-    return owner_.Wrap(owner_.Real(real_->Create(name, ifExists)), Path() + std::string(name));
+  Result<std::unique_ptr<OpenFile>> CreateFileAt(const std::string& name) override {
+    if (auto failed = Check(Op::Create, name)) return *std::move(failed);
+    return owner_.Wrap(real_->CreateFileAt(name));
   }
-  std::unique_ptr<OpenFile> Open(std::string_view name, Names names) override {
-    if (Check(Op::Open, name)) return nullptr;
-    return owner_.Wrap(owner_.Real(real_->Open(name, names)), Path() + std::string(name));
+  Result<void> RemoveAt(const std::string& name, bool folder) override {
+    if (auto failed = Check(Op::Remove, name)) return *std::move(failed);
+    return real_->RemoveAt(name, folder);
   }
-  bool Remove(std::string_view name) override {
-    return !Check(Op::Remove, name) && owner_.Real(real_->Remove(name));
-  }
-  bool SetRights(Rights rights) override {
-    return !owner_.CountAndCheck(Op::SetRights, Path()) && owner_.Real(real_->SetRights(rights));
-  }
-  bool PassOnRights(std::string_view name, Rights rights) override {
-    return !Check(Op::PassOnRights, name) && owner_.Real(real_->PassOnRights(name, rights));
+  Result<void> RenameAt(const std::string& name, Folder& to, const std::string& newName) override {
+    if (auto failed = Check(Op::Rename, name)) return *std::move(failed);
+    auto* faulty = dynamic_cast<FaultyFolder*>(&to);
+    return real_->RenameAt(name, faulty ? *faulty->real_ : to, newName);
   }
 
  private:
-  bool Check(Op op, std::string_view name) {
-    return owner_.CountAndCheck(op, Path() + std::string(name));
+  std::optional<FileError> Check(Op op, const std::string& name) {
+    return owner_.Check(op, PathOf(name));
   }
 
   FaultyFileSystem& owner_;
   std::unique_ptr<Folder> real_;
 };
 
-void FaultyFileSystem::FailAt(Op op, int nth) {
-  failAt_[Index(op)].insert(calls_[Index(op)] + nth);
+void FaultyFileSystem::FailAt(Op op, int nth, FileReason reason) {
+  failAt_[Index(op)][calls_[Index(op)] + nth] = reason;
 }
 
-void FaultyFileSystem::FailFromPath(Op op, std::string substring) {
-  failPaths_[Index(op)].push_back(std::move(substring));
+void FaultyFileSystem::FailFromPath(Op op, std::string substring, FileReason reason) {
+  failPaths_[Index(op)].emplace_back(std::move(substring), reason);
 }
 
 void FaultyFileSystem::ShortReadAt(int nth, std::uint32_t maxBytes) {
@@ -151,16 +154,15 @@ void FaultyFileSystem::Reset() {
   failPaths_ = {};
   shortReads_.clear();
   sizes_.clear();
+  owners_.clear();
   actions_.clear();
   log_.clear();
-  injectedLast_ = false;
-  injectedText_.clear();
 }
 
-bool FaultyFileSystem::CountAndCheck(Op op, const std::string& path) {
+std::optional<FileError> FaultyFileSystem::Check(Op op, const std::string& path) {
   const std::size_t i = Index(op);
   const int call = ++calls_[i];
-  if (op != Op::Read && op != Op::Write && op != Op::ListNext) {
+  if (op != Op::Read && op != Op::Write && op != Op::Seek) {
     log_.push_back(std::string(OpName(op)) + " " + path);
   }
   const auto action = std::find_if(actions_.begin(), actions_.end(), [&](const Action& a) {
@@ -171,48 +173,53 @@ bool FaultyFileSystem::CountAndCheck(Op op, const std::string& path) {
     actions_.erase(action);
     run();
   }
-  bool fail = failAt_[i].erase(call) > 0;
-  for (const std::string& part : failPaths_[i]) {
-    if (path.find(part) != std::string::npos) fail = true;
+  std::optional<FileReason> reason;
+  if (const auto planned = failAt_[i].find(call); planned != failAt_[i].end()) {
+    reason = planned->second;
+    failAt_[i].erase(planned);
   }
-  if (fail) {
-    injectedLast_ = true;
-    injectedText_ = std::string("Injected failure of ") + OpName(op) + " (call " +
-                    std::to_string(call) + ") on " + path;
+  for (const auto& [part, why] : failPaths_[i]) {
+    if (path.find(part) != std::string::npos) reason = why;
   }
-  return fail;
+  if (!reason) return std::nullopt;
+  return FileError{OpName(op), path, *reason,
+                   std::string("Injected failure of ") + OpName(op) + " (call " +
+                       std::to_string(call) + ") on " + path};
 }
 
-std::unique_ptr<Folder> FaultyFileSystem::Wrap(std::unique_ptr<Folder> folder) {
-  if (!folder) return nullptr;
-  return std::make_unique<FaultyFolder>(*this, std::move(folder));
+std::optional<Owner> FaultyFileSystem::OwnerFor(const std::string& path) const {
+  for (const auto& [part, owner] : owners_) {
+    if (path.find(part) != std::string::npos) return owner;
+  }
+  return std::nullopt;
 }
 
-std::unique_ptr<OpenFile> FaultyFileSystem::Wrap(std::unique_ptr<OpenFile> file, std::string path) {
-  if (!file) return nullptr;
-  return std::make_unique<FaultyFile>(*this, std::move(file), std::move(path));
+Result<std::unique_ptr<Folder>> FaultyFileSystem::Wrap(Result<std::unique_ptr<Folder>> folder) {
+  if (!folder) return folder;
+  return std::make_unique<FaultyFolder>(*this, folder.Take());
+}
+
+Result<std::unique_ptr<OpenFile>> FaultyFileSystem::Wrap(Result<std::unique_ptr<OpenFile>> file) {
+  if (!file) return file;
+  return std::make_unique<FaultyFile>(*this, file.Take());
 }
 
 bool FaultyFileSystem::FileExists(const std::string& path) {
-  return !CountAndCheck(Op::FileExists, path) && Real(real_.FileExists(path));
+  return !Check(Op::FileExists, path) && real_.FileExists(path);
 }
 
 bool FaultyFileSystem::DirectoryExists(const std::string& path) {
-  return !CountAndCheck(Op::DirectoryExists, path) && Real(real_.DirectoryExists(path));
+  return !Check(Op::DirectoryExists, path) && real_.DirectoryExists(path);
 }
 
-std::unique_ptr<Folder> FaultyFileSystem::OpenFolder(const std::string& path) {
-  if (CountAndCheck(Op::OpenFolder, path)) return nullptr;
-  return Wrap(Real(real_.OpenFolder(path)));
+Result<std::unique_ptr<Folder>> FaultyFileSystem::OpenFolder(const std::string& path) {
+  if (auto failed = Check(Op::OpenFolder, path)) return *std::move(failed);
+  return Wrap(real_.OpenFolder(path));
 }
 
-std::unique_ptr<OpenFile> FaultyFileSystem::OpenShared(const std::string& path) {
-  if (CountAndCheck(Op::OpenShared, path)) return nullptr;
-  return Wrap(Real(real_.OpenShared(path)), path);
-}
-
-std::string FaultyFileSystem::LastErrorText() const {
-  return injectedLast_ ? injectedText_ : real_.LastErrorText();
+Result<std::unique_ptr<OpenFile>> FaultyFileSystem::OpenShared(const std::string& path) {
+  if (auto failed = Check(Op::OpenShared, path)) return *std::move(failed);
+  return Wrap(real_.OpenShared(path));
 }
 
 }  // namespace qvr::test

@@ -1,4 +1,4 @@
-// A FileSystem decorator for tests: passes every call on to a real file system (its
+// A FileSystem decorator for tests: passes every primitive on to a real file system (its
 // folders and files included), counts and logs the calls, makes chosen calls fail and
 // runs chosen actions just before a call, as a second process acting between two calls
 // would, so that error paths and races can be driven without a broken disk.
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,39 +24,41 @@ class FaultyFileSystem final : public FileSystem {
     OpenFolder,  // by path, and by name in a folder
     OpenShared,
     List,
-    ListNext,
-    Lookup,
     CreateFolder,
-    Create,
     Open,
+    Create,
     Remove,
+    Rename,
+    ReadOwner,
     SetRights,
-    PassOnRights,
     Read,
     Write,
+    Seek,
   };
 
-  // `real` must outlive this object; folders, listings and files opened through this
-  // object must not outlive it.
+  // `real` must outlive this object; folders and files opened through this object must
+  // not outlive it.
   explicit FaultyFileSystem(FileSystem& real) : real_(real) {}
 
-  // The nth call of `op` from now on (1 = the next one) fails. Read and Write are counted
-  // across all open files. Several calls may be marked.
-  void FailAt(Op op, int nth);
-  // Every call of `op` whose path contains `substring` fails. The path of a call in a
-  // folder is the folder's path and the name; for Read, Write and ListNext it is the
-  // path the file or listing was opened with.
-  void FailFromPath(Op op, std::string substring);
+  // The nth call of `op` from now on (1 = the next one) fails for `reason`. Read, Write and
+  // Seek are counted across all open files. Several calls may be marked.
+  void FailAt(Op op, int nth, FileReason reason = FileReason::Other);
+  // Every call of `op` whose path contains `substring` fails for `reason`. The path of a
+  // call in a folder is the folder's path and the name; for Read, Write and Seek it is
+  // the path of the file.
+  void FailFromPath(Op op, std::string substring, FileReason reason = FileReason::Other);
   // The nth Read from now on returns at most `maxBytes` (possibly 0) and succeeds.
   void ShortReadAt(int nth, std::uint32_t maxBytes);
   // Listings report `size` for every entry named `name`, as a listing taken before the
   // file changed would.
   void ReportSize(std::string name, std::uint64_t size) { sizes_[std::move(name)] = size; }
+  // ReadOwner answers `owner` for every entry whose path contains `substring`.
+  void ReportOwner(std::string substring, Owner owner) { owners_[std::move(substring)] = owner; }
   // Runs `action` just before the first call of `op` whose path contains `substring`.
   void ActBefore(Op op, std::string substring, std::function<void()> action);
   // Calls of `op` since construction or the last Reset, failed ones included.
   int Calls(Op op) const;
-  // Every call but Read, Write and ListNext, in order, as "Op path", failed ones included.
+  // Every call but Read, Write and Seek, in order, as "Op path", failed ones included.
   const std::vector<std::string>& Log() const { return log_; }
   // Back to the state after construction: counters, planned faults and actions, the log.
   void Reset();
@@ -67,28 +69,20 @@ class FaultyFileSystem final : public FileSystem {
   }
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
-  std::unique_ptr<Folder> OpenFolder(const std::string& path) override;
-  std::unique_ptr<OpenFile> OpenShared(const std::string& path) override;
-  // After an injected fault a text that names the operation and the path.
-  std::string LastErrorText() const override;
+  Result<std::unique_ptr<Folder>> OpenFolder(const std::string& path) override;
+  Result<std::unique_ptr<OpenFile>> OpenShared(const std::string& path) override;
 
  private:
   friend class FaultyFolder;
-  friend class FaultySearch;
   friend class FaultyFile;
 
-  static constexpr std::size_t kOps = static_cast<std::size_t>(Op::Write) + 1;
+  static constexpr std::size_t kOps = static_cast<std::size_t>(Op::Seek) + 1;
 
-  // Counts and logs the call, runs its action and tells whether it is to fail.
-  bool CountAndCheck(Op op, const std::string& path);
-  // Remembers whether the last failure came from the real file system.
-  template <typename T>
-  T Real(T result) {
-    if (!result) injectedLast_ = false;
-    return result;
-  }
-  std::unique_ptr<Folder> Wrap(std::unique_ptr<Folder> folder);
-  std::unique_ptr<OpenFile> Wrap(std::unique_ptr<OpenFile> file, std::string path);
+  // Counts and logs the call and runs its action; the injected error where it is to fail.
+  std::optional<FileError> Check(Op op, const std::string& path);
+  std::optional<Owner> OwnerFor(const std::string& path) const;
+  Result<std::unique_ptr<Folder>> Wrap(Result<std::unique_ptr<Folder>> folder);
+  Result<std::unique_ptr<OpenFile>> Wrap(Result<std::unique_ptr<OpenFile>> file);
 
   struct Action {
     Op op;
@@ -98,14 +92,13 @@ class FaultyFileSystem final : public FileSystem {
 
   FileSystem& real_;
   std::array<int, kOps> calls_{};
-  std::array<std::set<int>, kOps> failAt_{};
-  std::array<std::vector<std::string>, kOps> failPaths_{};
+  std::array<std::map<int, FileReason>, kOps> failAt_{};
+  std::array<std::vector<std::pair<std::string, FileReason>>, kOps> failPaths_{};
   std::map<int, std::uint32_t> shortReads_;
   std::map<std::string, std::uint64_t> sizes_;
+  std::map<std::string, Owner> owners_;
   std::vector<Action> actions_;
   std::vector<std::string> log_;
-  bool injectedLast_ = false;
-  std::string injectedText_;
 };
 
 }  // namespace qvr::test

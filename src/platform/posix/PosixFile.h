@@ -1,5 +1,6 @@
 // Pieces the POSIX backend's file system and folders share: the held descriptor, the
-// thread's last failure, and an open regular file.
+// system's errors as values, what any held entry offers (its identity, owner and
+// rights), and an open regular file.
 #pragma once
 
 #include <sys/types.h>
@@ -8,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/FileSystem.h"
+#include "platform/Folder.h"
 
 namespace qvr::posix {
 
@@ -34,35 +35,46 @@ class UniqueFd {
   int fd_;
 };
 
-// The last failure of this thread's file operations: an errno, or the reason the layer
-// answered no itself (one of the reason:: texts).
-void Remember(int error);
-void RememberErrno();
-void RememberReason(const char* reason);
-std::string LastErrorText();
+// The system's error `error` (an errno) of `operation` on `path`.
+FileError ErrorOf(const char* operation, std::string path, int error);
 
 // Attribute bits in the Windows manner for what lstat or fstat reported.
 std::uint32_t AttributesOf(mode_t mode);
 
+// What every held entry offers, through its descriptor.
+Result<EntryInfo> InfoOf(int fd, const std::string& path);
+Result<Owner> OwnerOf(int fd, const std::string& path);
+Result<void> SetRightsOf(int fd, const std::string& path, Rights rights, Grant grant);
+
 // Opens the regular file `name` relative to the folder `dirFd` (or a path with AT_FDCWD)
 // without blocking (a FIFO would hang the caller), without following a link standing
-// there, and insists on a regular file. Returns 0 or the errno.
+// there, and insists on a regular file. Returns 0 or the errno; ENXIO stands for an
+// entry that is no regular file.
 int OpenRegularAt(int dirFd, const char* name, int flags, mode_t mode, UniqueFd& fd);
 // flock without waiting; a lock held by another open file maps to EBUSY, the
 // counterpart of a Windows sharing violation. File systems without locks are usable
 // unprotected. Returns 0 or the errno.
 int Lock(const UniqueFd& fd, int operation);
 
-// An open regular file.
+// An open file, held by its descriptor.
 class PosixOpenFile final : public OpenFile {
  public:
-  explicit PosixOpenFile(UniqueFd fd) : fd_(std::move(fd)) {}
-  bool Read(void* buffer, std::uint32_t count, std::uint32_t& got) override;
-  bool Write(const void* buffer, std::uint32_t count, std::uint32_t& written) override;
-  bool Size(std::uint64_t& size) override;
+  PosixOpenFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+
+  const std::string& Path() const override { return path_; }
+  Result<EntryInfo> Info() override { return InfoOf(fd_.Get(), path_); }
+  Result<Owner> ReadOwner() override { return OwnerOf(fd_.Get(), path_); }
+  Result<void> SetRights(Rights rights, Grant grant) override {
+    return SetRightsOf(fd_.Get(), path_, rights, grant);
+  }
+  Result<std::uint32_t> Read(void* buffer, std::uint32_t count) override;
+  Result<void> Write(const void* buffer, std::uint32_t count) override;
+  Result<void> Seek(std::uint64_t offset) override;
+  Result<std::uint64_t> Size() override;
 
  private:
   UniqueFd fd_;
+  std::string path_;
 };
 
 }  // namespace qvr::posix

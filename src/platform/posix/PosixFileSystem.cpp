@@ -10,8 +10,10 @@
 #include "platform/posix/PosixFolder.h"
 
 namespace qvr {
+namespace posix {
 namespace {
 
+// Without trailing delimiters: "link/" would make the system follow the link.
 std::string WithoutTrailingDelimiters(const std::string& path) {
   std::string result = path;
   while (result.size() > 1 && result.back() == '/') result.pop_back();
@@ -22,44 +24,24 @@ std::string WithoutTrailingDelimiters(const std::string& path) {
 
 bool PosixFileSystem::FileExists(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    posix::RememberErrno();
-    return false;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    posix::RememberReason(reason::kFolderNotFile);
-    return false;
-  }
-  return true;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool PosixFileSystem::DirectoryExists(const std::string& path) {
   const std::string bare = WithoutTrailingDelimiters(path);
   struct stat st {};
-  if (bare.empty() || ::lstat(bare.c_str(), &st) != 0) {
-    posix::Remember(bare.empty() ? ENOENT : errno);
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    posix::RememberReason(S_ISLNK(st.st_mode) ? reason::kLinkNotFollowed
-                                              : reason::kFileNotFolder);
-    return false;
-  }
-  return true;
+  return !bare.empty() && ::lstat(bare.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::unique_ptr<Folder> PosixFileSystem::OpenFolder(const std::string& path) {
-  // Without trailing delimiters: "link/" would make the system follow the link.
+Result<std::unique_ptr<Folder>> PosixFileSystem::OpenFolder(const std::string& path) {
   const std::string bare = WithoutTrailingDelimiters(path);
-  if (bare.empty()) {
-    posix::Remember(ENOENT);
-    return nullptr;
-  }
-  return posix::PosixFolder::OpenAt(AT_FDCWD, bare, bare);
+  if (bare.empty()) return ErrorOf("open the folder", path, ENOENT);
+  return OpenFolderNamed(AT_FDCWD, bare, bare);
 }
 
-std::unique_ptr<OpenFile> PosixFileSystem::OpenShared(const std::string& path) {
-  posix::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+Result<std::unique_ptr<OpenFile>> PosixFileSystem::OpenShared(const std::string& path) {
+  // The file is input: a link to it is followed.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
   int error = 0;
   if (!fd || ::fstat(fd.Get(), &st) != 0) {
@@ -67,26 +49,21 @@ std::unique_ptr<OpenFile> PosixFileSystem::OpenShared(const std::string& path) {
   } else if (S_ISDIR(st.st_mode)) {
     error = EISDIR;
   } else if (!S_ISREG(st.st_mode)) {
-    error = EINVAL;
+    error = ENXIO;
   } else if (const int flags = ::fcntl(fd.Get(), F_GETFL);
              flags < 0 || ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
     error = errno;
   } else {
-    error = posix::Lock(fd, LOCK_SH);
+    error = Lock(fd, LOCK_SH);
   }
-  if (error != 0) {
-    posix::Remember(error);
-    return nullptr;
-  }
-  return std::make_unique<posix::PosixOpenFile>(std::move(fd));
+  if (error != 0) return ErrorOf("open", path, error);
+  return std::make_unique<PosixOpenFile>(std::move(fd), path);
 }
 
-std::string PosixFileSystem::LastErrorText() const {
-  return posix::LastErrorText();
-}
+}  // namespace posix
 
 FileSystem& SystemFileSystem() {
-  static PosixFileSystem fileSystem;
+  static posix::PosixFileSystem fileSystem;
   return fileSystem;
 }
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/FileSystem.h"
+#include "platform/Folder.h"
 #include "platform/posix/PosixFile.h"
 
 namespace qvr::posix {
@@ -15,25 +15,34 @@ class PosixFolder final : public Folder {
   // `fd` is an open folder; `path` names it for messages and ends with '/'.
   PosixFolder(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
 
-  // Opens `name` relative to `dirFd` as a plain folder, refusing a link or a file.
-  static std::unique_ptr<PosixFolder> OpenAt(int dirFd, const std::string& name,
-                                             std::string path);
-
   const std::string& Path() const override { return path_; }
-  std::unique_ptr<DirectorySearch> List() override;
-  EntryKind Lookup(std::string_view name) override;
-  std::unique_ptr<Folder> OpenFolder(std::string_view name) override;
-  std::unique_ptr<Folder> CreateFolder(std::string_view name,
-                                       std::optional<Rights> rights) override;
-  std::unique_ptr<OpenFile> Create(std::string_view name, IfExists ifExists) override;
-  std::unique_ptr<OpenFile> Open(std::string_view name, Names names) override;
-  bool Remove(std::string_view name) override;
-  bool SetRights(Rights rights) override;
-  bool PassOnRights(std::string_view name, Rights rights) override;
+  Result<EntryInfo> Info() override { return InfoOf(fd_.Get(), path_); }
+  Result<Owner> ReadOwner() override { return OwnerOf(fd_.Get(), path_); }
+  Result<void> SetRights(Rights rights, Grant grant) override {
+    return SetRightsOf(fd_.Get(), path_, rights, grant);
+  }
+
+ protected:
+  Result<std::vector<DirEntry>> ListAll() override;
+  Result<std::unique_ptr<Folder>> OpenFolderAt(const std::string& name) override;
+  Result<std::unique_ptr<Folder>> CreateFolderAt(const std::string& name,
+                                                 std::optional<Rights> rights) override;
+  Result<std::unique_ptr<OpenFile>> OpenFileAt(const std::string& name, Access access) override;
+  Result<std::unique_ptr<OpenFile>> CreateFileAt(const std::string& name) override;
+  Result<void> RemoveAt(const std::string& name, bool folder) override;
+  Result<void> RenameAt(const std::string& name, Folder& to, const std::string& newName) override;
 
  private:
+  // The mode of a new entry: what this folder passes on, whatever the umask.
+  mode_t PassedOnMode(bool folder) const;
+
   UniqueFd fd_;
   std::string path_;
 };
+
+// Opens `name` relative to `dirFd` (AT_FDCWD for a path) as a plain folder, refusing a
+// link or a file, and shows it as `path`.
+Result<std::unique_ptr<Folder>> OpenFolderNamed(int dirFd, const std::string& name,
+                                                std::string path);
 
 }  // namespace qvr::posix
