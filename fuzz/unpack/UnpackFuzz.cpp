@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "MemoryFile.h"
 #include "base/Exceptions.h"
 #include "packer/QVRPacker.h"
 
@@ -38,33 +39,6 @@ std::string Bare(std::string path) {
   return path;
 }
 
-class MemoryFile final : public qvr::OpenFile {
- public:
-  MemoryFile(std::string& data, bool writable) : data_(data), writable_(writable) {}
-  bool Read(void* buffer, std::uint32_t count, std::uint32_t& got) override {
-    got = static_cast<std::uint32_t>(std::min<std::size_t>(count, data_.size() - position_));
-    data_.copy(static_cast<char*>(buffer), got, position_);
-    position_ += got;
-    return true;
-  }
-  bool Write(const void* buffer, std::uint32_t count, std::uint32_t& written) override {
-    written = 0;
-    if (!writable_) return false;
-    data_.append(static_cast<const char*>(buffer), count);
-    written = count;
-    return true;
-  }
-  bool Size(std::uint64_t& size) override {
-    size = data_.size();
-    return true;
-  }
-
- private:
-  std::string& data_;
-  bool writable_;
-  std::size_t position_ = 0;
-};
-
 class MemoryFileSystem;
 
 // A folder of the memory file system: it writes only below itself, by name.
@@ -72,16 +46,23 @@ class MemoryFolder final : public qvr::Folder {
  public:
   MemoryFolder(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
   const std::string& Path() const override { return path_; }
-  std::unique_ptr<qvr::DirectorySearch> List() override { return nullptr; }
-  qvr::EntryKind Lookup(std::string_view name) override;
-  std::unique_ptr<qvr::Folder> OpenFolder(std::string_view name) override;
-  std::unique_ptr<qvr::Folder> CreateFolder(std::string_view name,
-                                            std::optional<qvr::Rights>) override;
-  std::unique_ptr<qvr::OpenFile> Create(std::string_view name, qvr::IfExists) override;
-  std::unique_ptr<qvr::OpenFile> Open(std::string_view, qvr::Names) override { std::abort(); }
-  bool Remove(std::string_view) override { std::abort(); }
-  bool SetRights(qvr::Rights) override { std::abort(); }
-  bool PassOnRights(std::string_view, qvr::Rights) override { std::abort(); }
+  qvr::Result<qvr::EntryInfo> Info() override { return qvr::EntryInfo{qvr::EntryKind::Folder}; }
+  qvr::Result<qvr::Owner> ReadOwner() override { return qvr::Owner::CurrentUser; }
+  qvr::Result<void> SetRights(qvr::Rights, qvr::Grant) override { std::abort(); }
+
+ protected:
+  qvr::Result<std::vector<qvr::DirEntry>> ListAll() override { std::abort(); }
+  qvr::Result<std::unique_ptr<qvr::Folder>> OpenFolderAt(const std::string& name) override;
+  qvr::Result<std::unique_ptr<qvr::Folder>> CreateFolderAt(const std::string& name,
+                                                           std::optional<qvr::Rights>) override;
+  qvr::Result<std::unique_ptr<qvr::OpenFile>> OpenFileAt(const std::string&, qvr::Access) override {
+    std::abort();
+  }
+  qvr::Result<std::unique_ptr<qvr::OpenFile>> CreateFileAt(const std::string& name) override;
+  qvr::Result<void> RemoveAt(const std::string& name, bool folder) override;
+  qvr::Result<void> RenameAt(const std::string&, qvr::Folder&, const std::string&) override {
+    std::abort();
+  }
 
  private:
   MemoryFileSystem& fs_;
@@ -98,50 +79,61 @@ class MemoryFileSystem final : public qvr::FileSystem {
   bool SameName(std::string_view a, std::string_view b) const override { return a == b; }
   bool FileExists(const std::string& path) override { return files_.count(path) != 0; }
   bool DirectoryExists(const std::string& path) override { return folders_.count(Bare(path)) != 0; }
-  std::unique_ptr<qvr::Folder> OpenFolder(const std::string& path) override {
-    if (!folders_.count(Bare(path))) return nullptr;
+  qvr::Result<std::unique_ptr<qvr::Folder>> OpenFolder(const std::string& path,
+                                                       qvr::LinkAtPath) override {
+    if (!folders_.count(Bare(path))) return Missing(path);
     return std::make_unique<MemoryFolder>(*this, Bare(path) + "/");
   }
-  std::unique_ptr<qvr::OpenFile> OpenShared(const std::string& path) override {
+  qvr::Result<std::unique_ptr<qvr::OpenFile>> OpenShared(const std::string& path) override {
     const auto it = files_.find(path);
-    if (it == files_.end()) return nullptr;
-    return std::make_unique<MemoryFile>(it->second, false);
+    if (it == files_.end()) return Missing(path);
+    return std::make_unique<qvr::fuzz::MemoryFile>(path, it->second, false);
   }
-  std::string LastErrorText() const override { return "refused"; }
+  static qvr::FileError Missing(const std::string& path) {
+    return qvr::Refusal("open", path, qvr::FileReason::NotFound);
+  }
+  // What the unpack wrote: everything but the archive and the two folders there at first.
+  bool Untouched() const { return files_.size() == 1 && folders_.size() == 2; }
 
   std::map<std::string, std::string> files_;
   std::set<std::string> folders_;
 };
 
-qvr::EntryKind MemoryFolder::Lookup(std::string_view name) {
-  const std::string path = path_ + std::string(name);
-  if (fs_.folders_.count(path)) return qvr::EntryKind::Folder;
-  return fs_.files_.count(path) ? qvr::EntryKind::File : qvr::EntryKind::None;
-}
-
-std::unique_ptr<qvr::Folder> MemoryFolder::OpenFolder(std::string_view name) {
-  const std::string path = path_ + std::string(name);
+qvr::Result<std::unique_ptr<qvr::Folder>> MemoryFolder::OpenFolderAt(const std::string& name) {
+  const std::string path = path_ + name;
   CheckInside(path);
-  if (!fs_.folders_.count(path)) return nullptr;
+  if (!fs_.folders_.count(path)) return MemoryFileSystem::Missing(path);
   return std::make_unique<MemoryFolder>(fs_, path + "/");
 }
 
-std::unique_ptr<qvr::Folder> MemoryFolder::CreateFolder(std::string_view name,
-                                                        std::optional<qvr::Rights>) {
-  const std::string path = path_ + std::string(name);
+qvr::Result<std::unique_ptr<qvr::Folder>> MemoryFolder::CreateFolderAt(const std::string& name,
+                                                                       std::optional<qvr::Rights>) {
+  const std::string path = path_ + name;
   CheckInside(path);
-  if (fs_.files_.count(path)) return nullptr;
+  if (fs_.files_.count(path) || fs_.folders_.count(path)) {
+    return qvr::Refusal("create the folder", path, qvr::FileReason::Exists);
+  }
   fs_.folders_.insert(path);
   return std::make_unique<MemoryFolder>(fs_, path + "/");
 }
 
-std::unique_ptr<qvr::OpenFile> MemoryFolder::Create(std::string_view name, qvr::IfExists) {
-  const std::string path = path_ + std::string(name);
+qvr::Result<std::unique_ptr<qvr::OpenFile>> MemoryFolder::CreateFileAt(const std::string& name) {
+  const std::string path = path_ + name;
   CheckInside(path);
-  if (fs_.folders_.count(path)) return nullptr;
-  std::string& data = fs_.files_[path];
-  data.clear();
-  return std::make_unique<MemoryFile>(data, true);
+  if (fs_.files_.count(path) || fs_.folders_.count(path)) {
+    return qvr::Refusal("create", path, qvr::FileReason::Exists);
+  }
+  return std::make_unique<qvr::fuzz::MemoryFile>(path, fs_.files_[path], true);
+}
+
+qvr::Result<void> MemoryFolder::RemoveAt(const std::string& name, bool folder) {
+  const std::string path = path_ + name;
+  CheckInside(path);
+  if (folder || fs_.folders_.count(path)) {
+    return qvr::Refusal("remove", path, qvr::FileReason::IsFolder);
+  }
+  fs_.files_.erase(path);
+  return {};
 }
 
 }  // namespace
@@ -162,8 +154,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     packer.Starten();
     if (statuses != 1) std::abort();
-  } catch (const qvr::EArchiveError&) {
   } catch (const qvr::EInOutError&) {
+  }
+  // A damaged archive is known before anything is written.
+  const qvr::PackerFailure& failure = qvr::TQVRPacker::LastFailure();
+  if (failure.status != 0 && failure.error.reason == qvr::FileReason::Damaged && !fs.Untouched()) {
+    std::abort();
   }
   return 0;
 }

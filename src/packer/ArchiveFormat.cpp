@@ -35,12 +35,6 @@ bool IsDeviceName(std::string_view name) {
          number == "\u00B2" || number == "\u00B3";
 }
 
-[[noreturn]] void ThrowMalformed(std::uint64_t recordOffset, const std::string& what) {
-  throw EArchiveError(
-      "Malformed archive: the record at byte offset " + std::to_string(recordOffset) + what,
-      recordOffset);
-}
-
 }  // namespace
 
 bool ParseHex(std::string_view digits, std::uint32_t& value) {
@@ -127,57 +121,6 @@ void FormatFileRecord(std::string& out, std::string_view name, std::uint32_t lev
   AppendHex(out, level, 2);
   out.append(name);
   AppendHex(out, size, 8);
-}
-
-bool ReadFully(OpenFile& file, void* buffer, std::uint32_t count, std::uint32_t& got) {
-  got = 0;
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  while (got < count) {
-    std::uint32_t n = 0;
-    if (!file.Read(bytes + got, count - got, n)) return false;
-    if (n == 0) break;
-    got += n;
-  }
-  return true;
-}
-
-ReadResult ReadRecord(OpenFile& file, const CodePage& codePage, NameRules rules,
-                      std::uint64_t& offset, Record& record, const char*& failureText) {
-  failureText = nullptr;
-  char buffer[kMaxNameLength];  // the longest field
-  std::uint32_t got = 0;
-  if (!ReadFully(file, buffer, kHeaderSize, got)) return ReadResult::Failed;
-  if (got == 0) return ReadResult::End;
-  if (got < kHeaderSize) {
-    failureText = "the archive ends inside a record header";
-    return ReadResult::Failed;
-  }
-  RecordHeader header;
-  if (!DecodeHeader(buffer, header)) {
-    ThrowMalformed(offset, " has a header that is not hexadecimal");
-  }
-  if (!ReadFully(file, buffer, header.nameLength, got) || got < header.nameLength) {
-    failureText = "the archive ends inside a record's name";
-    return ReadResult::Failed;
-  }
-  record.folder = header.folder;
-  record.level = header.level;
-  record.name = codePage.ToUtf8(std::string_view(buffer, got));
-  record.size = 0;
-  if (const char* problem = NameProblem(record.name, rules)) {
-    ThrowMalformed(offset, std::string(" cannot be unpacked: ") + problem);
-  }
-  if (!record.folder) {
-    if (!ReadFully(file, buffer, kSizeFieldSize, got) || got < kSizeFieldSize) {
-      failureText = "the archive ends inside a record's size";
-      return ReadResult::Failed;
-    }
-    if (!ParseHex(std::string_view(buffer, kSizeFieldSize), record.size)) {
-      ThrowMalformed(offset, " has a size that is not hexadecimal");
-    }
-  }
-  offset += kHeaderSize + header.nameLength + (record.folder ? 0 : kSizeFieldSize);
-  return ReadResult::Ok;
 }
 
 }  // namespace qvr::archive

@@ -16,23 +16,10 @@
 #include <string_view>
 #include <utility>
 
-#include "base/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace qvr {
-
-// A malformed archive: a field that is not hexadecimal or a name that would land outside
-// the destination or somewhere else than it says. Offset is the byte offset of the record.
-class EArchiveError : public EConvertError {
- public:
-  EArchiveError(std::string message, std::uint64_t offset)
-      : EConvertError(std::move(message)), offset_(offset) {}
-  std::uint64_t Offset() const { return offset_; }
-
- private:
-  std::uint64_t offset_;
-};
 
 namespace archive {
 
@@ -88,9 +75,6 @@ void FormatFolderRecord(std::string& out, std::string_view name, std::uint32_t l
 void FormatFileRecord(std::string& out, std::string_view name, std::uint32_t level,
                       std::uint32_t size);
 
-// Reads until `count` bytes are in or the file ends. False when a read fails.
-bool ReadFully(OpenFile& file, void* buffer, std::uint32_t count, std::uint32_t& got);
-
 // A record as read up to its data.
 struct Record {
   bool folder = false;
@@ -98,17 +82,6 @@ struct Record {
   std::string name;        // UTF-8
   std::uint32_t size = 0;  // file records only
 };
-
-enum class ReadResult { Ok, End, Failed };
-
-// Reads the next record's header, name and, for a file, size field, and advances `offset`
-// past them. End: the archive ends before the record. Failed: a read failed (`failureText`
-// null; the file system's error text tells why) or the archive ends inside the record
-// (`failureText` says where). The name is converted from `codePage` to UTF-8 before it
-// is checked. Raises EArchiveError for a field that is not hexadecimal or a name that is
-// not one plain entry of a folder.
-ReadResult ReadRecord(OpenFile& file, const CodePage& codePage, NameRules rules,
-                      std::uint64_t& offset, Record& record, const char*& failureText);
 
 }  // namespace archive
 }  // namespace qvr

@@ -3,35 +3,98 @@
 #include <algorithm>
 #include <utility>
 
-#include "packer/PackerStatus.h"
-
 namespace qvr::archive {
 
-ArchiveReader::ArchiveReader(FileSystem& fs, OpenFile& file, const CodePage& codePage,
-                             std::string archivePath, std::string memberRoot, const char* verb)
-    : fs_(fs),
-      file_(file),
+ArchiveReader::ArchiveReader(OpenFile& file, std::uint64_t size, const CodePage& codePage,
+                             NameRules rules, char delimiter, std::string memberRoot,
+                             const char* verb)
+    : file_(file),
+      size_(size),
       codePage_(codePage),
-      archivePath_(std::move(archivePath)),
+      rules_(rules),
+      delimiter_(delimiter),
       memberRoot_(std::move(memberRoot)),
-      verb_(verb),
-      rules_(RulesFor(fs)),
-      delimiter_(fs.Delimiter()) {}
+      verb_(verb) {}
 
-bool ArchiveReader::Fail(std::int32_t status, const char* operation, std::string path,
-                         std::string text) {
-  failure_ = {status, operation, std::move(path), std::move(text)};
+bool ArchiveReader::Fail(std::int32_t status, FileError error) {
+  return Fail(WithStatus(status, std::move(error)));
+}
+
+bool ArchiveReader::Fail(PackerFailure failure) {
+  if (!failure_) failure_ = std::move(failure);
   return false;
 }
 
+bool ArchiveReader::Malformed(const std::string& what) {
+  return Fail(status::kArchiveIo, FileError{"read the archive", file_.Path(), FileReason::Damaged,
+                                            "Malformed archive: the record at byte offset " +
+                                                std::to_string(recordStart_) + what});
+}
+
+bool ArchiveReader::ArchiveEnds(const char* where) {
+  return Fail(status::kArchiveIo,
+              FileError{"read the archive", file_.Path(), FileReason::Other,
+                        std::string("the archive ends inside ") + where +
+                            " (the record at byte offset " + std::to_string(recordStart_) + ")"});
+}
+
+Result<std::uint32_t> ArchiveReader::ReadFully(char* buffer, std::uint32_t count) {
+  std::uint32_t got = 0;
+  while (got < count) {
+    Result<std::uint32_t> n = file_.Read(buffer + got, count - got);
+    if (!n) return n;
+    if (*n == 0) break;
+    got += *n;
+  }
+  offset_ += got;
+  return got;
+}
+
+std::optional<PackerFailure> ArchiveReader::ReadThrough() {
+  while (Next()) {
+    if (!record_.folder && !SkipData()) break;
+  }
+  if (!failure_) {
+    if (Result<void> back = file_.Seek(0); !back) Fail(status::kArchiveIo, back.TakeError());
+  }
+  std::optional<PackerFailure> found = std::exchange(failure_, std::nullopt);
+  offset_ = 0;
+  folder_.clear();
+  depth_ = 0;
+  return found;
+}
+
 bool ArchiveReader::Next() {
-  if (Failed()) return false;
-  const char* failureText = nullptr;
-  const ReadResult result = ReadRecord(file_, codePage_, rules_, offset_, record_, failureText);
-  if (result == ReadResult::End) return false;
-  if (result == ReadResult::Failed) {
-    return Fail(status::kArchiveIo, "read the archive", archivePath_,
-                failureText ? failureText : fs_.LastErrorText());
+  if (failure_) return false;
+  recordStart_ = offset_;
+  char buffer[kMaxNameLength];  // the longest field
+  Result<std::uint32_t> got = ReadFully(buffer, kHeaderSize);
+  if (!got) return Fail(status::kArchiveIo, got.TakeError());
+  // A failed read of a header is the end, as is a header that is not there at all.
+  if (*got == 0) return false;
+  if (*got < kHeaderSize) return ArchiveEnds("a record header");
+  RecordHeader header;
+  if (!DecodeHeader(buffer, header)) return Malformed(" has a header that is not hexadecimal");
+  got = ReadFully(buffer, header.nameLength);
+  if (!got) return Fail(status::kArchiveIo, got.TakeError());
+  if (*got < header.nameLength) return ArchiveEnds("a record's name");
+  record_.folder = header.folder;
+  record_.level = header.level;
+  record_.name = codePage_.ToUtf8(std::string_view(buffer, *got));
+  record_.size = 0;
+  // An empty file name is no danger: creating the file fails, as any creation can.
+  if (!record_.name.empty() || record_.folder) {
+    if (const char* problem = NameProblem(record_.name, rules_)) {
+      return Malformed(std::string(" cannot be unpacked: ") + problem);
+    }
+  }
+  if (!record_.folder) {
+    got = ReadFully(buffer, kSizeFieldSize);
+    if (!got) return Fail(status::kArchiveIo, got.TakeError());
+    if (*got < kSizeFieldSize) return ArchiveEnds("a record's size");
+    if (!ParseHex(std::string_view(buffer, kSizeFieldSize), record_.size)) {
+      return Malformed(" has a size that is not hexadecimal");
+    }
   }
   CutPath(folder_, record_.level, delimiter_);
   depth_ = std::min<std::size_t>(depth_, record_.level);
@@ -48,34 +111,44 @@ bool ArchiveReader::Next() {
 
 bool ArchiveReader::CheckSize() {
   if (record_.size <= static_cast<std::uint32_t>(kMaxFileSize)) return true;
-  return Fail(status::kSizeMismatch, verb_, memberRoot_ + path_,
-              "the record's size is 2 GiB or more, which the format excludes");
+  return Fail(status::kSizeMismatch,
+              FileError{verb_, MemberPath(), FileReason::Damaged,
+                        "the record's size is 2 GiB or more, which the format excludes"});
 }
 
 bool ArchiveReader::CopyData(
     char* buffer, std::uint32_t bufferSize,
-    const std::function<bool(const char* data, std::uint32_t size)>& sink) {
+    const std::function<PackerOutcome(const char* data, std::uint32_t size)>& sink) {
   if (!CheckSize()) return false;
   std::uint32_t remaining = record_.size;
   do {
     const std::uint32_t want = std::min(remaining, bufferSize);
-    std::uint32_t got = 0;
-    if (!file_.Read(buffer, want, got)) {
-      return Fail(status::kArchiveIo, "read the archive", archivePath_, fs_.LastErrorText());
+    Result<std::uint32_t> got = file_.Read(buffer, want);
+    if (!got) return Fail(status::kArchiveIo, got.TakeError());
+    if (*got == 0 && want > 0) {
+      return Fail(status::kSizeMismatch, FileError{verb_, MemberPath(), FileReason::Damaged,
+                                                   "the archive ends inside the file's data"});
     }
-    if (got == 0 && want > 0) {
-      return Fail(status::kSizeMismatch, verb_, memberRoot_ + path_,
-                  "the archive ends inside the file's data");
-    }
-    if (!sink(buffer, got)) return false;
-    offset_ += got;
-    remaining -= got;
+    if (PackerOutcome taken = sink(buffer, *got); !taken) return Fail(taken.TakeError());
+    offset_ += *got;
+    remaining -= *got;
   } while (remaining > 0);
   return true;
 }
 
-bool ArchiveReader::SkipData(char* buffer, std::uint32_t bufferSize) {
-  return CopyData(buffer, bufferSize, [](const char*, std::uint32_t) { return true; });
+bool ArchiveReader::SkipData() {
+  if (!CheckSize()) return false;
+  if (offset_ + record_.size > size_) {
+    return Fail(status::kSizeMismatch,
+                FileError{verb_, MemberPath(), FileReason::Damaged,
+                          "the archive ends inside the file's data (the record at byte offset " +
+                              std::to_string(recordStart_) + ")"});
+  }
+  if (Result<void> moved = file_.Seek(offset_ + record_.size); !moved) {
+    return Fail(status::kArchiveIo, moved.TakeError());
+  }
+  offset_ += record_.size;
+  return true;
 }
 
 }  // namespace qvr::archive

@@ -1,36 +1,35 @@
 // Walks an archive record by record for the unpacker and `qvrpack list`: each record's
 // path below the archive's root, the size limit of a file record, and its data chunk by
-// chunk, with the status and text of whatever fails.
+// chunk, with the status and the error of whatever fails. A malformed record (a field
+// that is not hexadecimal, a name that is not one plain entry of a folder) fails with
+// status 11 and FileReason::Damaged, the message naming the record's byte offset.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "packer/ArchiveFormat.h"
-#include "platform/FileSystem.h"
+#include "packer/PackerStatus.h"
+#include "platform/Folder.h"
 
 namespace qvr::archive {
 
-// Why a walk stopped: the packer's status code, what was done, on which path, and the
-// file system's text or the reason.
-struct ReadFailure {
-  std::int32_t status = 0;
-  std::string operation;
-  std::string path;
-  std::string text;
-};
-
 class ArchiveReader {
  public:
-  // `file` is the open archive at `archivePath`, its names in `codePage`. A failure of a
-  // member names it as `memberRoot` (the destination folder, or "") plus its path, and
-  // `verb` as the operation ("unpack", "list").
-  ArchiveReader(FileSystem& fs, OpenFile& file, const CodePage& codePage, std::string archivePath,
-                std::string memberRoot, const char* verb);
+  // `file` is the open archive of `size` bytes, read from its start, its names in
+  // `codePage`. A failure of a member names it as `memberRoot` (the destination folder, or
+  // "") plus its path, and `verb` as the operation ("unpack", "list").
+  ArchiveReader(OpenFile& file, std::uint64_t size, const CodePage& codePage, NameRules rules,
+                char delimiter, std::string memberRoot, const char* verb);
+
+  // Reads every record to the end, skipping the data, and goes back to the start: the
+  // failure an unpack would end with, found before anything is written.
+  std::optional<PackerFailure> ReadThrough();
 
   // Reads the next record: true when there is one. False at the end of the archive or
-  // when reading failed (Failed() tells). Raises EArchiveError for a malformed record.
+  // when reading failed (Failure() tells).
   bool Next();
   const Record& Current() const { return record_; }
   // The current record's path below the archive's root (UTF-8): a folder's ends with the
@@ -40,36 +39,43 @@ class ArchiveReader {
   // for a folder record its own included.
   std::size_t Depth() const { return depth_; }
 
+  // Passes the current file's data to `sink` one chunk at a time through `buffer` (at
+  // least one call, also for an empty file). False when the archive fails or ends early,
+  // or when `sink` fails, whose failure is kept.
+  bool CopyData(char* buffer, std::uint32_t bufferSize,
+                const std::function<PackerOutcome(const char* data, std::uint32_t size)>& sink);
+  // Moves past the current file's data without reading it; false where the archive ends
+  // before the data does.
+  bool SkipData();
+
+  const std::optional<PackerFailure>& Failure() const { return failure_; }
+
+ private:
+  bool Fail(std::int32_t status, FileError error);
+  bool Fail(PackerFailure failure);
+  bool Malformed(const std::string& what);
+  bool ArchiveEnds(const char* where);
+  // Reads until `count` bytes are in or the archive ends; how many came.
+  Result<std::uint32_t> ReadFully(char* buffer, std::uint32_t count);
   // For a file record: false, with the failure kept, when its size is one the format
   // excludes (2 GiB or more).
   bool CheckSize();
-  // Passes the current file's data to `sink` one chunk at a time through `buffer` (at
-  // least one call, also for an empty file). False when the archive fails or ends early,
-  // or when `sink` returns false, which keeps its own failure.
-  bool CopyData(char* buffer, std::uint32_t bufferSize,
-                const std::function<bool(const char* data, std::uint32_t size)>& sink);
-  bool SkipData(char* buffer, std::uint32_t bufferSize);
+  std::string MemberPath() const { return memberRoot_ + path_; }
 
-  bool Failed() const { return failure_.status != 0; }
-  const ReadFailure& Failure() const { return failure_; }
-
- private:
-  bool Fail(std::int32_t status, const char* operation, std::string path, std::string text);
-
-  FileSystem& fs_;
   OpenFile& file_;
+  std::uint64_t size_;
   const CodePage& codePage_;
-  std::string archivePath_;
-  std::string memberRoot_;
-  const char* verb_;
   NameRules rules_;
   char delimiter_;
-  std::uint64_t offset_ = 0;
+  std::string memberRoot_;
+  const char* verb_;
+  std::uint64_t offset_ = 0;       // of the next byte to read
+  std::uint64_t recordStart_ = 0;  // of the current record
   Record record_;
-  std::string folder_;  // the current folder's path, ending with the delimiter
+  std::string folder_;     // the current folder's path, ending with the delimiter
   std::size_t depth_ = 0;  // the folders in folder_
   std::string path_;
-  ReadFailure failure_;
+  std::optional<PackerFailure> failure_;
 };
 
 }  // namespace qvr::archive

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/FileError.h"
+
 namespace qvr {
 namespace status {
 
@@ -21,8 +23,23 @@ inline constexpr std::int32_t kFileNotOpened = 12;
 inline constexpr std::int32_t kFileIo = 13;
 inline constexpr std::int32_t kSizeMismatch = 14;
 inline constexpr std::int32_t kUserAbort = 99;
+// No status: a folder of the archive cannot be created, which Starten raises as an error.
+inline constexpr std::int32_t kFolderNotCreated = -1;
 
 }  // namespace status
+
+// Why a run ends with a status other than 0: the status, and what went wrong where.
+struct PackerFailure {
+  std::int32_t status = 0;
+  FileError error;
+};
+
+// A step of a run: done, or the failure that ends the run.
+using PackerOutcome = Result<void, PackerFailure>;
+
+inline PackerFailure WithStatus(std::int32_t status, FileError error) {
+  return PackerFailure{status, std::move(error)};
+}
 
 struct PackerStatusEntry {
   std::int32_t code;

@@ -10,9 +10,10 @@
 // An error raised by a handler ends the run and reaches the caller of Starten; every
 // file of the run is closed then, and no OnStatus follows.
 //
-// Errors raised by Starten instead of a status: EArchiveError (a malformed archive: a
-// field that is not hexadecimal, or a name that is not one plain entry of a folder),
-// EInOutError (a folder of the archive cannot be created).
+// An unpack reads the archive through before it writes anything: a damaged archive ends
+// the run with status 11 (a malformed record) or 14 (the archive ends inside a file's
+// data) and leaves the destination as it was. The one error Starten raises instead of a
+// status is EInOutError: a folder of the archive cannot be created.
 #pragma once
 
 #include <cstdint>
@@ -22,26 +23,19 @@
 #include "base/Component.h"
 #include "packer/ArchiveFormat.h"
 #include "packer/PackerStatus.h"
+#include "packer/SourceArchive.h"
 #include "platform/FileSystem.h"
 
 namespace qvr {
 namespace archive {
 class ArchiveReader;
-}
+class ArchiveWriter;
+}  // namespace archive
 
 enum TPackModeSet : std::uint8_t { Packen = 0, Entpacken = 1 };
 
 using TOnProgress = std::function<void(std::int32_t Progress)>;
 using TOnStatus = std::function<void(std::int32_t StatusCode, const std::string& StatusText)>;
-
-// What went wrong in the last run that ended with a non-zero status, for tools that
-// tell the user: the operation ("open", "create the archive", ...), the path it
-// concerned, and the operating system's text or the reason the archive cannot hold it.
-struct TPackerFailure {
-  std::string Operation;
-  std::string Path;
-  std::string ErrorText;
-};
 
 class TQVRPacker : public TComponent {
  public:
@@ -58,6 +52,9 @@ class TQVRPacker : public TComponent {
   // checked is the one written to; ZielPfad then names it in messages only. Without it
   // the packer opens ZielPfad itself.
   Folder* ZielOrdner = nullptr;
+  // Entpacken from an archive the caller opened and read through already; QuellPfad then
+  // names it in messages only. Without it the packer opens and checks QuellPfad itself.
+  SourceArchive* QuellArchiv = nullptr;
   // The code page of the names in the archive. Packing refuses a name it cannot hold
   // (status 11, or 10 for the packed folder's own name).
   CodePage ArchiveCodePage = CodePage::Windows1252();
@@ -73,8 +70,8 @@ class TQVRPacker : public TComponent {
   // The window framework installs it; without one nothing happens.
   static void SetMessagePump(std::function<void()> pump);
 
-  // The last run's failure; empty fields after a run with status 0.
-  static const TPackerFailure& LastFailure();
+  // The last run's failure: status 0 and an empty error after a run that succeeded.
+  static const PackerFailure& LastFailure();
   // Progress figures of the current (or last) run: file data bytes moved so far and
   // the denominator of the percentage (sum of the file sizes, or the archive's size).
   static std::int64_t DoneBytes();
@@ -82,14 +79,17 @@ class TQVRPacker : public TComponent {
 
  private:
   void StatusMelden(std::int32_t code);
-  void DateiEntpacken();
-  void GesamtgroesseErmitteln();
-  void OrdnerPacken(const std::string& archiveName);
-  void UnpackRecord(archive::ArchiveReader& reader, char* buffer);
-  void PackFile(Folder& folder, const DirEntry& entry);
-  bool PackFolder(const DirEntry& entry);
-  bool AppendRecord(std::uint32_t reserve);
-  bool FlushArchive();
+  // The run: the checks of the paths, then the unpack or the pack.
+  PackerOutcome Run();
+  PackerOutcome DateiEntpacken(SourceArchive& archive, Folder& target);
+  PackerOutcome UnpackRecord(archive::ArchiveReader& reader, FolderPath& folders);
+  void GesamtgroesseErmitteln(Folder& source);
+  PackerOutcome OrdnerPacken(Folder& source, const std::string& rootName, Folder& target,
+                             const std::string& archiveName);
+  Result<bool, PackerFailure> PackFolder(archive::ArchiveWriter& writer, Folder& folder,
+                                         const DirEntry& entry, std::uint32_t level);
+  PackerOutcome PackFile(archive::ArchiveWriter& writer, Folder& folder, const DirEntry& entry,
+                         std::uint32_t level);
   void ReportProgress();
   void Progress(std::int32_t value);
 

@@ -26,6 +26,8 @@ const char* DescribeReason(FileReason reason) {
       return "the disk is full";
     case FileReason::OtherOwner:
       return "it belongs to another user";
+    case FileReason::Changed:
+      return "something else took its place while it was in use";
     case FileReason::Damaged:
       return "it is damaged";
     case FileReason::Other:

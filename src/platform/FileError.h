@@ -25,6 +25,7 @@ enum class FileReason : std::uint8_t {
   Exists,        // an entry of that name is there already
   NoSpace,       // the disk is full
   OtherOwner,    // it belongs to another user, who may hold a handle on it
+  Changed,       // it is no longer what was checked: something else took its place
   Damaged,       // the content is not what it says it is (an archive that breaks off)
   Other,         // see the system's text
 };
@@ -46,15 +47,15 @@ struct FileError {
 // The English words for a reason the layer decided itself.
 const char* DescribeReason(FileReason reason);
 
-// A value of T, or the error that kept it from being made.
-template <typename T>
+// A value of T, or the error E that kept it from being made.
+template <typename T, typename E = FileError>
 class [[nodiscard]] Result {
  public:
   template <typename U = T>
-  requires(std::is_constructible_v<T, U&&> && !std::is_same_v<std::remove_cvref_t<U>, FileError> &&
+  requires(std::is_constructible_v<T, U&&> && !std::is_same_v<std::remove_cvref_t<U>, E> &&
            !std::is_same_v<std::remove_cvref_t<U>, Result>) Result(U&& value)
       : state_(std::in_place_index<0>, std::forward<U>(value)) {}
-  Result(FileError error) : state_(std::in_place_index<1>, std::move(error)) {}
+  Result(E error) : state_(std::in_place_index<1>, std::move(error)) {}
 
   explicit operator bool() const { return state_.index() == 0; }
   T& operator*() { return std::get<0>(state_); }
@@ -63,28 +64,28 @@ class [[nodiscard]] Result {
   const T* operator->() const { return &std::get<0>(state_); }
   // The value, moved out.
   T Take() { return std::move(std::get<0>(state_)); }
-  const FileError& Error() const { return std::get<1>(state_); }
-  FileError TakeError() { return std::move(std::get<1>(state_)); }
+  const E& Error() const { return std::get<1>(state_); }
+  E TakeError() { return std::move(std::get<1>(state_)); }
   // Whether it failed for this reason.
   bool Failed(FileReason reason) const { return !*this && Error().reason == reason; }
 
  private:
-  std::variant<T, FileError> state_;
+  std::variant<T, E> state_;
 };
 
-template <>
-class [[nodiscard]] Result<void> {
+template <typename E>
+class [[nodiscard]] Result<void, E> {
  public:
   Result() = default;
-  Result(FileError error) : error_(std::move(error)) {}
+  Result(E error) : error_(std::move(error)) {}
 
   explicit operator bool() const { return !error_; }
-  const FileError& Error() const { return *error_; }
-  FileError TakeError() { return std::move(*error_); }
+  const E& Error() const { return *error_; }
+  E TakeError() { return std::move(*error_); }
   bool Failed(FileReason reason) const { return error_ && error_->reason == reason; }
 
  private:
-  std::optional<FileError> error_;
+  std::optional<E> error_;
 };
 
 // An error the layer or a caller decides on itself, without a system text.

@@ -8,6 +8,7 @@
 // lead it elsewhere.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +17,11 @@
 #include "platform/Folder.h"
 
 namespace qvr {
+
+// Whether a link standing at a path that a caller names is followed there. Input may be
+// named through one (the folder to pack, the folder of an archive); a folder that is
+// written to and secured may not.
+enum class LinkAtPath : std::uint8_t { Refused, Followed };
 
 class FileSystem {
  public:
@@ -34,9 +40,10 @@ class FileSystem {
   virtual bool DirectoryExists(const std::string& path) = 0;
 
   // Opens the folder at `path` (which may end with a delimiter). Links among the folders
-  // above it are followed, as the caller named them; one standing at the path itself is
-  // not: IsLink then.
-  virtual Result<std::unique_ptr<Folder>> OpenFolder(const std::string& path) = 0;
+  // above it are followed, as the caller named them; one standing at the path itself only
+  // where `link` says so, else IsLink.
+  virtual Result<std::unique_ptr<Folder>> OpenFolder(const std::string& path,
+                                                     LinkAtPath link = LinkAtPath::Refused) = 0;
   // Opens the file at `path` for reading; others may go on reading and writing it. The
   // file is input, so a link to it is followed.
   virtual Result<std::unique_ptr<OpenFile>> OpenShared(const std::string& path) = 0;

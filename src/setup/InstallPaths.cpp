@@ -27,21 +27,20 @@ std::string ExtractFilePath(const std::string& fileName) {
   return last == std::string::npos ? std::string() : fileName.substr(0, last + 1);
 }
 
+std::string TreePath(const std::string& installPfad, TreeFolder folder, char delimiter) {
+  std::string path = installPfad;
+  for (const std::string_view name : NamesBelowRoot(folder)) path.append(name) += delimiter;
+  return path;
+}
+
 void InitInstallPaths(const std::string& programFileName,
                       const std::function<std::string()>& readWindir) {
-  const auto folder = [](std::initializer_list<const char*> names) {
-    std::string path;
-    for (const char* name : names) path.append(name).append("\\");
-    return path;
-  };
   SetupPfad = ExtractFilePath(programFileName);
   LaufwerkPfad = ExtractFileDrive(readWindir() + "\\") + "\\";
-  InstallPfad = LaufwerkPfad + folder({kInstallFolderName});
-  ProgrammPfad = InstallPfad + folder({kProductFolderName, kInternFolderName, kProgrammFolderName});
-  BilderPfad = InstallPfad + folder({kProductFolderName, kDatenFolderName, kProgrammFolderName,
-                                     kBilderFolderName});
-  FontsPfad = InstallPfad + folder({kProductFolderName, kDatenFolderName, kProgrammFolderName,
-                                    kFontsFolderName});
+  InstallPfad = LaufwerkPfad + kInstallFolderName + "\\";
+  ProgrammPfad = TreePath(InstallPfad, TreeFolder::ProgramFiles);
+  BilderPfad = TreePath(InstallPfad, TreeFolder::Pictures);
+  FontsPfad = TreePath(InstallPfad, TreeFolder::Fonts);
   WinFontsPfad = readWindir() + "\\Fonts\\";
 }
 

@@ -7,18 +7,9 @@
 #include <functional>
 #include <string>
 
-namespace qvr {
+#include "setup/TreeLayout.h"
 
-// The folders of the installed tree. The installation root lies in the root of the drive
-// that holds the Windows folder; the product folder inside it marks, by its existence, an
-// earlier installation.
-inline constexpr char kInstallFolderName[] = "QVR-SOFTWARE";
-inline constexpr char kProductFolderName[] = "QVR-Kelvador [DV2.95]";
-inline constexpr char kInternFolderName[] = "Intern";
-inline constexpr char kDatenFolderName[] = "Daten";
-inline constexpr char kProgrammFolderName[] = "Programm";
-inline constexpr char kBilderFolderName[] = "Bilder";
-inline constexpr char kFontsFolderName[] = "Fonts";
+namespace qvr {
 
 extern std::string SetupPfad;     // folder of the running setup program
 extern std::string LaufwerkPfad;  // root of the drive that holds the Windows folder
@@ -33,6 +24,10 @@ extern std::string WinFontsPfad;  // the Windows font folder
 std::string ExtractFileDrive(const std::string& path);
 // Everything up to and including the last '\' or ':'; empty when there is none.
 std::string ExtractFilePath(const std::string& fileName);
+
+// The path of a folder of the installed tree below `installPfad`, ending with
+// `delimiter`.
+std::string TreePath(const std::string& installPfad, TreeFolder folder, char delimiter = '\\');
 
 // Computes the seven paths from the setup program's full file name and the
 // Windows folder. `readWindir` is called twice, once for the drive of the

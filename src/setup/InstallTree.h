@@ -1,30 +1,37 @@
-// The installed tree and who may change it.
+// The installed tree (setup/TreeLayout.h) held open while the setup works in it, made the
+// administrators' before anything is unpacked, and never destroyed before its
+// replacement is complete.
 //
 // The installation root lies in the root of the Windows drive, where every signed-in
-// user may create folders before the setup runs and change them while it runs. So the
-// setup makes the tree the administrators' before it unpacks a byte into it, and holds
-// its folders open until it ends:
+// user may create folders before the setup runs and change them while it runs. So every
+// folder is opened once, through its parent's handle, checked through its own handle
+// and held; nothing is looked up by path again. In this order:
 //
-//   QVR-SOFTWARE                    the administrators'
-//     QVR-Kelvador [DV2.95]         the administrators'
-//       Intern                      removed, then unpacked anew: the administrators'
-//       Daten                       the administrators' during the run, then the users'
-//                                   data folder: they add and change what lies in it
-//         Programm                  the administrators', with everything in it
-//           Fonts                   removed, then unpacked anew
+//   Check    every folder that is there is a plain folder, never a link; each that the
+//            setup secures, replaces or puts back was made by the administrators, SYSTEM
+//            or the user running the setup (another user could hold a handle on it and
+//            give themselves the tree back). Nothing changes.
+//   Prepare  the root and the product folder become the administrators', the data folder
+//            the users'; the earlier program and fonts folders move aside into Earlier,
+//            made the administrators' alone, and new, empty ones take their place.
+//   Finish   after a successful unpack: what the earlier folders held beyond the
+//            archive's files goes to Kept, the rest of them is removed.
+//   Restore  after a failure: the new program and fonts folders are removed and the
+//            earlier ones put back.
 //
-// Everything the unpack creates takes what its folder passes on, so the program, the
-// fonts the completion copies into Windows and the pictures the shortcut shows are the
-// administrators' from their first byte. Entries of the root and the product folder that
-// do not belong to the product are left as they are.
+// A run cut off between Prepare and Finish leaves the earlier folders in Earlier; the
+// next run takes them for the earlier installation and the ones in place for the
+// partial new ones.
 #pragma once
 
-#include <initializer_list>
+#include <array>
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
 
 #include "platform/FileSystem.h"
+#include "setup/TreeLayout.h"
 
 namespace qvr {
 
@@ -32,41 +39,41 @@ class InstallTree {
  public:
   explicit InstallTree(FileSystem& fs) : fs_(fs) {}
 
-  // Opens the installation root in LaufwerkPfad, creating it with the administrators'
-  // rights where it is missing, and closes it and the folders of the tree that exist to
-  // standard users, following no link. False, with FailedPath() and Reason(), when a
-  // folder cannot be closed; Root() is then null. Root() is also null, with true, when
-  // the root can neither be opened nor created: the packer reports its destination status.
-  bool Secure();
-  // The installation root, held; null before Secure() or when it failed.
-  Folder* Root() const { return root_.get(); }
+  // The tree below `drivePath`, the root of the drive that holds the Windows folder.
+  Result<void> Check(const std::string& drivePath);
+  Result<void> Prepare();
+  Result<void> Finish();
+  // Puts back what Prepare moved; best effort: what cannot go back stays in Earlier,
+  // where the next run finds it.
+  Result<void> Restore();
 
-  // After the unpack: Daten becomes the users' data folder, and what lies in it but
-  // Programm theirs to change. False, with FailedPath() and Reason(), on a failure.
-  bool OpenDataToUsers();
-
-  // The folder that `names` lead to below the installation root, each opened through
-  // its parent's handle; null when one of them is missing or no plain folder.
-  std::unique_ptr<Folder> Open(std::initializer_list<std::string_view> names) const;
-
-  const std::string& FailedPath() const { return failedPath_; }
-  const std::string& Reason() const { return reason_; }
+  // Held from Prepare on.
+  Folder& Root() { return *Held(TreeFolder::Root); }
+  Folder& Fonts() { return *Held(TreeFolder::Fonts); }
 
  private:
-  bool Fail(const Folder& folder, std::string_view name = {});
-  // Opens an existing folder of the tree and makes it the administrators' alone. True with
-  // null when no folder of that name is there: the unpack creates it with what `parent`
-  // passes on, or fails on a file in its way. False where a link stands in its place.
-  bool SecureFolder(Folder& parent, std::string_view name, std::unique_ptr<Folder>& folder);
+  static constexpr std::size_t kFolders = static_cast<std::size_t>(TreeFolder::Kept) + 1;
+
+  std::unique_ptr<Folder>& Held(TreeFolder folder) {
+    return held_[static_cast<std::size_t>(folder)];
+  }
+  // The folder that holds `folder`: the drive root for the installation root.
+  Folder& Parent(TreeFolder folder);
+  // Opens `folder` in `in` and checks it; absent is no failure.
+  Result<std::unique_ptr<Folder>> Inspect(Folder& in, TreeFolder folder);
+  // Holds `folder` with its rights: secured where it is there, created where it is not.
+  Result<void> Make(TreeFolder folder, std::optional<Rights> rights);
+  // Moves the earlier `folder` aside, or drops the partial one of a run that was cut off.
+  Result<void> MoveAside(TreeFolder folder);
+  Result<void> OpenDataToUsers();
 
   FileSystem& fs_;
-  std::unique_ptr<Folder> root_;
-  // The folders of the tree that existed before the unpack, held until the setup ends.
-  std::unique_ptr<Folder> product_;
-  std::unique_ptr<Folder> daten_;
-  std::unique_ptr<Folder> programm_;
-  std::string failedPath_;
-  std::string reason_;
+  std::unique_ptr<Folder> drive_;
+  std::array<std::unique_ptr<Folder>, kFolders> held_;
+  // The replaced folders: the identity of the one found in place, and whether the earlier
+  // one is in Earlier (moved there by this run or by one that was cut off).
+  std::array<std::optional<EntryId>, kFolders> inPlace_;
+  std::array<bool, kFolders> aside_{};
 };
 
 }  // namespace qvr

@@ -1,9 +1,11 @@
 #include "setup/UnitInstall.h"
 
 #include <exception>
+#include <iterator>
 
 #include "framework/Application.h"
 #include "framework/Dialogs.h"
+#include "packer/SourceArchive.h"
 #include "setup/InstallPaths.h"
 #include "shell/wmiclose.h"
 
@@ -60,43 +62,73 @@ std::string ErfolgText() {
                     50, ' ');
 }
 
-// The file-system layer's own reasons, as the setup tells them; the system's texts are
-// in the language of the system already.
-std::string GermanReason(const std::string& reason) {
-  static const std::pair<const char*, const char*> kReasons[] = {
-      {qvr::reason::kFileNotFolder, "es ist eine Datei, kein Ordner"},
-      {qvr::reason::kFolderNotFile, "es ist ein Ordner, keine Datei"},
-      {qvr::reason::kLinkNotFollowed, "es ist eine Verknüpfung, der nicht gefolgt wird"},
-      {qvr::reason::kLinkNotRemovable,
-       "es ist eine Verknüpfung, die sich hier nicht entfernen lässt, ohne ihr Ziel zu ändern"},
-      {qvr::reason::kNotPlainFile,
-       "es ist eine Verknüpfung oder eine Datei mit mehr als einem Namen, die nicht kopiert "
-       "wird"},
+// Why a folder or file failed, as the setup tells it: the system's own texts are in the
+// language of the system already.
+std::string GermanReason(const FileError& error) {
+  static constexpr std::pair<FileReason, const char*> kReasons[] = {
+      {FileReason::NotFound, "es ist nicht vorhanden"},
+      {FileReason::IsLink, "es ist eine symbolische Verknüpfung"},
+      {FileReason::NotFolder, "es ist eine Datei, kein Ordner"},
+      {FileReason::IsFolder, "es ist ein Ordner, keine Datei"},
+      {FileReason::NotFile, "es ist weder eine Datei noch ein Ordner"},
+      {FileReason::OtherNames, "es ist eine Datei mit mehr als einem Namen"},
+      {FileReason::InUse, "ein anderes Programm verwendet es"},
+      {FileReason::AccessDenied, "der Zugriff wurde verweigert"},
+      {FileReason::Exists, "ein Eintrag dieses Namens ist schon vorhanden"},
+      {FileReason::NoSpace, "der Datenträger ist voll"},
+      {FileReason::OtherOwner, "ein anderer Benutzer hat es angelegt"},
+      {FileReason::Changed, "es wurde während der Installation ausgetauscht"},
+      {FileReason::Damaged, "es ist beschädigt"},
   };
-  for (const auto& [english, german] : kReasons) {
-    if (reason == english) return german;
+  for (const auto& [reason, german] : kReasons) {
+    if (reason == error.reason) return german;
   }
-  return reason;
+  return error.ReasonText();
 }
 
-std::string UngeschuetztText(const std::string& folder, const std::string& reason) {
+// A folder as the boxes name it: without a closing delimiter, however it was reached.
+std::string FolderName(std::string path) {
+  while (path.size() > 1 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+std::string UngeschuetztText(const FileError& error) {
+  const std::string folder = FolderName(error.path);
+  if (error.reason == FileReason::OtherOwner) {
+    return "Der Ordner " + folder +
+           " wurde von einem anderen Benutzer angelegt, der ihn weiter ändern könnte.\r"
+           "Entfernen Sie ihn oder benennen Sie ihn um und starten Sie die Installation "
+           "erneut.\rDie Installation wird abgebrochen!!!";
+  }
   return "Der Ordner " + folder +
          " kann nicht vor Änderungen durch andere Benutzer geschützt werden: " +
-         GermanReason(reason) + "\rDie Installation wird abgebrochen!!!";
+         GermanReason(error) + "\rDie Installation wird abgebrochen!!!";
 }
 
-std::string NichtFreigegebenText(const std::string& folder, const std::string& reason) {
-  return "Der Datenordner " + folder +
-         " kann nicht für die Benutzer freigegeben werden: " + GermanReason(reason);
+std::string FehlerText(const std::string& message) {
+  return "Die Installation ist fehlgeschlagen: " + message +
+         "\rDie Installation wird abgebrochen!!!";
 }
 
-// The exit code when the installation root cannot be closed to other users; a failure
-// status of the packer ends the setup with that status.
-constexpr int kExitUngeschuetzt = 20;
+constexpr const char* kStepNames[] = {
+    "InstallingState", "ExistenceTest", "ArchiveCheck", "TreeCheck", "Protection",
+    "Unpack",          "Finish",        "Fonts",        "Shortcut",  "FinalMessage"};
+static_assert(std::size(kStepNames) == static_cast<std::size_t>(InstallStep::FinalMessage) + 1);
 
 const TFont kBoldTimes{"Times New Roman", -16, true, clWindowText};
 
 }  // namespace
+
+const char* StepName(InstallStep step) {
+  return kStepNames[static_cast<std::size_t>(step)];
+}
+
+std::optional<InstallStep> StepNamed(std::string_view name) {
+  for (std::size_t i = 0; i < std::size(kStepNames); ++i) {
+    if (name == kStepNames[i]) return static_cast<InstallStep>(i);
+  }
+  return std::nullopt;
+}
 
 RestartCalls SystemRestartCalls() {
   return {[] { return LocalComputerName(); },
@@ -200,48 +232,92 @@ void TFormInstall::InstallButtonClick(TComponent*) {
   if (installing_) return;
   installing_ = true;
   Step(InstallStep::InstallingState);
+  ShowInstallingState();
+
+  Step(InstallStep::ExistenceTest);
+  if (!ConfirmOverEarlier()) {
+    Application().Terminate();
+    return;
+  }
+
+  // Everything is checked before anything changes: the archive, read through to its end,
+  // then every folder of the tree, each opened once and held from here on.
+  Step(InstallStep::ArchiveCheck);
+  const std::string archivePath = SetupPfad + kArchivName;
+  if (PackerOutcome found = SourceArchive::Find(fs_, archivePath); !found) {
+    EndWithStatus(found.Error().status);
+  }
+  Result<SourceArchive, PackerFailure> archive =
+      SourceArchive::Open(fs_, archivePath, QVRPacker1.ArchiveCodePage);
+  if (!archive) EndWithStatus(archive.Error().status);
+  Step(InstallStep::TreeCheck);
+  if (Result<void> checked = tree_.Check(LaufwerkPfad); !checked) EndUnprotected(checked.Error());
+
+  // Nothing the administrator later runs, loads or copies into Windows may stay
+  // changeable by other users; the earlier installation is kept aside until the new one
+  // is complete.
+  Step(InstallStep::Protection);
+  if (Result<void> prepared = tree_.Prepare(); !prepared) {
+    static_cast<void>(tree_.Restore());
+    EndUnprotected(prepared.Error());
+  }
+
+  QVRPacker1.QuellPfad = archivePath;
+  QVRPacker1.ZielPfad = InstallPfad;
+  QVRPacker1.QuellArchiv = &*archive;
+  QVRPacker1.ZielOrdner = &tree_.Root();
+  Step(InstallStep::Unpack);
+  try {
+    QVRPacker1.Starten();
+  } catch (const std::exception& e) {
+    static_cast<void>(tree_.Restore());
+    EndWithError(e.what());
+  }
+  QVRPacker1.QuellArchiv = nullptr;
+  if (status_ != 0) {
+    static_cast<void>(tree_.Restore());
+    EndWithStatus(status_);
+  }
+
+  // The new installation is complete: the earlier one may go.
+  Step(InstallStep::Finish);
+  if (Result<void> finished = tree_.Finish(); !finished) {
+    Application().ShowException(finished.Error().Message(), this);
+  }
+  Completion();
+}
+
+void TFormInstall::ShowInstallingState() {
   SetGaugeVisible(true);
   Label1.SetVisible(false);
   Label4.SetVisible(true);
   AbbruchButton.SetVisible(false);
   InstallButton.SetVisible(false);
+}
 
-  Step(InstallStep::ExistenceTest);
-  if (fs_.DirectoryExists(InstallPfad + kProductFolderName)) {
-    Application().Backend().Beep();
-    if (MessageDlg(*this, kSchonInstalliert, mtConfirmation, {mbYes, mbCancel}) == mrCancel) {
-      Application().Terminate();
-      return;
-    }
-  }
+bool TFormInstall::ConfirmOverEarlier() {
+  if (!fs_.DirectoryExists(InstallPfad + kProductFolderName)) return true;
+  Application().Backend().Beep();
+  return MessageDlg(*this, kSchonInstalliert, mtConfirmation, {mbYes, mbCancel}) != mrCancel;
+}
 
-  // Before a byte is unpacked: nothing the administrator later runs, loads or copies
-  // into Windows may stay changeable by other users. A root that cannot be made is not
-  // checked here: the packer reports its destination status.
-  Step(InstallStep::Protection);
-  if (!tree_.Secure()) {
-    Application().ShowException(UngeschuetztText(tree_.FailedPath(), tree_.Reason()), this);
-    Application().Halt(kExitUngeschuetzt);
-  }
+void TFormInstall::EndWithStatus(std::int32_t status) {
+  Application().Backend().Beep();
+  MessageDlg(*this, FehlerCodeText(status), mtCustom, {mbOK});
+  // The exit code tells a calling script why.
+  Application().Halt(status);
+}
 
-  QVRPacker1.QuellPfad = SetupPfad + kArchivName;
-  QVRPacker1.ZielPfad = InstallPfad;
-  QVRPacker1.ZielOrdner = tree_.Root();
-  Step(InstallStep::Unpack);
-  try {
-    QVRPacker1.Starten();
-  } catch (const ProgramHalt&) {
-    throw;
-  } catch (...) {
-    // A damaged archive ends the run with an error instead of a status; the
-    // completion still installs fonts and shortcut of whatever was unpacked.
-  }
+void TFormInstall::EndUnprotected(const FileError& error) {
+  Application().Backend().Beep();
+  Application().ShowException(UngeschuetztText(error), this);
+  Application().Halt(kExitUngeschuetzt);
+}
 
-  Step(InstallStep::DataFolder);
-  if (!tree_.OpenDataToUsers()) {
-    Application().ShowException(NichtFreigegebenText(tree_.FailedPath(), tree_.Reason()), this);
-  }
-  Completion();
+void TFormInstall::EndWithError(const std::string& message) {
+  Application().Backend().Beep();
+  Application().ShowException(FehlerText(message), this);
+  Application().Halt(kExitFehler);
 }
 
 void TFormInstall::AbbruchButtonClick(TComponent*) {
@@ -261,39 +337,32 @@ void TFormInstall::QVRPacker1Progress(std::int32_t Progress) {
   StatusGauge.SetPosition(Progress);
 }
 
+// Recorded for the sequence, which shows a failure once the earlier installation is back.
 void TFormInstall::QVRPacker1Status(std::int32_t StatusCode, const std::string&) {
-  if (StatusCode == 0) {
-    unpackSucceeded_ = true;
-    return;
-  }
-  Application().Backend().Beep();
-  MessageDlg(*this, FehlerCodeText(StatusCode), mtCustom, {mbOK});
-  // Whatever was unpacked so far stays; the exit code tells a calling script why.
-  Application().Halt(StatusCode);
+  status_ = StatusCode;
 }
 
 void TFormInstall::DirectoryList(std::vector<std::string>& List, Folder& Folder) {
-  const auto listing = Folder.List();
-  DirEntry entry;
-  while (listing && listing->Next(entry)) {
-    if (entry.name == "." || entry.name == "..") continue;
+  Result<std::vector<DirEntry>> entries = Folder.List();
+  if (!entries) return;
+  for (const DirEntry& entry : *entries) {
     // A folder with no other attribute bit is skipped; one with more bits is listed.
-    if (entry.attributes == attr::kDirectory) continue;
-    List.push_back(entry.name);
+    if (entry.attributes != attr::kDirectory) List.push_back(entry.name);
   }
 }
 
 void TFormInstall::CopyFonts() {
-  // Through the handles of the tree the setup secured: only the fonts the archive brought
-  // are in it, and nothing a user adds or swaps reaches the Windows font folder.
-  const std::unique_ptr<Folder> fonts =
-      tree_.Open({kProductFolderName, kDatenFolderName, kProgrammFolderName, kFontsFolderName});
-  const std::unique_ptr<Folder> windowsFonts = fonts ? fs_.OpenFolder(WinFontsPfad) : nullptr;
+  // From the fonts folder the setup made and held: only the fonts the archive brought are
+  // in it, and nothing a user adds or swaps reaches the Windows font folder.
+  Folder& fonts = tree_.Fonts();
+  Result<std::unique_ptr<Folder>> windowsFonts = fs_.OpenFolder(WinFontsPfad);
   if (!windowsFonts) return;
   std::vector<std::string> names;
-  DirectoryList(names, *fonts);
+  DirectoryList(names, fonts);
   // Existing fonts stay as they are; a failed copy is no reason to stop.
-  for (const std::string& name : names) CopyPlainFile(*fonts, name, *windowsFonts);
+  for (const std::string& name : names) {
+    static_cast<void>(CopyPlainFile(fonts, name, **windowsFonts));
+  }
 }
 
 void TFormInstall::WriteShortcut() {
@@ -315,7 +384,6 @@ void TFormInstall::Completion() {
   CopyFonts();
   Step(InstallStep::Shortcut);
   WriteShortcut();
-  if (!unpackSucceeded_) return;
 
   Step(InstallStep::FinalMessage);
   Application().Backend().Beep();

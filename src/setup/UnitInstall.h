@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/Controls.h"
@@ -40,13 +42,23 @@ RestartCalls SystemRestartCalls();
 enum class InstallStep : std::uint8_t {
   InstallingState,  // buttons hidden, bar shown
   ExistenceTest,    // the question before installing over an earlier installation
-  Protection,       // the installation root made the administrators'
+  ArchiveCheck,     // the archive read through
+  TreeCheck,        // every folder of the tree opened and checked
+  Protection,       // the tree made the administrators', the earlier folders moved aside
   Unpack,
-  DataFolder,  // Daten opened to the users
+  Finish,  // the earlier folders' leftovers kept, the rest of them removed
   Fonts,
   Shortcut,
   FinalMessage,  // from its beep until it is answered
 };
+
+// The name of a step ("Unpack"), and the step of a name.
+const char* StepName(InstallStep step);
+std::optional<InstallStep> StepNamed(std::string_view name);
+
+// The setup's own exit codes beside the packer's statuses.
+inline constexpr int kExitUngeschuetzt = 20;  // a folder of the tree cannot be secured
+inline constexpr int kExitFehler = 21;        // an error ended the unpack without a status
 
 class TFormInstall : public TForm {
  public:
@@ -80,20 +92,27 @@ class TFormInstall : public TForm {
   void DirectoryList(std::vector<std::string>& List, Folder& Folder);
 
  private:
-  // Fonts, shortcut and, after a successful unpack, the final message.
+  void ShowInstallingState();
+  void SetGaugeVisible(bool visible);
+  // Whether to go on over an earlier installation; asked only where there is one.
+  bool ConfirmOverEarlier();
+  // Each a way out of the sequence: its box, then the end of the program with its code.
+  [[noreturn]] void EndWithStatus(std::int32_t status);
+  [[noreturn]] void EndUnprotected(const FileError& error);
+  [[noreturn]] void EndWithError(const std::string& message);
+  // Fonts, shortcut and the final message, after a successful unpack.
   void Completion();
   void CopyFonts();
   void WriteShortcut();
-  void SetGaugeVisible(bool visible);
   void Step(InstallStep step) {
     if (OnStep) OnStep(step);
   }
 
   FileSystem& fs_;
-  // Held from before the unpack until the setup ends.
+  // Held from the check until the setup ends.
   InstallTree tree_{fs_};
   RestartCalls restart_;
-  bool unpackSucceeded_ = false;
+  std::int32_t status_ = -1;  // of the packer's run
   // Set by the first "Install >>"; the installing state never ends before the program.
   bool installing_ = false;
 };

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "PackerTestSupport.h"
+#include "base/Exceptions.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
@@ -32,7 +33,7 @@ void Inject(FaultyFileSystem& fs, const Fault& f) {
 void ExpectFailedRun(const EventLog& log) {
   EXPECT_EQ(log.statuses.size(), 1u);
   EXPECT_EQ(std::count(log.progress.begin(), log.progress.end(), 100), 0);
-  EXPECT_FALSE(TQVRPacker::LastFailure().ErrorText.empty());
+  EXPECT_FALSE(TQVRPacker::LastFailure().error.ReasonText().empty());
 }
 
 // The files a failed run held are closed again: they can be replaced at once, also on
@@ -66,7 +67,7 @@ TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
     EventLog log;
     EXPECT_EQ(RunPacker(fs, Packen, src, root.Path() + "out.qvp", log), f.status);
     ExpectFailedRun(log);
-    EXPECT_FALSE(TQVRPacker::LastFailure().Path.empty());
+    EXPECT_FALSE(TQVRPacker::LastFailure().error.path.empty());
     EXPECT_EQ(std::filesystem::exists(root.Path() + "out.qvp"), f.status != 10);
     ExpectClosed(root.Path() + "out.qvp");
     ExpectClosed(src + "big.bin");
@@ -74,16 +75,20 @@ TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
 }
 
 TEST(FaultInjection, UnpackFailuresEndWithTheirStatus) {
-  // Reads of the example: header, name, header, name, size, data of a.txt, ...
+  // Reads of the example: the archive read through (header, name, header, name, size,
+  // and so on, the data skipped: 11 reads), then unpacked: header, name, header, name,
+  // size, data of a.txt, ...
   const Fault faults[] = {
       {"archive cannot be opened", Op::OpenShared, 1, status::kArchiveNotCreated},
-      {"a header cannot be read", Op::Read, 1, status::kArchiveIo},
-      {"a name cannot be read", Op::Read, 2, status::kArchiveIo},
-      {"a size cannot be read", Op::Read, 5, status::kArchiveIo},
-      {"a chunk cannot be read", Op::Read, 6, status::kArchiveIo},
+      {"a header cannot be read through", Op::Read, 1, status::kArchiveIo},
+      {"a name cannot be read through", Op::Read, 2, status::kArchiveIo},
+      {"a size cannot be read through", Op::Read, 5, status::kArchiveIo},
+      {"the data cannot be skipped", Op::Seek, 1, status::kArchiveIo},
+      {"a header cannot be read", Op::Read, 12, status::kArchiveIo},
+      {"a chunk cannot be read", Op::Read, 17, status::kArchiveIo},
       {"a member cannot be created", Op::Create, 1, status::kFileNotOpened},
       {"a member cannot be written", Op::Write, 1, status::kFileIo},
-      {"the archive yields no data", Op::Read, 6, status::kSizeMismatch, true},
+      {"the archive yields no data", Op::Read, 17, status::kSizeMismatch, true},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.what);

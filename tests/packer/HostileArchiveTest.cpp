@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "PackerTestSupport.h"
+#include "base/Exceptions.h"
 #include "support/TempDir.h"
 
 namespace qvr::test {
@@ -15,6 +16,9 @@ struct Hostile {
   const char* what;
   std::string badRecord;  // follows a harmless first record of 15 bytes
   bool windowsOnly;
+  // 11: refused when the archive is read through, before anything is written. 12: an
+  // empty file name is no danger; its creation fails like any other.
+  int status = status::kArchiveIo;
 };
 
 // Records that would write outside the destination or somewhere else than they say.
@@ -22,7 +26,7 @@ const Hostile kHostile[] = {
     {"parent folder", "8201..", false},
     {"parent file", FileRecord("..", 1, "x"), false},
     {"current folder", "8101.", false},
-    {"empty file name", "800100000001x", false},
+    {"empty file name", "800100000001x", false, status::kFileNotOpened},
     {"empty name without size", "0001", false},
     {"traversal with slash", FileRecord("../x", 1, "x"), false},
     {"traversal with backslash", FileRecord("..\\x", 1, "x"), false},
@@ -53,16 +57,17 @@ TEST(HostileArchive, RefusedWithTheRecordOffsetAndNothingWritten) {
     const std::string prefix = FileRecord("ok", 0, "x");  // 15 bytes
     WriteFile(root.Path() + "a.qvp", prefix + h.badRecord);
     EventLog log;
-    try {
-      RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest", log);
-      ADD_FAILURE() << "no error raised";
-    } catch (const EArchiveError& e) {
-      EXPECT_EQ(e.Offset(), 15u);
-      EXPECT_NE(e.Message().find("15"), std::string::npos) << e.Message();
+    EXPECT_EQ(
+        RunPacker(SystemFileSystem(), Entpacken, root.Path() + "a.qvp", root.Path() + "dest", log),
+        h.status);
+    Tree expected{{"a.qvp", prefix + h.badRecord}, {"dest/", ""}};
+    if (h.status == status::kArchiveIo) {
+      const std::string message = TQVRPacker::LastFailure().error.Message();
+      EXPECT_NE(message.find("offset 15"), std::string::npos) << message;
+    } else {
+      expected.push_back({"dest/ok", "x"});
     }
-    EXPECT_TRUE(log.statuses.empty());
-    EXPECT_EQ(TreeOf(root.Path()),
-              (Tree{{"a.qvp", prefix + h.badRecord}, {"dest/", ""}, {"dest/ok", "x"}}));
+    EXPECT_EQ(TreeOf(root.Path()), expected);
   }
 }
 

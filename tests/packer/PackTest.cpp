@@ -5,6 +5,7 @@
 #include <map>
 
 #include "PackerTestSupport.h"
+#include "packer/ArchiveReader.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
@@ -172,29 +173,29 @@ TEST_F(Pack, NamesTheArchiveCannotHoldEndWithStatus11AndThePath) {
     } catch (const std::runtime_error&) {
     }
     const auto listed = std::filesystem::directory_iterator(PathOf(Src()));
-    if (std::none_of(begin(listed), end(listed), [&](const auto& e) {
-          return Utf8Of(e.path().filename()) == c.name;
-        })) {
+    if (std::none_of(begin(listed), end(listed),
+                     [&](const auto& e) { return Utf8Of(e.path().filename()) == c.name; })) {
       std::filesystem::remove_all(PathOf(Src()));
       continue;
     }
     EXPECT_EQ(Run(), status::kArchiveIo);
-    EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + c.name);
-    EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find(c.why), std::string::npos)
-        << TQVRPacker::LastFailure().ErrorText;
+    EXPECT_EQ(TQVRPacker::LastFailure().error.path, Src() + c.name);
+    EXPECT_NE(TQVRPacker::LastFailure().error.ReasonText().find(c.why), std::string::npos)
+        << TQVRPacker::LastFailure().error.ReasonText();
     EXPECT_NE(log_.progress.back(), 100);
     std::filesystem::remove(PathOf(Src() + c.name));
     // The setup's reader refuses the same name in an archive made elsewhere.
     std::string bytes;
     if (!CodePage::Windows1252().FromUtf8(c.name, bytes) || bytes.size() > 127) continue;
-    WriteFile(Archive(), FileRecord(bytes, 1, "x"));
+    const std::string record = FileRecord(bytes, 1, "x");
+    WriteFile(Archive(), record);
     auto archive = SystemFileSystem().OpenShared(Archive());
-    archive::Record record;
-    std::uint64_t offset = 0;
-    const char* failure = nullptr;
-    EXPECT_THROW(archive::ReadRecord(*archive, CodePage::Windows1252(), archive::NameRules::Windows,
-                                     offset, record, failure),
-                 EArchiveError);
+    ASSERT_TRUE(archive);
+    archive::ArchiveReader reader(**archive, record.size(), CodePage::Windows1252(),
+                                  archive::NameRules::Windows, '\\', "", "read");
+    EXPECT_FALSE(reader.Next());
+    ASSERT_TRUE(reader.Failure());
+    EXPECT_EQ(reader.Failure()->error.reason, FileReason::Damaged);
   }
 }
 
@@ -204,7 +205,7 @@ TEST_F(Pack, TreeDeeperThan250LevelsEndsWithStatus11) {
   for (int i = 0; i < 250; ++i) deep += std::string("d") + Sep();
   WriteFile(deep + "f", "x");
   EXPECT_EQ(Run(), status::kArchiveIo);
-  EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("250"), std::string::npos);
+  EXPECT_NE(TQVRPacker::LastFailure().error.ReasonText().find("250"), std::string::npos);
   // Without the file the deepest folder is at level 250 and must fit.
 }
 
@@ -221,7 +222,7 @@ TEST_F(Pack, ArchiveInsideTheSourceIsNotPackedIntoItself) {
   log_ = EventLog{};
   EXPECT_EQ(RunPacker(SystemFileSystem(), Packen, Src(), Src() + "self.qvp", log_),
             status::kFileNotOpened);
-  EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + "self.qvp");
+  EXPECT_EQ(TQVRPacker::LastFailure().error.path, Src() + "self.qvp");
 }
 
 TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
@@ -232,16 +233,16 @@ TEST_F(Pack, ReadOnlyFolderIsTakenAsAFile) {
                    sfs::perms::owner_write | sfs::perms::group_write | sfs::perms::others_write,
                    sfs::perm_options::remove);
   bool marked = false;
-  const auto listing = SystemFileSystem().OpenFolder(Src())->List();
-  for (DirEntry entry; listing->Next(entry);) {
+  const auto listing = (*SystemFileSystem().OpenFolder(Src()))->List();
+  for (const DirEntry& entry : *listing) {
     marked |= entry.name == "ro" && entry.attributes != attr::kDirectory;
   }
   if (!marked) GTEST_SKIP() << "no read-only bit on folders here";
   EXPECT_EQ(Run(), status::kFileNotOpened);
-  EXPECT_EQ(TQVRPacker::LastFailure().Path, Src() + "ro");
-  EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find("folder with further attributes"),
+  EXPECT_EQ(TQVRPacker::LastFailure().error.path, Src() + "ro");
+  EXPECT_NE(TQVRPacker::LastFailure().error.ReasonText().find("folder with further attributes"),
             std::string::npos)
-      << TQVRPacker::LastFailure().ErrorText;
+      << TQVRPacker::LastFailure().error.ReasonText();
   sfs::permissions(Src() + "ro", sfs::perms::owner_write, sfs::perm_options::add);
 }
 
@@ -271,7 +272,7 @@ TEST_F(Pack, SizesTheFormatCannotHoldOrThatChangeEndWithStatus14) {
     fs.ReportSize("f.bin", c.listed);
     EXPECT_EQ(Run(fs), status::kSizeMismatch);
     EXPECT_TRUE(log_.ProgressIsWellFormed());
-    EXPECT_NE(TQVRPacker::LastFailure().Path.find("f.bin"), std::string::npos);
+    EXPECT_NE(TQVRPacker::LastFailure().error.path.find("f.bin"), std::string::npos);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "PackerTestSupport.h"
+#include "base/Exceptions.h"
 #include "support/TempDir.h"
 
 namespace qvr::test {
@@ -75,9 +76,8 @@ TEST(PackerValidation, ChecksRunInOrderAndReportTheirCode) {
     EXPECT_EQ(RunPacker(SystemFileSystem(), c.mode, c.source, c.target, log), c.code);
     EXPECT_EQ(log.order, (std::vector<std::string>{"P0", Tag('S', c.code)}));
     EXPECT_EQ(log.statuses.at(0).second, TQVRPacker::StatusText(c.code));
-    EXPECT_FALSE(TQVRPacker::LastFailure().Operation.empty());
-    EXPECT_NE(TQVRPacker::LastFailure().ErrorText.find(c.reason), std::string::npos)
-        << TQVRPacker::LastFailure().ErrorText;
+    const std::string message = TQVRPacker::LastFailure().error.Message();
+    EXPECT_NE(message.find(c.reason), std::string::npos) << message;
   }
   // Nothing was created: no destination folder, no archive.
   EXPECT_EQ(TreeOf(d).size(), 2u);

@@ -120,6 +120,7 @@ class InstallSequenceTest : public ::testing::Test {
     WriteFile(src + N("Daten/Programm/Fonts/QVRSans.ttf"), "new sans");
     WriteFile(src + N("Daten/Programm/Fonts/QVRSerif.ttf"), "new serif");
     WriteFile(src + N("Daten/Spielberichte/Beispiel.txt"), "report");
+    WriteFile(src + "Liesmich.txt", "read me");  // unpacked after Intern
     TQVRPacker packer;
     packer.QuellPfad = src;
     packer.ZielPfad = SetupPfad + "QVRKDV2.QVP";
@@ -200,8 +201,9 @@ TEST_F(InstallSequenceTest, SuccessfulInstallCopiesFontsWritesShortcutAndRestart
   Install();
   EXPECT_EQ(steps, (std::vector<InstallStep>{
                        InstallStep::InstallingState, InstallStep::ExistenceTest,
-                       InstallStep::Protection, InstallStep::Unpack, InstallStep::DataFolder,
-                       InstallStep::Fonts, InstallStep::Shortcut, InstallStep::FinalMessage}));
+                       InstallStep::ArchiveCheck, InstallStep::TreeCheck, InstallStep::Protection,
+                       InstallStep::Unpack, InstallStep::Finish, InstallStep::Fonts,
+                       InstallStep::Shortcut, InstallStep::FinalMessage}));
 
   EXPECT_EQ(ReadFile(ProgrammPfad + "QVR-Kelvador.exe"), "MZ program");
   EXPECT_EQ(ReadFile(WinFontsPfad + "QVRSans.ttf"), "old sans");
@@ -291,10 +293,11 @@ TEST_F(InstallSequenceTest, ExistingProductFolderAndYesInstallsOverIt) {
   EXPECT_TRUE(app.Terminated());
 }
 
-// The tree is the administrators' before the first byte is unpacked: the root, the
-// product folder and what of the tree existed get their rights, the program folder and
-// the fonts go, and only then does the packer create anything.
-TEST_F(InstallSequenceTest, TreeIsSecuredBeforeTheFirstByte) {
+// Everything is checked before anything changes, and the tree is the administrators'
+// before the first byte is unpacked: the root and the product folder get their rights,
+// the earlier program folder and fonts go aside, and only then does the packer create
+// anything. What lay there beyond the archive's files is kept out of the program's reach.
+TEST_F(InstallSequenceTest, TreeIsCheckedThenSecuredBeforeTheFirstByte) {
   MakeArchive();
   const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
   WriteFile(ProgrammPfad + "version.dll", "planted beside the program");
@@ -309,73 +312,112 @@ TEST_F(InstallSequenceTest, TreeIsSecuredBeforeTheFirstByte) {
   const auto at = [&](const std::string& call) {
     return std::find(log.begin(), log.end(), call) - log.begin();
   };
-  // The packer's run begins where it opens the archive.
-  const auto firstCreate = at("OpenShared " + SetupPfad + "QVRKDV2.QVP");
-  const std::string root = InstallPfad;
-  EXPECT_LT(at("SetRights " + root), firstCreate);
-  EXPECT_LT(at("SetRights " + product), firstCreate);
-  EXPECT_LT(at("Remove " + product + "Intern"), firstCreate);
-  EXPECT_LT(at("SetRights " + product + N("Daten/Programm/")), firstCreate);
-  EXPECT_LT(at("Remove " + product + N("Daten/Programm/Fonts")), firstCreate);
-  EXPECT_LT(at("PassOnRights " + product + N("Daten/Programm/Bilder")), firstCreate);
-  // After the run Daten becomes the users' data folder; Programm in it does not.
-  const std::vector<std::string> after(log.begin() + firstCreate, log.end());
-  const auto afterRun = [&](const std::string& call) {
-    return std::find(after.begin(), after.end(), call) != after.end();
-  };
-  EXPECT_TRUE(afterRun("SetRights " + product + N("Daten/")));
-  EXPECT_TRUE(afterRun("PassOnRights " + product + N("Daten/Spielberichte")));
-  EXPECT_FALSE(afterRun("PassOnRights " + product + N("Daten/Programm")));
+  const auto firstChange = std::find_if(log.begin(), log.end(),
+                                        [](const std::string& call) {
+                                          const std::string op = call.substr(0, call.find(' '));
+                                          return !op.starts_with("Open") && op != "ReadOwner" &&
+                                                 op != "List" && !op.ends_with("Exists");
+                                        }) -
+                           log.begin();
+  EXPECT_LT(at("OpenShared " + SetupPfad + "QVRKDV2.QVP"), firstChange);
+  EXPECT_LT(at("ReadOwner " + product), firstChange);
+  EXPECT_LT(at("OpenFolder " + product + N("Daten/Programm/Fonts")), firstChange);
+  // The unpack begins where it creates the first member.
+  const auto unpack =
+      std::find_if(log.begin(), log.end(),
+                   [&](const std::string& call) { return call.starts_with("Create " + product); }) -
+      log.begin();
+  EXPECT_LT(at("SetRights " + InstallPfad), unpack);
+  EXPECT_LT(at("SetRights " + product), unpack);
+  EXPECT_LT(at("Rename " + product + "Intern"), unpack);
+  EXPECT_LT(at("Rename " + product + N("Daten/Programm/Fonts")), unpack);
+  EXPECT_LT(at("CreateFolder " + product + "Intern"), unpack);
 
-  // The program folder and the fonts hold the archive's files alone.
+  // The program folder and the fonts hold the archive's files alone; the rest is kept.
+  const std::string kept = product + N("Frühere Dateien/");
   EXPECT_FALSE(fsys::exists(ProgrammPfad + "version.dll"));
   EXPECT_FALSE(fsys::exists(FontsPfad + "Planted.ttf"));
   EXPECT_FALSE(fsys::exists(WinFontsPfad + "Planted.ttf"));
+  EXPECT_EQ(ReadFile(kept + N("Intern/Programm/version.dll")), "planted beside the program");
+  EXPECT_EQ(ReadFile(kept + N("Fonts/Planted.ttf")), "planted font");
+  EXPECT_FALSE(fsys::exists(kept + N("Intern/Programm/QVR-Kelvador.exe")));
+  EXPECT_FALSE(fsys::exists(product + "Vorherige Installation"));
   EXPECT_EQ(ReadFile(BilderPfad + "QVR.bmp"), "BM icon");
   EXPECT_EQ(ReadFile(product + N("Daten/Spielberichte/Alt.txt")), "a user's report");
   if (SystemFileSystem().Delimiter() == '/') {
     const auto othersWrite = fsys::perms::group_write | fsys::perms::others_write;
-    for (const std::string& path : {root, product, ProgrammPfad, ProgrammPfad + "QVR-Kelvador.exe",
-                                    FontsPfad, BilderPfad + "QVR.bmp"}) {
+    for (const std::string& path :
+         {InstallPfad, product, ProgrammPfad, ProgrammPfad + "QVR-Kelvador.exe", FontsPfad,
+          FontsPfad + "QVRSans.ttf", kept}) {
       EXPECT_EQ(fsys::status(path).permissions() & othersWrite, fsys::perms::none) << path;
     }
-    EXPECT_EQ(fsys::status(product + "Daten").permissions(),
-              fsys::perms::all | fsys::perms::sticky_bit);
-    EXPECT_EQ(
-        fsys::status(product + N("Daten/Spielberichte/Beispiel.txt")).permissions() & othersWrite,
-        othersWrite);
+    // Daten and everything in it but the fonts is the users'.
+    for (const std::string& path : {product + "Daten", product + N("Daten/Programm"), BilderPfad}) {
+      EXPECT_EQ(fsys::status(path).permissions(), fsys::perms::all | fsys::perms::sticky_bit)
+          << path;
+    }
+    for (const std::string& path :
+         {product + N("Daten/Spielberichte/Beispiel.txt"), BilderPfad + "QVR.bmp"}) {
+      EXPECT_EQ(fsys::status(path).permissions() & othersWrite, othersWrite) << path;
+    }
   }
 }
 
 TEST_F(InstallSequenceTest, TreeThatCannotBeSecuredIsReportedAndNothingIsInstalled) {
   MakeArchive();
-  files.FailAt(Op::SetRights, 1);
+  files.FailAt(Op::CreateFolder, 1);
   Install();
   EXPECT_EQ(backend.HaltCode(), 20);
   ASSERT_EQ(backend.Dialogs().size(), 1u);
   const auto& box = backend.Dialogs()[0];
   EXPECT_EQ(box.icon, DialogIcon::Error);
   EXPECT_EQ(box.owner, &dialog);
-  EXPECT_EQ(box.text, "Der Ordner " + InstallPfad +
+  const std::string root = InstallPfad.substr(0, InstallPfad.size() - 1);
+  EXPECT_EQ(box.text, "Der Ordner " + root +
                           " kann nicht vor Änderungen durch andere Benutzer geschützt werden: "
-                          "Injected failure of SetRights (call 1) on " +
-                          InstallPfad + "\rDie Installation wird abgebrochen!!!");
-  EXPECT_EQ(files.Calls(Op::OpenShared), 0);
+                          "Injected failure of CreateFolder (call 1) on " +
+                          root + "\rDie Installation wird abgebrochen!!!");
+  EXPECT_EQ(backend.Log().front(), "beep");
+  EXPECT_EQ(files.Calls(Op::Create), 0);
   EXPECT_TRUE(links.calls.empty());
   EXPECT_FALSE(fsys::exists(WinFontsPfad + "QVRSans.ttf"));
 }
 
-TEST_F(InstallSequenceTest, FileNamedLikeTheProductFolderAsksNothing) {
+// A folder that another user made may be held open by that user, who could take it back
+// whatever rights the setup gives it.
+TEST_F(InstallSequenceTest, FolderOfAnotherUserIsRefusedAndNothingWrittenIntoIt) {
+  MakeArchive();
+  MakeDirs(InstallPfad);
+  files.ReportOwner("QVR-SOFTWARE", Owner::OtherUser);
+  Install();
+  EXPECT_EQ(backend.HaltCode(), 20);
+  ASSERT_EQ(backend.Dialogs().size(), 1u);
+  EXPECT_EQ(backend.Dialogs()[0].text,
+            "Der Ordner " + InstallPfad.substr(0, InstallPfad.size() - 1) +
+                " wurde von einem anderen Benutzer angelegt, der ihn weiter ändern könnte.\r"
+                "Entfernen Sie ihn oder benennen Sie ihn um und starten Sie die Installation "
+                "erneut.\rDie Installation wird abgebrochen!!!");
+  EXPECT_TRUE(fsys::is_empty(InstallPfad));
+  EXPECT_EQ(files.Calls(Op::SetRights), 0);
+}
+
+TEST_F(InstallSequenceTest, FileNamedLikeTheProductFolderAsksNothingAndIsRefused) {
   MakeArchive();
   WriteFile(InstallPfad + "QVR-Kelvador [DV2.95]", "kein Ordner");
   Install();
-  // The product folder cannot be unpacked over a file: the run ends with an error,
-  // which leaves no status, so no final message either.
-  EXPECT_TRUE(backend.Dialogs().empty());
-  EXPECT_FALSE(app.Terminated());
+  // No question: a file is no earlier installation. A file where a folder belongs ends
+  // the setup before anything changes.
+  ASSERT_EQ(backend.Dialogs().size(), 1u);
+  EXPECT_NE(backend.Dialogs()[0].text.find(
+                "QVR-Kelvador [DV2.95] kann nicht vor Änderungen durch andere Benutzer "
+                "geschützt werden: es ist eine Datei, kein Ordner"),
+            std::string::npos)
+      << backend.Dialogs()[0].text;
+  EXPECT_EQ(backend.HaltCode(), 20);
+  EXPECT_EQ(ReadFile(InstallPfad + "QVR-Kelvador [DV2.95]"), "kein Ordner");
 }
 
-TEST_F(InstallSequenceTest, MissingArchiveShowsCodeFiveAndEndsAtOnce) {
+TEST_F(InstallSequenceTest, MissingArchiveShowsCodeFiveAndChangesNothing) {
   Install();
   EXPECT_EQ(backend.HaltCode(), 5);
   ASSERT_EQ(backend.Dialogs().size(), 1u);
@@ -385,40 +427,195 @@ TEST_F(InstallSequenceTest, MissingArchiveShowsCodeFiveAndEndsAtOnce) {
   EXPECT_EQ(box.icon, DialogIcon::None);
   EXPECT_EQ(box.buttons, std::vector<TMsgDlgBtn>{mbOK});
   EXPECT_EQ(backend.Log(), (std::vector<std::string>{"beep", "dialog Setup", "halt 5"}));
-  // The root created before the run stays; fonts and shortcut never come.
-  EXPECT_TRUE(fsys::is_directory(InstallPfad));
+  EXPECT_FALSE(fsys::exists(InstallPfad));
   EXPECT_TRUE(links.calls.empty());
   EXPECT_FALSE(app.Terminated());
 }
 
 TEST_F(InstallSequenceTest, StatusTextNeverReachesTheUser) {
-  // A root that cannot be created (a file is in its way) gives the packer's status 4.
-  WriteFile(SetupPfad + "QVRKDV2.QVP", "");
-  WriteFile(tmp.Path() + N("drive/QVR-SOFTWARE"), "blocker");
+  MakeArchive();
+  files.FailFromPath(Op::Create, "QVR.bmp");
   Install();
-  EXPECT_EQ(backend.HaltCode(), 4);
+  EXPECT_EQ(backend.HaltCode(), 12);
   ASSERT_EQ(backend.Dialogs().size(), 1u);
-  EXPECT_EQ(backend.Dialogs()[0].text, "FehlerCode = 4\rDie Installation wird abgebrochen!!!");
-  EXPECT_EQ(backend.Dialogs()[0].text.find("Zielpfad"), std::string::npos);
+  EXPECT_EQ(backend.Dialogs()[0].text, "FehlerCode = 12\rDie Installation wird abgebrochen!!!");
+  EXPECT_EQ(backend.Dialogs()[0].text.find("Datei"), std::string::npos);
 }
 
-TEST_F(InstallSequenceTest, ErrorInTheRunStillInstallsFontsAndShortcutButEndsNothing) {
+// An earlier installation, made by the setup, with what the program keeps beside itself,
+// a font somebody added and the users' own data; then a reinstallation that fails. The
+// earlier program, settings and fonts are back, the users' data is theirs as it was, and
+// the box comes only once they are.
+struct ReinstallFailure {
+  const char* what;
+  void (*cause)(InstallSequenceTest& test, test::FaultyFileSystem& files);
+  int exitCode;
+  const char* boxHas;
+};
+
+void PrintTo(const ReinstallFailure& failure, std::ostream* out) {
+  *out << failure.what;
+}
+
+class Reinstall : public InstallSequenceTest,
+                  public ::testing::WithParamInterface<ReinstallFailure> {
+ protected:
+  // The first installation, and what was added to it since.
+  void InstallEarlier() {
+    MakeArchive();
+    backend.QueueAnswer(mrNo);
+    Install();
+    ASSERT_EQ(backend.HaltCode(), std::nullopt);
+    WriteFile(ProgrammPfad + "settings.ini", "the program's settings");
+    WriteFile(FontsPfad + "Added.ttf", "a font added later");
+    WriteFile(Product() + N("Daten/Spielberichte/Mein.txt"), "a user's report");
+  }
+  std::string Product() const { return InstallPfad + N("QVR-Kelvador [DV2.95]/"); }
+  // What the earlier installation is: its program and fonts whole, the users' report.
+  std::map<std::string, std::string> Earlier() const {
+    std::map<std::string, std::string> earlier = Snapshot(Product() + "Intern");
+    earlier.merge(Snapshot(FontsPfad));
+    earlier[WinFontsPfad] = std::to_string(
+        std::distance(fsys::directory_iterator(WinFontsPfad), fsys::directory_iterator()));
+    earlier["report"] = ReadFile(Product() + N("Daten/Spielberichte/Mein.txt"));
+    return earlier;
+  }
+};
+
+TEST_P(Reinstall, FailureLeavesTheEarlierInstallationAsItWas) {
+  const ReinstallFailure& failure = GetParam();
+  InstallEarlier();
+  const auto before = Earlier();
+  // A second dialog, as a second run of the setup.
+  HeadlessBackend second;
+  TApplication secondApp{second};
+  FakeShellLinks secondLinks{second.Log()};
+  test::FaultyFileSystem secondFiles{SystemFileSystem()};
+  TFormInstall again{secondApp, MemoryGraphics(), secondFiles, secondLinks};
+  failure.cause(*this, secondFiles);
+  second.QueueAnswer(mrYes);
+  try {
+    again.InstallButton.Click();
+  } catch (const ProgramHalt&) {
+  }
+  EXPECT_EQ(second.HaltCode(), failure.exitCode);
+  ASSERT_EQ(second.Dialogs().size(), 2u);
+  EXPECT_NE(second.Dialogs()[1].text.find(failure.boxHas), std::string::npos)
+      << second.Dialogs()[1].text;
+  EXPECT_EQ(Earlier(), before);
+  EXPECT_FALSE(fsys::exists(Product() + "Vorherige Installation"));
+  EXPECT_FALSE(fsys::exists(Product() + N("Frühere Dateien")));
+  EXPECT_TRUE(secondLinks.calls.empty());
+  if (SystemFileSystem().Delimiter() == '/') {
+    EXPECT_EQ(fsys::status(Product() + "Daten").permissions(),
+              fsys::perms::all | fsys::perms::sticky_bit);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InstallSequence, Reinstall,
+    ::testing::Values(
+        ReinstallFailure{"missing archive",
+                         [](InstallSequenceTest&, test::FaultyFileSystem&) {
+                           fsys::remove(SetupPfad + "QVRKDV2.QVP");
+                         },
+                         5, "FehlerCode = 5"},
+        ReinstallFailure{"unopenable archive",
+                         [](InstallSequenceTest&, test::FaultyFileSystem& files) {
+                           files.FailAt(Op::OpenShared, 1, FileReason::AccessDenied);
+                         },
+                         10, "FehlerCode = 10"},
+        ReinstallFailure{"damaged archive",
+                         [](InstallSequenceTest&, test::FaultyFileSystem&) {
+                           std::ofstream(SetupPfad + "QVRKDV2.QVP", std::ios::app) << "no record";
+                         },
+                         11, "FehlerCode = 11"},
+        ReinstallFailure{"a file where a folder belongs",
+                         [](InstallSequenceTest&, test::FaultyFileSystem&) {
+                           fsys::remove_all(BilderPfad);
+                           WriteFile(BilderPfad.substr(0, BilderPfad.size() - 1), "kein Ordner");
+                         },
+                         20, "es ist eine Datei, kein Ordner"},
+        ReinstallFailure{"a member that cannot be created, before the program",
+                         [](InstallSequenceTest&, test::FaultyFileSystem& files) {
+                           files.FailFromPath(Op::Create, "Beispiel.txt");
+                         },
+                         12, "FehlerCode = 12"},
+        ReinstallFailure{"a full disk after the program",
+                         [](InstallSequenceTest&, test::FaultyFileSystem& files) {
+                           files.FailFromPath(Op::Write, "Liesmich.txt", FileReason::NoSpace);
+                         },
+                         13, "FehlerCode = 13"},
+        ReinstallFailure{"a folder that cannot be created",
+                         [](InstallSequenceTest&, test::FaultyFileSystem& files) {
+                           files.FailFromPath(Op::CreateFolder, "Spielberichte");
+                         },
+                         21, "Die Installation ist fehlgeschlagen: could not CreateFolder"}));
+
+// A successful reinstallation keeps what lay beside the program and the fonts beyond the
+// archive's files in one place, each reinstallation's beside the last.
+TEST_F(Reinstall, SuccessKeepsTheLeftoversOutOfTheProgramsReach) {
+  InstallEarlier();
+  const std::string kept = Product() + N("Frühere Dateien/");
+  for (const char* run : {"Intern", "Intern (2)"}) {
+    SCOPED_TRACE(run);
+    HeadlessBackend second;
+    TApplication secondApp{second};
+    FakeShellLinks secondLinks{second.Log()};
+    TFormInstall again{secondApp, MemoryGraphics(), SystemFileSystem(), secondLinks};
+    second.QueueAnswer(mrYes);
+    second.QueueAnswer(mrNo);
+    again.InstallButton.Click();
+    EXPECT_TRUE(secondApp.Terminated());
+    EXPECT_EQ(ReadFile(kept + N(run) + N("/Programm/settings.ini")), "the program's settings");
+    EXPECT_FALSE(fsys::exists(kept + N(run) + N("/Programm/QVR-Kelvador.exe")));
+    EXPECT_FALSE(fsys::exists(ProgrammPfad + "settings.ini"));
+    EXPECT_EQ(ReadFile(Product() + N("Daten/Spielberichte/Mein.txt")), "a user's report");
+    EXPECT_FALSE(fsys::exists(Product() + "Vorherige Installation"));
+    WriteFile(ProgrammPfad + "settings.ini", "the program's settings");
+  }
+  EXPECT_EQ(ReadFile(kept + N("Fonts/Added.ttf")), "a font added later");
+  EXPECT_FALSE(fsys::exists(kept + N("Fonts/QVRSans.ttf")));
+}
+
+// A run cut off while the earlier folders were aside: the next run takes them for the
+// earlier installation and what stands in their place for a partial new one.
+TEST_F(Reinstall, RunCutOffLeavesTheEarlierFoldersWhereTheNextRunFindsThem) {
+  InstallEarlier();
+  const auto before = Earlier();
+  const std::string aside = Product() + N("Vorherige Installation/");
+  MakeDirs(aside);
+  fsys::rename(Product() + "Intern", aside + "Intern");
+  fsys::rename(FontsPfad, aside + "Fonts");
+  WriteFile(ProgrammPfad + "half.bin", "a partial new program");
+  HeadlessBackend second;
+  TApplication secondApp{second};
+  test::FaultyFileSystem secondFiles{SystemFileSystem()};
+  TFormInstall again{secondApp, MemoryGraphics(), secondFiles};
+  secondFiles.FailFromPath(Op::Create, "Liesmich.txt");
+  second.QueueAnswer(mrYes);
+  EXPECT_THROW(again.InstallButton.Click(), ProgramHalt);
+  EXPECT_EQ(second.HaltCode(), 12);
+  EXPECT_EQ(Earlier(), before);
+  EXPECT_FALSE(fsys::exists(aside));
+}
+
+// The archive is read through before anything changes: a record that is no hexadecimal
+// number, after the fonts, ends the setup with its status and installs nothing.
+TEST_F(InstallSequenceTest, DamagedArchiveEndsWithItsStatusBeforeAnythingIsInstalled) {
   const std::string src = tmp.Path() + N("source/QVR-Kelvador [DV2.95]/");
   WriteFile(src + N("Daten/Programm/Fonts/Extra.ttf"), "extra");
   TQVRPacker packer;
   packer.QuellPfad = src;
   packer.ZielPfad = SetupPfad + "QVRKDV2.QVP";
   packer.Starten();
-  // A record header that is no hexadecimal number follows the fonts.
   std::ofstream(SetupPfad + "QVRKDV2.QVP", std::ios::app) << "this is no record";
   Install();
-  EXPECT_EQ(ReadFile(WinFontsPfad + "Extra.ttf"), "extra");
-  EXPECT_EQ(backend.Log(), std::vector<std::string>{"shortcut"});
-  EXPECT_TRUE(backend.Dialogs().empty());
-  EXPECT_FALSE(app.Terminated());
-  EXPECT_FALSE(backend.HaltCode());
-  EXPECT_TRUE(dialog.Label4.Visible());
-  EXPECT_FALSE(dialog.InstallButton.Visible());
+  EXPECT_EQ(backend.HaltCode(), 11);
+  EXPECT_EQ(backend.Log(), (std::vector<std::string>{"beep", "dialog Setup", "halt 11"}));
+  EXPECT_FALSE(fsys::exists(InstallPfad));
+  EXPECT_FALSE(fsys::exists(WinFontsPfad + "Extra.ttf"));
+  EXPECT_TRUE(links.calls.empty());
 }
 
 TEST_F(InstallSequenceTest, ShortcutErrorIsShownWithAFullStopAndTheFinalMessageFollows) {
@@ -480,18 +677,14 @@ TEST_F(InstallSequenceTest, ModalShowingEndsThroughTheCloseHandling) {
 }
 
 // Links a user planted below the installation root before the setup ran, each leading
-// to a folder or file outside. The setup removes a link where it takes the folder away
-// (the program folder, the fonts), and refuses to install where a folder it keeps is a
-// link: nothing outside is ever changed, and no file outside reaches the font folder.
-// Wine deletes what a symbolic link leads to when the link is deleted, so there the
-// setup refuses every symbolic link it would have to remove.
-enum class Outcome { Installed, Refused, RefusedOnWine };
-
+// to a folder or file outside. Where a folder of the tree is a link the setup refuses to
+// install; links inside the program folder and the fonts go aside with them, never
+// followed: nothing outside is ever changed, and no file outside reaches the font folder.
 struct PlantedLink {
   const char* what;
   void (*plant)(const std::string& product, const std::string& outside);
   bool asked;  // the product folder stands there: the setup asks before it goes on
-  Outcome outcome;
+  bool installed;
 };
 
 void PrintTo(const PlantedLink& link, std::ostream* out) {
@@ -509,13 +702,8 @@ TEST_P(PlantedLinks, NeverLeadTheSetupOutsideItsTree) {
   WriteFile(outside + "QVR-Kelvador.exe", "the user's program");
   link.plant(InstallPfad + N("QVR-Kelvador [DV2.95]/"), outside);
   const auto before = Snapshot(outside);
-#ifdef _WIN32
-  const bool installed = link.outcome == Outcome::Installed;
-#else
-  const bool installed = link.outcome != Outcome::Refused;
-#endif
   if (link.asked) backend.QueueAnswer(mrYes);
-  if (installed) backend.QueueAnswer(mrNo);
+  if (link.installed) backend.QueueAnswer(mrNo);
   Install();
   std::vector<std::string> copied;
   for (const auto& e : fsys::directory_iterator(WinFontsPfad)) {
@@ -523,14 +711,16 @@ TEST_P(PlantedLinks, NeverLeadTheSetupOutsideItsTree) {
   }
   std::sort(copied.begin(), copied.end());
   const std::vector<std::string> productFonts{"QVRSans.ttf", "QVRSerif.ttf"};
-  EXPECT_EQ(copied, installed ? productFonts : std::vector<std::string>());
+  EXPECT_EQ(copied, link.installed ? productFonts : std::vector<std::string>());
   EXPECT_EQ(Snapshot(outside), before);
-  EXPECT_EQ(app.Terminated(), installed);
-  if (installed) {
+  EXPECT_EQ(app.Terminated(), link.installed);
+  if (link.installed) {
     EXPECT_EQ(ReadFile(ProgrammPfad + "QVR-Kelvador.exe"), "MZ program");
   } else {
     EXPECT_EQ(backend.HaltCode(), 20);
     EXPECT_TRUE(links.calls.empty());
+    EXPECT_NE(backend.Dialogs().back().text.find("es ist eine symbolische Verknüpfung"),
+              std::string::npos);
   }
 }
 
@@ -543,7 +733,7 @@ INSTANTIATE_TEST_SUITE_P(
                                         outside + "secret.ttf",
                                         product + N("Daten/Programm/Fonts/evil.ttf"));
                                   },
-                                  true, Outcome::Installed},
+                                  true, true},
                       PlantedLink{"hard link to a program outside",
                                   [](const std::string& product, const std::string& outside) {
                                     MakeDirs(product + N("Intern/Programm"));
@@ -551,32 +741,32 @@ INSTANTIATE_TEST_SUITE_P(
                                         outside + "QVR-Kelvador.exe",
                                         product + N("Intern/Programm/QVR-Kelvador.exe"));
                                   },
-                                  true, Outcome::Installed},
+                                  true, true},
                       PlantedLink{"file link among the fonts",
                                   [](const std::string& product, const std::string& outside) {
                                     MakeDirs(product + N("Daten/Programm/Fonts"));
                                     MakeSymlink(outside + "secret.ttf",
                                                 product + N("Daten/Programm/Fonts/evil.ttf"));
                                   },
-                                  true, Outcome::RefusedOnWine},
+                                  true, true},
                       PlantedLink{"the font folder is a link",
                                   [](const std::string& product, const std::string& outside) {
                                     MakeDirs(product + N("Daten/Programm"));
                                     MakeSymlink(outside, product + N("Daten/Programm/Fonts"));
                                   },
-                                  true, Outcome::RefusedOnWine},
+                                  true, false},
                       PlantedLink{"the program folder is a link",
                                   [](const std::string& product, const std::string& outside) {
                                     MakeDirs(product);
                                     MakeSymlink(outside, product + "Intern");
                                   },
-                                  true, Outcome::RefusedOnWine},
+                                  true, false},
                       PlantedLink{"the data folder is a link",
                                   [](const std::string& product, const std::string& outside) {
                                     MakeDirs(product);
                                     MakeSymlink(outside, product + "Daten");
                                   },
-                                  true, Outcome::Refused},
+                                  true, false},
                       PlantedLink{"the product folder is a link",
                                   [](const std::string& product, const std::string& outside) {
                                     MakeDirs(outside + N("Daten/Programm/Fonts"));
@@ -586,7 +776,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     MakeDirs(folder.parent_path().string());
                                     MakeSymlink(outside, folder.string());
                                   },
-                                  false, Outcome::Refused}));
+                                  false, false}));
 
 // A second process that swaps a folder of the tree for a link to a folder outside,
 // between two calls of the setup. The folder the setup holds stays the one it checked.
@@ -612,7 +802,7 @@ TEST_P(SwappedForALink, NothingOutsideChanges) {
   WriteFile(outside + "QVR-Kelvador.exe", "the user's program");
   WriteFile(outside + "secret.ttf", "secret");
   const auto before = Snapshot(outside);
-  files.ActBefore(swap.before, swap.path, [&] {
+  files.ActBefore(swap.before, N(swap.path), [&] {
     std::error_code held;  // a folder held without delete sharing cannot be renamed
     fsys::rename(product + N(swap.folder), product + N(swap.folder) + "-weg", held);
     if (!held) MakeSymlink(outside, product + N(swap.folder));
@@ -630,8 +820,8 @@ INSTANTIATE_TEST_SUITE_P(
                            "QVR-Kelvador.exe", "Intern/Programm", true},
                       Swap{"the program folder's parent, while the program is created", Op::Create,
                            "QVR-Kelvador.exe", "Intern", true},
-                      Swap{"the font folder, before the fonts are listed", Op::List, "Fonts",
-                           "Daten/Programm/Fonts", true},
+                      Swap{"the font folder, before the fonts are listed", Op::List,
+                           "Daten/Programm/Fonts", "Daten/Programm/Fonts", true},
                       Swap{"the data folder, before the fonts are opened", Op::OpenFolder,
                            "Daten/Programm/Fonts", "Daten", true}));
 
@@ -656,15 +846,31 @@ class StandardUser : public InstallSequenceTest {
     fsys::permissions(LaufwerkPfad, fsys::perms::all | fsys::perms::sticky_bit);
   }
 
-  // Prepared before the setup runs: the whole tree, with a library beside the program.
-  void PrepareTree() {
-    ASSERT_TRUE(test::AsOtherUser([&] {
-      std::error_code ec;
-      fsys::create_directories(ProgrammPfad, ec);
-      fsys::create_directories(FontsPfad, ec);
-      return !ec && ::creat((ProgrammPfad + "version.dll").c_str(), 0666) >= 0 &&
-             ::creat((FontsPfad + "Planted.ttf").c_str(), 0666) >= 0;
-    }));
+  // An earlier installation by the setup, run again over by a second dialog whose file
+  // system `faults` may make fail.
+  void InstallTwice(int exitCode, const std::function<void(test::FaultyFileSystem&)>& faults,
+                    const std::function<void()>& whileUnpacking) {
+    MakeArchive();
+    backend.QueueAnswer(mrNo);
+    Install();
+    HeadlessBackend second;
+    TApplication secondApp{second};
+    FakeShellLinks secondLinks{second.Log()};
+    test::FaultyFileSystem secondFiles{SystemFileSystem()};
+    faults(secondFiles);
+    TFormInstall again{secondApp, MemoryGraphics(), secondFiles, secondLinks};
+    int pumps = 0;
+    TQVRPacker::SetMessagePump([&] {
+      if (pumps++ == 0) whileUnpacking();
+    });
+    second.QueueAnswer(mrYes);
+    second.QueueAnswer(mrNo);
+    try {
+      again.InstallButton.Click();
+    } catch (const ProgramHalt&) {
+    }
+    EXPECT_GT(pumps, 0);
+    EXPECT_EQ(second.HaltCode().value_or(0), exitCode);
   }
 
   static bool Try(const std::string& product, const UserAttempt& attempt) {
@@ -676,88 +882,81 @@ class StandardUser : public InstallSequenceTest {
   }
 };
 
+const UserAttempt kForbidden[] = {
+    {"a library beside the program", "Intern/Programm/version.dll", false},
+    {"the program replaced", "Intern/Programm/QVR-Kelvador.exe", true},
+    {"a font beside the product's", "Daten/Programm/Fonts/Planted.ttf", false},
+    {"a second product folder", "../Anderes", false},
+    {"the product folder renamed", "", true},
+    {"the program folder renamed", "Intern", true},
+    {"the font folder renamed", "Daten/Programm/Fonts", true},
+    {"the data folder renamed", "Daten", true},
+    {"something among what was kept", "Frühere Dateien/Neu", false},
+};
+
 TEST_F(StandardUser, CanChangeNothingTheAdministratorRunsLoadsOrCopies) {
-  MakeArchive();
   const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
-  PrepareTree();
-  const UserAttempt attempts[] = {
-      {"a library beside the program", "Intern/Programm/version.dll", false},
-      {"the program replaced", "Intern/Programm/QVR-Kelvador.exe", true},
-      {"a font beside the product's", "Daten/Programm/Fonts/Planted.ttf", false},
-      {"a second product folder", "../Anderes", false},
-      {"the product folder renamed", "", true},
-      {"the program folder renamed", "Intern", true},
-      {"the font folder renamed", "Daten/Programm/Fonts", true},
-  };
-  int pumps = 0;
-  TQVRPacker::SetMessagePump([&] {
-    if (pumps++ > 0) return;
-    for (const UserAttempt& attempt : attempts) EXPECT_FALSE(Try(product, attempt)) << attempt.what;
-  });
-  backend.QueueAnswer(mrYes);
-  backend.QueueAnswer(mrNo);
-  Install();
-  EXPECT_TRUE(app.Terminated());
-  EXPECT_GT(pumps, 0);
-  for (const UserAttempt& attempt : attempts) EXPECT_FALSE(Try(product, attempt)) << attempt.what;
-  EXPECT_FALSE(fsys::exists(ProgrammPfad + "version.dll"));
+  InstallTwice(
+      0, [](test::FaultyFileSystem&) {},
+      [&] {
+        for (const UserAttempt& attempt : kForbidden) {
+          EXPECT_FALSE(Try(product, attempt)) << attempt.what;
+        }
+      });
+  for (const UserAttempt& attempt : kForbidden) {
+    EXPECT_FALSE(Try(product, attempt)) << attempt.what;
+  }
   EXPECT_FALSE(fsys::exists(WinFontsPfad + "Planted.ttf"));
-  // The data folder is the users': they keep their data there.
+  // The data folder is the users': they keep their data there and update the product's.
   EXPECT_TRUE(Try(product, {"a report", "Daten/Spielberichte/Neu.txt", false}));
   EXPECT_TRUE(Try(product, {"a new folder", "Daten/Eigenes", false}));
+  EXPECT_TRUE(Try(product, {"a list of the product", "Daten/Programm/Liste.txt", false}));
 }
 
-// A failed unpack leaves the tree as closed as it was before the first byte.
-TEST_F(StandardUser, FailedUnpackLeavesNothingWritable) {
-  MakeArchive();
-  PrepareTree();
-  files.FailFromPath(Op::Create, "QVRSerif.ttf");
-  backend.QueueAnswer(mrYes);
-  Install();
-  EXPECT_EQ(backend.HaltCode(), 12);
+// A failed reinstallation leaves the tree as closed, and the data as open, as it was.
+TEST_F(StandardUser, FailedReinstallLeavesNothingWritableButTheData) {
   const std::string product = InstallPfad + N("QVR-Kelvador [DV2.95]/");
+  InstallTwice(
+      12, [](test::FaultyFileSystem& faults) { faults.FailFromPath(Op::Create, "QVRSerif.ttf"); },
+      [] {});
   for (const char* target : {"../Anderes", "Neu", "Intern/Neu", "Intern/Programm/version.dll",
-                             "Daten/Neu", "Daten/Programm/Fonts/Neu.ttf"}) {
+                             "Daten/Programm/Fonts/Neu.ttf"}) {
     EXPECT_FALSE(Try(product, {target, target, false})) << target;
   }
+  EXPECT_TRUE(Try(product, {"a report", "Daten/Neu.txt", false}));
 }
 #endif
 
-// A folder whose listing is scripted, as another file system might return it.
+// A folder whose listing is scripted, as another file system might return it; it holds
+// nothing else.
 class ScriptedFolder final : public Folder {
  public:
   explicit ScriptedFolder(std::vector<DirEntry> entries) : entries_(std::move(entries)) {}
 
   const std::string& Path() const override { return path_; }
-  std::unique_ptr<DirectorySearch> List() override {
-    if (entries_.empty()) return nullptr;
-    return std::make_unique<Search>(entries_);
+  Result<EntryInfo> Info() override { return EntryInfo{EntryKind::Folder}; }
+  Result<Owner> ReadOwner() override { return Owner::CurrentUser; }
+  Result<void> SetRights(Rights, Grant) override { return None(); }
+
+ protected:
+  Result<std::vector<DirEntry>> ListAll() override {
+    if (entries_.empty()) return None();
+    return entries_;
   }
-  EntryKind Lookup(std::string_view) override { return EntryKind::None; }
-  std::unique_ptr<Folder> OpenFolder(std::string_view) override { return nullptr; }
-  std::unique_ptr<Folder> CreateFolder(std::string_view, std::optional<Rights>) override {
-    return nullptr;
+  Result<std::unique_ptr<Folder>> OpenFolderAt(const std::string&) override { return None(); }
+  Result<std::unique_ptr<Folder>> CreateFolderAt(const std::string&,
+                                                 std::optional<Rights>) override {
+    return None();
   }
-  std::unique_ptr<OpenFile> Create(std::string_view, IfExists) override { return nullptr; }
-  std::unique_ptr<OpenFile> Open(std::string_view, Names) override { return nullptr; }
-  bool Remove(std::string_view) override { return false; }
-  bool SetRights(Rights) override { return false; }
-  bool PassOnRights(std::string_view, Rights) override { return false; }
+  Result<std::unique_ptr<OpenFile>> OpenFileAt(const std::string&, Access) override {
+    return None();
+  }
+  Result<std::unique_ptr<OpenFile>> CreateFileAt(const std::string&) override { return None(); }
+  Result<void> RemoveAt(const std::string&, bool) override { return None(); }
+  Result<void> RenameAt(const std::string&, Folder&, const std::string&) override { return None(); }
 
  private:
-  class Search : public DirectorySearch {
-   public:
-    explicit Search(const std::vector<DirEntry>& e) : entries_(e) {}
-    bool Next(DirEntry& entry) override {
-      if (index_ >= entries_.size()) return false;
-      entry = entries_[index_++];
-      return true;
-    }
-
-   private:
-    const std::vector<DirEntry>& entries_;
-    std::size_t index_ = 0;
-  };
+  FileError None() const { return Refusal("script", path_, FileReason::NotFound); }
   std::vector<DirEntry> entries_;
   std::string path_ = "/fonts/";
 };

@@ -212,9 +212,10 @@ bool FaultyFileSystem::DirectoryExists(const std::string& path) {
   return !Check(Op::DirectoryExists, path) && real_.DirectoryExists(path);
 }
 
-Result<std::unique_ptr<Folder>> FaultyFileSystem::OpenFolder(const std::string& path) {
+Result<std::unique_ptr<Folder>> FaultyFileSystem::OpenFolder(const std::string& path,
+                                                             LinkAtPath link) {
   if (auto failed = Check(Op::OpenFolder, path)) return *std::move(failed);
-  return Wrap(real_.OpenFolder(path));
+  return Wrap(real_.OpenFolder(path, link));
 }
 
 Result<std::unique_ptr<OpenFile>> FaultyFileSystem::OpenShared(const std::string& path) {

@@ -69,7 +69,8 @@ class FaultyFileSystem final : public FileSystem {
   }
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
-  Result<std::unique_ptr<Folder>> OpenFolder(const std::string& path) override;
+  Result<std::unique_ptr<Folder>> OpenFolder(const std::string& path,
+                                             LinkAtPath link = LinkAtPath::Refused) override;
   Result<std::unique_ptr<OpenFile>> OpenShared(const std::string& path) override;
 
  private:

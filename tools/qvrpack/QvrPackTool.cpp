@@ -113,13 +113,17 @@ void DrawBar(std::ostream& err, std::int32_t percent, std::int64_t done, std::in
   err << line << std::flush;
 }
 
-void ReportFailure(std::ostream& err, std::int32_t code, const std::string& operation,
-                   const std::string& path, const std::string& reason) {
-  err << "qvrpack: status " << code << ": " << TQVRPacker::StatusText(code) << "\n";
-  err << "qvrpack: could not " << operation;
-  if (!path.empty()) err << " \"" << path << "\"";
-  if (!reason.empty()) err << ": " << reason;
-  err << "\n";
+// The exit status for a failure, and what it says: a malformed record has the tool's own
+// status, whose message names the record's byte offset.
+int ReportFailure(std::ostream& err, const PackerFailure& failure) {
+  if (failure.status == status::kArchiveIo && failure.error.reason == FileReason::Damaged) {
+    err << "qvrpack: " << failure.error.systemText << "\n";
+    return kExitMalformedArchive;
+  }
+  err << "qvrpack: status " << failure.status << ": " << TQVRPacker::StatusText(failure.status)
+      << "\n";
+  err << "qvrpack: " << failure.error.Message() << "\n";
+  return failure.status;
 }
 
 // A code page number in decimal, as Windows numbers them.
@@ -148,10 +152,6 @@ int RunPacker(FileSystem& fs, TPackModeSet mode, const CodePage& codePage,
   events.Attach(packer);
   try {
     packer.Starten();
-  } catch (const EArchiveError& e) {
-    events.EndLine();
-    err << "qvrpack: " << e.Message() << "\n";
-    return kExitMalformedArchive;
   } catch (const EInOutError& e) {
     events.EndLine();
     err << "qvrpack: " << e.Message() << "\n";
@@ -159,30 +159,24 @@ int RunPacker(FileSystem& fs, TPackModeSet mode, const CodePage& codePage,
   }
   events.EndLine();
   const std::int32_t code = events.StatusCode();
-  if (code != 0) {
-    const TPackerFailure& f = TQVRPacker::LastFailure();
-    ReportFailure(err, code, f.Operation, f.Path, f.ErrorText);
-  }
-  return code;
+  return code == 0 ? code : ReportFailure(err, TQVRPacker::LastFailure());
 }
 
 // Reads the archive record by record as the unpacker does, printing instead of writing.
 int ListArchive(FileSystem& fs, const CodePage& codePage, const std::string& path,
                 std::ostream& out, std::ostream& err) {
   if (!fs.FileExists(path)) {
-    ReportFailure(err, status::kArchiveNotFound, "find the archive", path, fs.LastErrorText());
-    return status::kArchiveNotFound;
+    return ReportFailure(err, WithStatus(status::kArchiveNotFound,
+                                         Refusal("find the archive", path, FileReason::NotFound)));
   }
-  std::unique_ptr<OpenFile> file = fs.OpenShared(path);
-  if (!file) {
-    ReportFailure(err, status::kArchiveNotCreated, "open the archive", path, fs.LastErrorText());
-    return status::kArchiveNotCreated;
-  }
-  std::vector<char> buffer(archive::kChunkSize);
+  Result<std::unique_ptr<OpenFile>> file = fs.OpenShared(path);
+  Result<std::uint64_t> size = file ? (*file)->Size() : file.Error();
+  if (!size) return ReportFailure(err, WithStatus(status::kArchiveNotCreated, size.TakeError()));
   char line[64];
   std::snprintf(line, sizeof line, "%-6s  %5s  %10s  ", "kind", "level", "size");
   out << line << "path\n";
-  archive::ArchiveReader reader(fs, *file, codePage, path, "", "list");
+  archive::ArchiveReader reader(**file, *size, codePage, archive::RulesFor(fs), fs.Delimiter(), "",
+                                "list");
   while (reader.Next()) {
     const archive::Record& record = reader.Current();
     if (record.folder) {
@@ -193,12 +187,9 @@ int ListArchive(FileSystem& fs, const CodePage& codePage, const std::string& pat
     std::snprintf(line, sizeof line, "%-6s  %5u  %10lu  ", "file", record.level,
                   static_cast<unsigned long>(record.size));
     out << line << reader.Path() << "\n";
-    if (!reader.SkipData(buffer.data(), archive::kChunkSize)) break;
+    if (!reader.SkipData()) break;
   }
-  if (!reader.Failed()) return status::kOk;
-  const archive::ReadFailure& f = reader.Failure();
-  ReportFailure(err, f.status, f.operation, f.path, f.text);
-  return f.status;
+  return reader.Failure() ? ReportFailure(err, *reader.Failure()) : status::kOk;
 }
 
 }  // namespace
@@ -309,12 +300,7 @@ int RunQvrPack(const std::vector<std::string>& args, FileSystem& fs, std::ostrea
                      err, bar);
   }
   if (words.size() == 2 && words[0] == "list") {
-    try {
-      return ListArchive(fs, codePage, AbsolutePath(words[1]), out, err);
-    } catch (const EArchiveError& e) {
-      err << "qvrpack: " << e.Message() << "\n";
-      return kExitMalformedArchive;
-    }
+    return ListArchive(fs, codePage, AbsolutePath(words[1]), out, err);
   }
   err << (words.empty() ? "qvrpack: no command given\n" : "qvrpack: wrong command or arguments\n")
       << kUsage;

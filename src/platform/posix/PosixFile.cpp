@@ -42,9 +42,11 @@ FileReason ReasonOf(int error) {
 }
 
 // Where the layer's words say more than the system's ("Too many levels of symbolic
-// links" for a link that O_NOFOLLOW refused, "No such device or address" for a FIFO).
+// links" for a link that O_NOFOLLOW refused, "No such device or address" for a FIFO,
+// and which of file and folder it is).
 bool SaysMore(FileReason reason) {
-  return reason == FileReason::IsLink || reason == FileReason::NotFile;
+  return reason == FileReason::IsLink || reason == FileReason::NotFile ||
+         reason == FileReason::NotFolder || reason == FileReason::IsFolder;
 }
 
 // ACLs would let others in beside the mode bits; what an entry's own rights say is all.

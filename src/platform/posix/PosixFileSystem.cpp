@@ -33,10 +33,14 @@ bool PosixFileSystem::DirectoryExists(const std::string& path) {
   return !bare.empty() && ::lstat(bare.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-Result<std::unique_ptr<Folder>> PosixFileSystem::OpenFolder(const std::string& path) {
+Result<std::unique_ptr<Folder>> PosixFileSystem::OpenFolder(const std::string& path,
+                                                            LinkAtPath link) {
   const std::string bare = WithoutTrailingDelimiters(path);
   if (bare.empty()) return ErrorOf("open the folder", path, ENOENT);
-  return OpenFolderNamed(AT_FDCWD, bare, bare);
+  if (link == LinkAtPath::Refused) return OpenFolderNamed(AT_FDCWD, bare, bare);
+  UniqueFd fd(::open(bare.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return ErrorOf("open the folder", path, errno);
+  return std::make_unique<PosixFolder>(std::move(fd), bare.back() == '/' ? bare : bare + '/');
 }
 
 Result<std::unique_ptr<OpenFile>> PosixFileSystem::OpenShared(const std::string& path) {

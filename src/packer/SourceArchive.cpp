@@ -1,0 +1,28 @@
+#include "packer/SourceArchive.h"
+
+#include "packer/ArchiveReader.h"
+
+namespace qvr {
+
+PackerOutcome SourceArchive::Find(FileSystem& fs, const std::string& path) {
+  if (fs.FileExists(path)) return {};
+  return WithStatus(
+      status::kArchiveNotFound,
+      Refusal("find the archive", path,
+              fs.DirectoryExists(path) ? FileReason::IsFolder : FileReason::NotFound));
+}
+
+Result<SourceArchive, PackerFailure> SourceArchive::Open(FileSystem& fs, const std::string& path,
+                                                         const CodePage& codePage) {
+  Result<std::unique_ptr<OpenFile>> opened = fs.OpenShared(path);
+  if (!opened) return WithStatus(status::kArchiveNotCreated, opened.TakeError());
+  // From the open file itself: a name looked up again could match something else.
+  Result<std::uint64_t> size = (*opened)->Size();
+  if (!size) return WithStatus(status::kArchiveNotCreated, size.TakeError());
+  archive::ArchiveReader reader(**opened, *size, codePage, archive::RulesFor(fs), fs.Delimiter(),
+                                "", "unpack");
+  if (std::optional<PackerFailure> damaged = reader.ReadThrough()) return *std::move(damaged);
+  return SourceArchive(opened.Take(), *size);
+}
+
+}  // namespace qvr
