@@ -4,6 +4,7 @@
 
 #ifndef _WIN32
 #include <grp.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -18,10 +19,32 @@ bool CanActAsOtherUser() {
 bool AsOtherUser(const std::function<bool()>&) {
   return false;
 }
+
+OtherUserLoop::OtherUserLoop(const std::function<void()>&) {}
+OtherUserLoop::~OtherUserLoop() = default;
 #else
 namespace {
 constexpr uid_t kNobody = 65534;
+
+bool BecomeOtherUser() {
+  return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
 }  // namespace
+
+OtherUserLoop::OtherUserLoop(const std::function<void()>& step) {
+  child_ = ::fork();
+  if (child_ == 0) {
+    if (!BecomeOtherUser()) ::_exit(2);
+    for (;;) step();
+  }
+  if (child_ < 0) throw std::runtime_error("cannot act as another user");
+}
+
+OtherUserLoop::~OtherUserLoop() {
+  ::kill(child_, SIGKILL);
+  int status = 0;
+  ::waitpid(child_, &status, 0);
+}
 
 bool CanActAsOtherUser() {
   return ::geteuid() == 0;
@@ -30,9 +53,7 @@ bool CanActAsOtherUser() {
 bool AsOtherUser(const std::function<bool()>& action) {
   const pid_t child = ::fork();
   if (child == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
-      ::_exit(2);
-    }
+    if (!BecomeOtherUser()) ::_exit(2);
     ::_exit(action() ? 0 : 1);
   }
   int status = 0;

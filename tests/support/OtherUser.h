@@ -13,4 +13,17 @@ bool CanActAsOtherUser();
 // Throws std::runtime_error when the child cannot become that user.
 bool AsOtherUser(const std::function<bool()>& action);
 
+// The other user doing `step` again and again in a child process, as fast as it can,
+// until this object goes.
+class OtherUserLoop {
+ public:
+  explicit OtherUserLoop(const std::function<void()>& step);
+  ~OtherUserLoop();
+  OtherUserLoop(const OtherUserLoop&) = delete;
+  OtherUserLoop& operator=(const OtherUserLoop&) = delete;
+
+ private:
+  int child_ = -1;
+};
+
 }  // namespace qvr::test
