@@ -46,7 +46,7 @@ class MemoryFolder final : public qvr::Folder {
  public:
   MemoryFolder(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
   const std::string& Path() const override { return path_; }
-  qvr::Result<qvr::EntryInfo> Info() override { return qvr::EntryInfo{qvr::EntryKind::Folder}; }
+  qvr::Result<qvr::EntryInfo> Info() override { return qvr::EntryInfo{qvr::EntryKind::Folder, 1, {}}; }
   qvr::Result<qvr::Owner> ReadOwner() override { return qvr::Owner::CurrentUser; }
   qvr::Result<void> SetRights(qvr::Rights, qvr::Grant) override { std::abort(); }
 

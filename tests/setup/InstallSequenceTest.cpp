@@ -934,7 +934,7 @@ class ScriptedFolder final : public Folder {
   explicit ScriptedFolder(std::vector<DirEntry> entries) : entries_(std::move(entries)) {}
 
   const std::string& Path() const override { return path_; }
-  Result<EntryInfo> Info() override { return EntryInfo{EntryKind::Folder}; }
+  Result<EntryInfo> Info() override { return EntryInfo{EntryKind::Folder, 1, {}}; }
   Result<Owner> ReadOwner() override { return Owner::CurrentUser; }
   Result<void> SetRights(Rights, Grant) override { return None(); }
 

@@ -20,7 +20,8 @@ bool Stat(int dirFd, const std::string& name, struct stat& st) {
   return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-// Why `name` could not be opened as a folder: a link, a file, or the system's errno.
+// Why `name` could not be opened as a folder: a link, a file, or the system's errno. With
+// O_DIRECTORY and O_NOFOLLOW, Linux answers ENOTDIR for a link as for a file.
 FileError NoFolder(int dirFd, const std::string& name, const std::string& path, int error) {
   struct stat st {};
   if ((error == ELOOP || error == ENOTDIR) && Stat(dirFd, name, st)) {
@@ -111,29 +112,10 @@ Result<std::unique_ptr<Folder>> PosixFolder::CreateFolderAt(const std::string& n
 
 Result<std::unique_ptr<OpenFile>> PosixFolder::OpenFileAt(const std::string& name, Access access) {
   UniqueFd fd;
-  if (access == Access::Read) {
-    int error = OpenRegularAt(fd_.Get(), name.c_str(), O_RDONLY, 0, fd);
-    if (error == 0) error = Lock(fd, LOCK_SH);
-    if (error != 0) return ErrorOf("open", PathOf(name), error);
-    return std::make_unique<PosixOpenFile>(std::move(fd), PathOf(name));
-  }
-  // For its rights alone: nothing but a plain file is opened, and what is opened is what
-  // was looked at.
-  struct stat listed {};
-  struct stat opened {};
-  if (!Stat(fd_.Get(), name, listed)) return ErrorOf("open", PathOf(name), errno);
-  if (!S_ISREG(listed.st_mode)) {
-    return ErrorOf("open", PathOf(name),
-                   S_ISDIR(listed.st_mode)   ? EISDIR
-                   : S_ISLNK(listed.st_mode) ? ELOOP
-                                             : ENXIO);
-  }
-  fd = UniqueFd(
-      ::openat(fd_.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (!fd || ::fstat(fd.Get(), &opened) != 0) return ErrorOf("open", PathOf(name), errno);
-  if (opened.st_ino != listed.st_ino || opened.st_dev != listed.st_dev) {
-    return Refusal("open", PathOf(name), FileReason::NotFound);
-  }
+  int error = OpenRegularAt(fd_.Get(), name.c_str(), O_RDONLY, 0, fd);
+  // For its rights alone the file is not read: no lock keeps others from it.
+  if (error == 0 && access == Access::Read) error = Lock(fd, LOCK_SH);
+  if (error != 0) return ErrorOf("open", PathOf(name), error);
   return std::make_unique<PosixOpenFile>(std::move(fd), PathOf(name));
 }
 
@@ -148,25 +130,24 @@ Result<std::unique_ptr<OpenFile>> PosixFolder::CreateFileAt(const std::string& n
 }
 
 Result<void> PosixFolder::RemoveAt(const std::string& name, bool folder) {
+  // By name in its folder, which is held: a link swapped in is removed itself, or fails
+  // where a folder is asked for; unlinkat never follows one.
   if (folder) {
-    // By name in its folder, which is held: a link swapped in now fails, as no folder.
     if (::unlinkat(fd_.Get(), name.c_str(), AT_REMOVEDIR) != 0) {
       return ErrorOf("remove the folder", PathOf(name), errno);
     }
     return {};
   }
-  struct stat st {};
-  if (!Stat(fd_.Get(), name, st)) return ErrorOf("remove", PathOf(name), errno);
-  if (S_ISDIR(st.st_mode)) return ErrorOf("remove", PathOf(name), EISDIR);
   // A file that another handle holds keeps its data, as on Windows.
-  if (S_ISREG(st.st_mode)) {
-    UniqueFd held;
-    int error = OpenRegularAt(fd_.Get(), name.c_str(), O_RDONLY, 0, held);
-    if (error == 0) error = Lock(held, LOCK_EX);
-    if (error != 0) return ErrorOf("remove", PathOf(name), error);
+  UniqueFd held;
+  int error = OpenRegularAt(fd_.Get(), name.c_str(), O_RDONLY, 0, held);
+  if (error == 0) {
+    error = Lock(held, LOCK_EX);
+  } else if (error == ELOOP || error == ENXIO) {
+    error = 0;  // a link or a pipe: nothing to hold
   }
-  // A link is removed itself: unlinkat never follows one.
-  if (::unlinkat(fd_.Get(), name.c_str(), 0) != 0) return ErrorOf("remove", PathOf(name), errno);
+  if (error == 0 && ::unlinkat(fd_.Get(), name.c_str(), 0) != 0) error = errno;
+  if (error != 0) return ErrorOf("remove", PathOf(name), error);
   return {};
 }
 
