@@ -4,6 +4,7 @@
 
 #include "gauge/GradientProgressBar.h"
 #include "gauge/MemoryCanvas.h"
+#include "setup/StatusGaugeDesign.h"
 
 namespace qvr {
 namespace {
@@ -19,12 +20,7 @@ class CountingSurface : public ControlSurface {
 
 void SetUpStatusGauge(TGradientProgressBar& bar, CountingSurface& surface) {
   bar.SetSurface(&surface);
-  bar.SetBounds(8, 407, 529, 25);
-  bar.SetBackgroundColor(clWhite);
-  bar.SetBarColor1(clLime);
-  bar.SetBarColor3(8388863);
-  bar.SetPosTextSuffix("%");
-  bar.SetFont(TFont{"MS Sans Serif", -11, true, clWindowText});
+  ApplyStatusGaugeDesign(bar);
 }
 
 void BM_PositionWritePaint(benchmark::State& state) {

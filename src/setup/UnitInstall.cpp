@@ -7,6 +7,7 @@
 #include "framework/Dialogs.h"
 #include "packer/SourceArchive.h"
 #include "setup/InstallPaths.h"
+#include "setup/StatusGaugeDesign.h"
 #include "shell/wmiclose.h"
 
 namespace qvr {
@@ -199,12 +200,7 @@ TFormInstall::TFormInstall(TApplication& app, Graphics& graphics, FileSystem& fi
 
   StatusGauge.BeginLoading();
   StatusGauge.SetVisible(false);
-  StatusGauge.SetBounds(8, 407, 529, 25);
-  StatusGauge.SetBackgroundColor(clWhite);
-  StatusGauge.SetBarColor1(clLime);
-  StatusGauge.SetBarColor3(0x008000FF);
-  StatusGauge.SetPosTextSuffix("%");
-  StatusGauge.SetFont({"MS Sans Serif", -11, true, clWindowText});
+  ApplyStatusGaugeDesign(StatusGauge);
   StatusGauge.EndLoading();
   AddWindowlessControl([this] { StatusGauge.Paint(); },
                        [this](int from, int to) { StatusGauge.ScaleForDpi(from, to); });

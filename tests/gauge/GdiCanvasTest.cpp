@@ -1,4 +1,5 @@
 #include "gauge/win32/GdiCanvas.h"
+#include "setup/StatusGaugeDesign.h"
 
 #include <gtest/gtest.h>
 
@@ -28,12 +29,7 @@ MemoryGraphicsBackend& MemoryWithSystemColors() {
 using Setup = std::function<void(TGradientProgressBar&, Graphics&)>;
 
 void StatusGauge(TGradientProgressBar& bar, Graphics&) {
-  bar.SetBounds(8, 407, 529, 25);
-  bar.SetBackgroundColor(clWhite);
-  bar.SetBarColor1(clLime);
-  bar.SetBarColor3(8388863);
-  bar.SetPosTextSuffix("%");
-  bar.SetFont(TFont{"MS Sans Serif", -11, true, clWindowText});
+  ApplyStatusGaugeDesign(bar);
 }
 
 TRect TextBox(TGradientProgressBar& bar, Graphics& graphics) {
