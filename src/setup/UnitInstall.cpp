@@ -106,6 +106,19 @@ std::string UngeschuetztText(const FileError& error) {
          GermanReason(error) + "\rDie Installation wird abgebrochen!!!";
 }
 
+// After a failure or a successful unpack, what could not be done with the earlier
+// installation: it stays in Vorherige Installation, where the next run finds it.
+std::string NichtZurueckText(const FileError& error) {
+  return "Die frühere Installation konnte nicht zurückgelegt werden (" + FolderName(error.path) +
+         ": " + GermanReason(error) + ").\rSie liegt in \"" + Describe(TreeFolder::Earlier).name +
+         "\" und wird bei der nächsten Installation übernommen.";
+}
+
+std::string NichtAufgeraeumtText(const FileError& error) {
+  return "Die frühere Installation konnte nicht aufgeräumt werden (" + FolderName(error.path) +
+         ": " + GermanReason(error) + ").";
+}
+
 std::string FehlerText(const std::string& message) {
   return "Die Installation ist fehlgeschlagen: " + message +
          "\rDie Installation wird abgebrochen!!!";
@@ -254,7 +267,7 @@ void TFormInstall::InstallButtonClick(TComponent*) {
   // is complete.
   Step(InstallStep::Protection);
   if (Result<void> prepared = tree_.Prepare(); !prepared) {
-    static_cast<void>(tree_.Restore());
+    RestoreEarlier();
     EndUnprotected(prepared.Error());
   }
 
@@ -266,21 +279,27 @@ void TFormInstall::InstallButtonClick(TComponent*) {
   try {
     QVRPacker1.Starten();
   } catch (const std::exception& e) {
-    static_cast<void>(tree_.Restore());
+    RestoreEarlier();
     EndWithError(e.what());
   }
   QVRPacker1.QuellArchiv = nullptr;
   if (status_ != 0) {
-    static_cast<void>(tree_.Restore());
+    RestoreEarlier();
     EndWithStatus(status_);
   }
 
   // The new installation is complete: the earlier one may go.
   Step(InstallStep::Finish);
   if (Result<void> finished = tree_.Finish(); !finished) {
-    Application().ShowException(finished.Error().Message(), this);
+    Application().ShowException(NichtAufgeraeumtText(finished.Error()), this);
   }
   Completion();
+}
+
+void TFormInstall::RestoreEarlier() {
+  if (Result<void> restored = tree_.Restore(); !restored) {
+    Application().ShowException(NichtZurueckText(restored.Error()), this);
+  }
 }
 
 void TFormInstall::ShowInstallingState() {

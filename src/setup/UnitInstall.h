@@ -96,6 +96,8 @@ class TFormInstall : public TForm {
   void SetGaugeVisible(bool visible);
   // Whether to go on over an earlier installation; asked only where there is one.
   bool ConfirmOverEarlier();
+  // After a failure: the earlier program and fonts back in their place.
+  void RestoreEarlier();
   // Each a way out of the sequence: its box, then the end of the program with its code.
   [[noreturn]] void EndWithStatus(std::int32_t status);
   [[noreturn]] void EndUnprotected(const FileError& error);
