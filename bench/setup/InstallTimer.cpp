@@ -120,14 +120,12 @@ void LetSettle(TApplication& app) {
 }  // namespace
 
 void SetInstallPaths(const std::string& setupFolder, const std::string& run) {
-  const std::string product = std::string(kProductFolderName) + "\\";
-  const std::string daten = product + kDatenFolderName + "\\" + kProgrammFolderName + "\\";
   SetupPfad = setupFolder;
   LaufwerkPfad = run + "drive\\";
   InstallPfad = LaufwerkPfad + kInstallFolderName + "\\";
-  ProgrammPfad = InstallPfad + product + kInternFolderName + "\\" + kProgrammFolderName + "\\";
-  BilderPfad = InstallPfad + daten + kBilderFolderName + "\\";
-  FontsPfad = InstallPfad + daten + kFontsFolderName + "\\";
+  ProgrammPfad = TreePath(InstallPfad, TreeFolder::ProgramFiles);
+  BilderPfad = TreePath(InstallPfad, TreeFolder::Pictures);
+  FontsPfad = TreePath(InstallPfad, TreeFolder::Fonts);
   WinFontsPfad = run + "fonts\\";
 }
 
@@ -272,10 +270,10 @@ void ProbeFileCalls(FileSystem& fs, Folder& work) {
     return std::string(name);
   };
   const std::unique_ptr<Folder> probe = FreshFolder(work, "probe");
-  if (!probe) throw std::runtime_error("cannot make " + work.Path() + "probe");
-  const std::unique_ptr<Folder> plain = probe->CreateFolder("plain");
-  const std::unique_ptr<Folder> secured = probe->CreateFolder("secured", Rights::Administrators);
-  const std::unique_ptr<Folder> byPath = probe->CreateFolder("bypath");
+  const std::unique_ptr<Folder> plain = probe->CreateFolder("plain").Take();
+  const std::unique_ptr<Folder> secured =
+      probe->CreateFolder("secured", Rights::Administrators).Take();
+  const std::unique_ptr<Folder> byPath = probe->CreateFolder("bypath").Take();
   constexpr int kFiles = 200;
   int counter = 0;
   const std::pair<const char*, std::function<void()>> calls[] = {
@@ -285,11 +283,12 @@ void ProbeFileCalls(FileSystem& fs, Folder& work) {
          CloseHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
        }},
-      {"Folder::Create, new file", [&] { plain->Create(FileName(counter++), IfExists::Replace); }},
+      {"Folder::Create, new file",
+       [&] { static_cast<void>(plain->Create(FileName(counter++), IfExists::Replace)); }},
       {"Folder::Create in a secured folder",
-       [&] { secured->Create(FileName(counter++), IfExists::Replace); }},
+       [&] { static_cast<void>(secured->Create(FileName(counter++), IfExists::Replace)); }},
       {"Folder::Open of an existing file",
-       [&] { plain->Open(FileName(kFiles + counter++ % kFiles)); }},
+       [&] { static_cast<void>(plain->Open(FileName(kFiles + counter++ % kFiles))); }},
       {"GetFinalPathNameByHandleW, folder of 400",
        [&] {
          static HANDLE h = CreateFileW(Utf8ToWide(plain->Path()).c_str(), FILE_LIST_DIRECTORY,
@@ -306,8 +305,9 @@ void ProbeFileCalls(FileSystem& fs, Folder& work) {
          wchar_t path[MAX_PATH];
          GetFinalPathNameByHandleW(h, path, MAX_PATH, 0);
        }},
-      {"Folder::OpenFolder", [&] { probe->OpenFolder("plain"); }},
-      {"FileSystem::OpenFolder by path", [&] { fs.OpenFolder(probe->Path() + "plain"); }},
+      {"Folder::OpenFolder", [&] { static_cast<void>(probe->OpenFolder("plain")); }},
+      {"FileSystem::OpenFolder by path",
+       [&] { static_cast<void>(fs.OpenFolder(probe->Path() + "plain")); }},
   };
   for (const auto& [name, call] : calls) {
     const double t0 = Now();
@@ -330,7 +330,7 @@ double TimedBareUnpack(FileSystem& fs, const std::string& archive, const std::st
   const double spent = Now() - t0;
   if (status != 0) {
     throw std::runtime_error("the bare unpack ended with status " + std::to_string(status) + ": " +
-                             TQVRPacker::LastFailure().ErrorText);
+                             TQVRPacker::LastFailure().error.Message());
   }
   return spent;
 }

@@ -127,7 +127,12 @@ std::vector<Row> Rows() {
   return {
       {"installing state", step(InstallStep::InstallingState), nullptr},
       {"existence test", step(InstallStep::ExistenceTest), nullptr},
-      {"root and protection", step(InstallStep::Protection), nullptr},
+      {"archive read through", step(InstallStep::ArchiveCheck), nullptr},
+      {"  of the bare unpack",
+       [](const InstallTimes& t, double bare) { return StepOf(t, InstallStep::ArchiveCheck) / bare; },
+       nullptr, true},
+      {"tree checked", step(InstallStep::TreeCheck), nullptr},
+      {"tree secured, earlier aside", step(InstallStep::Protection), nullptr},
       {"unpack", step(InstallStep::Unpack), nullptr},
       {"  file work",
        [](const InstallTimes& t, double) {
@@ -142,7 +147,7 @@ std::vector<Row> Rows() {
        [](const InstallTimes& t) { return t.paintCount; }},
       {"    copies to the window", [](const InstallTimes& t, double) { return t.presenting; },
        nullptr},
-      {"data folder to users", step(InstallStep::DataFolder), nullptr},
+      {"earlier installation kept", step(InstallStep::Finish), nullptr},
       {"fonts", step(InstallStep::Fonts), nullptr},
       {"shortcut", step(InstallStep::Shortcut), nullptr},
       {"final message until shown", step(InstallStep::FinalMessage), nullptr},
@@ -189,23 +194,26 @@ void PrintTable(const ArchiveShape& shape, const std::vector<InstallTimes>& inst
 // unpack need; returns its path. Released at once: held folders cannot be removed.
 std::string FreshRun(Folder& work) {
   const std::unique_ptr<Folder> run = FreshFolder(work, "run");
-  if (!run || !run->CreateFolder("drive") || !run->CreateFolder("fonts") ||
-      !run->CreateFolder("bare")) {
-    throw std::runtime_error("cannot make the folders of a run in " + work.Path());
+  for (const char* name : {"drive", "fonts", "bare"}) {
+    if (!run->CreateFolder(name)) {
+      throw std::runtime_error("cannot make the folders of a run in " + work.Path());
+    }
   }
   return run->Path();
 }
 
 // The work folder, made where it is missing (its parent must be there).
 std::unique_ptr<Folder> OpenWork(FileSystem& fs, const std::string& work) {
-  if (std::unique_ptr<Folder> folder = fs.OpenFolder(work)) return folder;
+  if (Result<std::unique_ptr<Folder>> folder = fs.OpenFolder(work)) return folder.Take();
   const std::string path = work.substr(0, work.size() - 1);
   const std::size_t cut = path.rfind('\\');
-  const std::unique_ptr<Folder> parent =
-      cut == std::string::npos ? nullptr : fs.OpenFolder(path.substr(0, cut + 1));
-  std::unique_ptr<Folder> folder = parent ? parent->CreateFolder(path.substr(cut + 1)) : nullptr;
-  if (!folder) throw std::runtime_error("cannot make the work folder " + work);
-  return folder;
+  Result<std::unique_ptr<Folder>> parent = cut == std::string::npos
+                                               ? Refusal("open", path, FileReason::NotFound)
+                                               : fs.OpenFolder(path.substr(0, cut + 1));
+  Result<std::unique_ptr<Folder>> folder =
+      parent ? (*parent)->CreateFolder(path.substr(cut + 1)) : parent.TakeError();
+  if (!folder) throw std::runtime_error("cannot make the work folder: " + folder.Error().Message());
+  return folder.Take();
 }
 
 void Benchmark(const Options& o) {
@@ -230,9 +238,10 @@ void Benchmark(const Options& o) {
       // Each tree goes as soon as it is timed, so that the next one does not wait for
       // the disk to take the first: never more than one archive's bytes unwritten.
       const auto removed = [&work, &run](const char* name) {
-        const std::unique_ptr<Folder> folder = work->OpenFolder("run");
-        if (!folder || !folder->Remove(name))
+        Result<std::unique_ptr<Folder>> folder = work->OpenFolder("run");
+        if (!folder || !(*folder)->RemoveTree(name)) {
           throw std::runtime_error("cannot remove " + run + name);
+        }
       };
       InstallTimes install;
       double bare = 0;
@@ -246,7 +255,7 @@ void Benchmark(const Options& o) {
           removed("drive");
         }
       }
-      if (!work->Remove("run")) throw std::runtime_error("cannot remove " + run);
+      if (!work->RemoveTree("run")) throw std::runtime_error("cannot remove " + run);
       if (rep < 0) continue;
       installs.push_back(install);
       bares.push_back(bare);
