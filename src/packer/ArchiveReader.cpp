@@ -41,10 +41,26 @@ bool ArchiveReader::ArchiveEnds(const char* where) {
 Result<std::uint32_t> ArchiveReader::ReadFully(char* buffer, std::uint32_t count) {
   std::uint32_t got = 0;
   while (got < count) {
-    Result<std::uint32_t> n = file_.Read(buffer + got, count - got);
-    if (!n) return n;
-    if (*n == 0) break;
-    got += *n;
+    if (aheadPos_ == aheadEnd_) {
+      // What does not fit the read-ahead goes straight where it is wanted.
+      char* const target = count - got >= ahead_.size() ? buffer + got : ahead_.data();
+      const auto want =
+          target == ahead_.data() ? static_cast<std::uint32_t>(ahead_.size()) : count - got;
+      Result<std::uint32_t> n = file_.Read(target, want);
+      if (!n) return n;
+      if (*n == 0) break;
+      if (target != ahead_.data()) {
+        got += *n;
+        continue;
+      }
+      aheadPos_ = 0;
+      aheadEnd_ = *n;
+    }
+    const auto take =
+        static_cast<std::uint32_t>(std::min<std::size_t>(count - got, aheadEnd_ - aheadPos_));
+    std::copy_n(ahead_.data() + aheadPos_, take, buffer + got);
+    aheadPos_ += take;
+    got += take;
   }
   offset_ += got;
   return got;
@@ -59,6 +75,7 @@ std::optional<PackerFailure> ArchiveReader::ReadThrough() {
   }
   std::optional<PackerFailure> found = std::exchange(failure_, std::nullopt);
   offset_ = 0;
+  aheadPos_ = aheadEnd_ = 0;
   folder_.clear();
   depth_ = 0;
   return found;
@@ -123,14 +140,13 @@ bool ArchiveReader::CopyData(
   std::uint32_t remaining = record_.size;
   do {
     const std::uint32_t want = std::min(remaining, bufferSize);
-    Result<std::uint32_t> got = file_.Read(buffer, want);
+    Result<std::uint32_t> got = ReadFully(buffer, want);
     if (!got) return Fail(status::kArchiveIo, got.TakeError());
-    if (*got == 0 && want > 0) {
+    if (*got < want) {
       return Fail(status::kSizeMismatch, FileError{verb_, MemberPath(), FileReason::Damaged,
                                                    "the archive ends inside the file's data"});
     }
     if (PackerOutcome taken = sink(buffer, *got); !taken) return Fail(taken.TakeError());
-    offset_ += *got;
     remaining -= *got;
   } while (remaining > 0);
   return true;
@@ -144,10 +160,16 @@ bool ArchiveReader::SkipData() {
                           "the archive ends inside the file's data (the record at byte offset " +
                               std::to_string(recordStart_) + ")"});
   }
-  if (Result<void> moved = file_.Seek(offset_ + record_.size); !moved) {
+  offset_ += record_.size;
+  // Within what was read ahead, or past it by seeking.
+  if (record_.size <= aheadEnd_ - aheadPos_) {
+    aheadPos_ += record_.size;
+    return true;
+  }
+  aheadPos_ = aheadEnd_ = 0;
+  if (Result<void> moved = file_.Seek(offset_); !moved) {
     return Fail(status::kArchiveIo, moved.TakeError());
   }
-  offset_ += record_.size;
   return true;
 }
 

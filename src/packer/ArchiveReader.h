@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "packer/ArchiveFormat.h"
 #include "packer/PackerStatus.h"
@@ -55,7 +56,8 @@ class ArchiveReader {
   bool Fail(PackerFailure failure);
   bool Malformed(const std::string& what);
   bool ArchiveEnds(const char* where);
-  // Reads until `count` bytes are in or the archive ends; how many came.
+  // Reads until `count` bytes are in or the archive ends; how many came. Records are read
+  // ahead in blocks, so that a small record costs no call of its own.
   Result<std::uint32_t> ReadFully(char* buffer, std::uint32_t count);
   // For a file record: false, with the failure kept, when its size is one the format
   // excludes (2 GiB or more).
@@ -69,7 +71,10 @@ class ArchiveReader {
   char delimiter_;
   std::string memberRoot_;
   const char* verb_;
-  std::uint64_t offset_ = 0;       // of the next byte to read
+  std::vector<char> ahead_ = std::vector<char>(64 * 1024);
+  std::size_t aheadPos_ = 0;       // what of ahead_ is handed out
+  std::size_t aheadEnd_ = 0;       // what of ahead_ holds bytes of the archive
+  std::uint64_t offset_ = 0;       // of the next byte handed out
   std::uint64_t recordStart_ = 0;  // of the current record
   Record record_;
   std::string folder_;     // the current folder's path, ending with the delimiter

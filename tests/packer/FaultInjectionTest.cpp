@@ -18,12 +18,14 @@ struct Fault {
   Op op;
   int nth;
   int status;
-  bool shortRead = false;  // the nth read yields no byte instead of failing
+  // Instead of failing, the nth read yields at most this many bytes and the next none.
+  int shortRead = -1;
 };
 
 void Inject(FaultyFileSystem& fs, const Fault& f) {
-  if (f.shortRead) {
-    fs.ShortReadAt(f.nth, 0);
+  if (f.shortRead >= 0) {
+    fs.ShortReadAt(f.nth, static_cast<std::uint32_t>(f.shortRead));
+    fs.ShortReadAt(f.nth + 1, 0);
   } else {
     fs.FailAt(f.op, f.nth);
   }
@@ -55,7 +57,7 @@ TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
       {"a source file cannot be opened", Op::Open, 1, status::kFileNotOpened},
       {"a source file cannot be read", Op::Read, 1, status::kFileIo},
       {"a source file cannot be read on", Op::Read, 2, status::kFileIo},
-      {"a source file ends early", Op::Read, 2, status::kSizeMismatch, true},
+      {"a source file ends early", Op::Read, 2, status::kSizeMismatch, 0},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.what);
@@ -75,20 +77,17 @@ TEST(FaultInjection, PackFailuresEndWithTheirStatus) {
 }
 
 TEST(FaultInjection, UnpackFailuresEndWithTheirStatus) {
-  // Reads of the example: the archive read through (header, name, header, name, size,
-  // and so on, the data skipped: 11 reads), then unpacked: header, name, header, name,
-  // size, data of a.txt, ...
+  // The example is read whole at once: read through (read 1, then 2 at its end), then
+  // unpacked (read 3, then 4). Up to a.txt's size field it is 25 bytes.
   const Fault faults[] = {
       {"archive cannot be opened", Op::OpenShared, 1, status::kArchiveNotCreated},
-      {"a header cannot be read through", Op::Read, 1, status::kArchiveIo},
-      {"a name cannot be read through", Op::Read, 2, status::kArchiveIo},
-      {"a size cannot be read through", Op::Read, 5, status::kArchiveIo},
-      {"the data cannot be skipped", Op::Seek, 1, status::kArchiveIo},
-      {"a header cannot be read", Op::Read, 12, status::kArchiveIo},
-      {"a chunk cannot be read", Op::Read, 17, status::kArchiveIo},
+      {"the archive cannot be read through", Op::Read, 1, status::kArchiveIo},
+      {"the archive's end cannot be read", Op::Read, 2, status::kArchiveIo},
+      {"the archive cannot be read from its start again", Op::Seek, 1, status::kArchiveIo},
+      {"the archive cannot be read", Op::Read, 3, status::kArchiveIo},
       {"a member cannot be created", Op::Create, 1, status::kFileNotOpened},
       {"a member cannot be written", Op::Write, 1, status::kFileIo},
-      {"the archive yields no data", Op::Read, 17, status::kSizeMismatch, true},
+      {"the archive yields no more data", Op::Read, 3, status::kSizeMismatch, 25},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.what);

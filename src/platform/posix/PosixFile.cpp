@@ -131,13 +131,15 @@ Result<void> SetRightsOf(int fd, const std::string& path, Rights rights, Grant g
   return {};
 }
 
-int OpenRegularAt(int dirFd, const char* name, int flags, mode_t mode, UniqueFd& fd) {
+int OpenRegularAt(int dirFd, const char* name, int flags, mode_t mode, UniqueFd& fd,
+                  mode_t* opened) {
   fd = UniqueFd(::openat(dirFd, name, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode));
   if (!fd) return errno;
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0) return errno;
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return ENXIO;
+  if (opened != nullptr) *opened = st.st_mode;
   const int status = ::fcntl(fd.Get(), F_GETFL);
   if (status < 0 || ::fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK) != 0) return errno;
   return 0;

@@ -48,9 +48,10 @@ Result<void> SetRightsOf(int fd, const std::string& path, Rights rights, Grant g
 
 // Opens the regular file `name` relative to the folder `dirFd` (or a path with AT_FDCWD)
 // without blocking (a FIFO would hang the caller), without following a link standing
-// there, and insists on a regular file. Returns 0 or the errno; ENXIO stands for an
-// entry that is no regular file.
-int OpenRegularAt(int dirFd, const char* name, int flags, mode_t mode, UniqueFd& fd);
+// there, and insists on a regular file, whose mode it gives in `opened`. Returns 0 or the
+// errno; ENXIO stands for an entry that is no regular file.
+int OpenRegularAt(int dirFd, const char* name, int flags, mode_t mode, UniqueFd& fd,
+                  mode_t* opened = nullptr);
 // flock without waiting; a lock held by another open file maps to EBUSY, the
 // counterpart of a Windows sharing violation. File systems without locks are usable
 // unprotected. Returns 0 or the errno.

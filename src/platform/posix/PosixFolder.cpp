@@ -41,12 +41,15 @@ Result<std::unique_ptr<Folder>> OpenFolderNamed(int dirFd, const std::string& na
   return std::make_unique<PosixFolder>(std::move(fd), std::move(path));
 }
 
-mode_t PosixFolder::PassedOnMode(bool folder) const {
-  struct stat st {};
-  // A sticky folder that everybody may write to is where users keep their data.
-  const bool users = ::fstat(fd_.Get(), &st) == 0 && (st.st_mode & 01002) == 01002;
-  if (folder) return users ? 01777 : 0755;
-  return users ? 0666 : 0644;
+mode_t PosixFolder::PassedOnMode(bool folder) {
+  if (!passesOn_) {
+    struct stat st {};
+    // A sticky folder that everybody may write to is where users keep their data.
+    const bool users = ::fstat(fd_.Get(), &st) == 0 && (st.st_mode & 01002) == 01002;
+    passesOn_ = users ? Rights::UserData : Rights::Administrators;
+  }
+  if (folder) return passesOn_ == Rights::UserData ? 01777 : 0755;
+  return passesOn_ == Rights::UserData ? 0666 : 0644;
 }
 
 Result<std::vector<DirEntry>> PosixFolder::ListAll() {
@@ -122,9 +125,12 @@ Result<std::unique_ptr<OpenFile>> PosixFolder::OpenFileAt(const std::string& nam
 Result<std::unique_ptr<OpenFile>> PosixFolder::CreateFileAt(const std::string& name) {
   // O_EXCL: whatever stands there, a link leading nowhere included, fails the creation.
   UniqueFd fd;
-  int error = OpenRegularAt(fd_.Get(), name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600, fd);
+  const mode_t mode = PassedOnMode(false);
+  mode_t created = 0;
+  int error = OpenRegularAt(fd_.Get(), name.c_str(), O_RDWR | O_CREAT | O_EXCL, mode, fd, &created);
   if (error == 0) error = Lock(fd, LOCK_EX);
-  if (error == 0 && ::fchmod(fd.Get(), PassedOnMode(false)) != 0) error = errno;
+  // Given again where the umask took some of it.
+  if (error == 0 && (created & 07777) != mode && ::fchmod(fd.Get(), mode) != 0) error = errno;
   if (error != 0) return ErrorOf("create", PathOf(name), error);
   return std::make_unique<PosixOpenFile>(std::move(fd), PathOf(name));
 }

@@ -3,6 +3,7 @@
 // anywhere below is ever followed.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/Folder.h"
@@ -19,6 +20,7 @@ class PosixFolder final : public Folder {
   Result<EntryInfo> Info() override { return InfoOf(fd_.Get(), path_); }
   Result<Owner> ReadOwner() override { return OwnerOf(fd_.Get(), path_); }
   Result<void> SetRights(Rights rights, Grant grant) override {
+    passesOn_.reset();
     return SetRightsOf(fd_.Get(), path_, rights, grant);
   }
 
@@ -34,10 +36,11 @@ class PosixFolder final : public Folder {
 
  private:
   // The mode of a new entry: what this folder passes on, whatever the umask.
-  mode_t PassedOnMode(bool folder) const;
+  mode_t PassedOnMode(bool folder);
 
   UniqueFd fd_;
   std::string path_;
+  std::optional<Rights> passesOn_;  // read from the folder's mode when first needed
 };
 
 // Opens `name` relative to `dirFd` (AT_FDCWD for a path) as a plain folder, refusing a
