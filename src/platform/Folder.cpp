@@ -179,13 +179,4 @@ Result<void> CopyPlainFile(Folder& from, std::string_view name, Folder& to) {
   return copied;
 }
 
-Result<void> FolderPath::Open(std::initializer_list<std::string_view> names) {
-  for (const std::string_view name : names) {
-    Result<std::unique_ptr<Folder>> folder = Current().OpenFolder(name);
-    if (!folder) return folder.TakeError();
-    Enter(folder.Take());
-  }
-  return {};
-}
-
 }  // namespace qvr

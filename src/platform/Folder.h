@@ -204,9 +204,9 @@ Result<void> CopyContents(OpenFile& from, OpenFile& to);
 // leaves nothing behind.
 Result<void> CopyPlainFile(Folder& from, std::string_view name, Folder& to);
 
-// The folders below `base` along `names`, each opened through the one above and held.
-// The walk down a path that the unpack (one folder per level of the current record) and
-// the installed tree share.
+// The folders below `base` along a path, each opened through the one above and held: the
+// unpack walks down one folder per level of the current record and back up to the next
+// record's level.
 class FolderPath {
  public:
   explicit FolderPath(Folder& base) : base_(base) {}
@@ -218,8 +218,6 @@ class FolderPath {
     if (depth < held_.size()) held_.resize(depth);
   }
   void Enter(std::unique_ptr<Folder> folder) { held_.push_back(std::move(folder)); }
-  // Opens each of `names` below the current folder.
-  Result<void> Open(std::initializer_list<std::string_view> names);
 
  private:
   Folder& base_;
