@@ -1,11 +1,31 @@
-"""Steps and checks that several scenarios share."""
+"""Steps and checks that several scenarios share: the setup's boxes by name, the
+welcome screen, the bar and what an installation leaves on disk."""
 
 import hashlib
+import re
 import subprocess
 
-from harness.product import BACKGROUND, DIALOG
+from harness.product import BACKGROUND, CONFIRM, DIALOG, ERROR, FINAL, PRODUCT
 from harness.shortcut import header_number, link_fields
+
 PROGRAMM = "C:\\QVR-SOFTWARE\\QVR-Kelvador [DV2.95]\\Intern\\Programm\\"
+STOPS = "Die Installation wird abgebrochen!!!"
+CLOSE_QUESTION = ("Sind Sie sicher das sie die Installation abbrechen möchten?",)
+EXISTING_QUESTION = ("Dieses Programm ist auf Ihrem Computer schon installiert!!!",
+                     "Betätigen Sie ABBRECHEN um die Installation abzubrechen.",
+                     "Betätigen Sie JA um mit der Installation fortzufahren.")
+# The first line centred in 50 columns; the others are longer.
+FINAL_MESSAGE = (" Die Installation wurde erfolgreich abgeschlossen.",
+                 "Wenn es sich hier um eine Erstinstallation handelt, wurden neue Schriften "
+                 "installiert.",
+                 "Damit diese im Spielbericht sichtbar sind muss Windows neu gestartet werden.")
+
+
+class Key(str):
+    """A key pressed in a box instead of a button clicked (the driver's key names)."""
+
+
+ESCAPE = Key("escape")
 
 
 def has_words(text, *words):
@@ -53,14 +73,14 @@ def welcome_screen(s):
         s.check(ok(shot), what)
     s.check(abs(ddx) <= 16 and abs(ddy) <= 16,
             f"dialog centred over the background (offset {ddx // 2},{ddy // 2})")
-    s.check((dcw, dch) == (550, 443), f"dialog client area 550 x 443 (is {dcw}x{dch})")
+    s.check_eq((dcw, dch), (550, 443), "dialog client area")
     style = d("style", BACKGROUND).out
     s.check(has_words(style, "caption", "sysmenu", "thickframe", "minimizebox", "maximizebox"),
             f"background: resizable frame with the title-bar buttons ({style.strip()})")
     style = d("style", DIALOG).out
     s.check(has_words(style, "caption", "-sysmenu", "-thickframe"),
             f"dialog: a caption, no system menu, not resizable ({style.strip()})")
-    s.check(d.buttons(DIALOG) == ["Abbrechen", "Install >>"], "welcome buttons")
+    s.check_eq(d.buttons(DIALOG), ["Abbrechen", "Install >>"], "welcome buttons")
     s.check("QVR-KELVADOR SERIES V2" in d.text(DIALOG), "welcome text shown")
 
 
@@ -100,41 +120,132 @@ def check_pixels(s, shot, pixels):
         s.check(ok(shot), what)
 
 
-def install_until(s, caption, seconds, missing, picture=None):
-    """"Install >>", then the window `caption` within `seconds`; without it the scenario
-    stops with `missing` (and a screenshot `picture`)."""
+def install(s):
+    """"Install >>" clicked."""
+    s.say("Install >>")
     s.check(s.driver("click", DIALOG, "Install >>"), "click Install >>")
-    if s.driver.wait_window(caption, seconds):
-        return
-    if picture:
-        s.shot(picture)
-    s.require(False, missing)
 
 
-def install_over_existing(s, missing):
-    """"Install >>" over an existing product folder, "&Ja" to the question, "&Nein" to
-    the final message; the setup ends."""
+def box(s, caption, name, message=None, mentions=(), buttons=None, owned=False, shot=None,
+        when=None, look=None, answer=None, seconds=20):
+    """The box titled `caption` (`name` in the checks) within `seconds`, else a screenshot
+    and the scenario stops. Then a screenshot `shot` once the pixels `when` hold; its
+    `message` line for line, the texts it `mentions`, its `buttons`, whether it is `owned`
+    by the dialog and in front of it, and `look()`; last the `answer`, a button or a Key.
+    Returns the box's text."""
     d = s.driver
-    install_until(s, "Bestätigen", 20, missing)
-    s.check(d("click", "Bestätigen", "&Ja"), "answer &Ja")
-    s.check(d.wait_window("Warnung", 60), "final message")
-    d("click", "Warnung", "&Nein")
-    s.check(s.setup_ended(20), "setup ends")
+    if not d.wait_window(caption, seconds):
+        s.shot(f"99-no-{name.replace(' ', '-')}.png")
+        s.require(False, f"no {name}")
+    text = d.text(caption)
+    s.say(name, *message_lines(text))
+    if shot:
+        s.settle()
+        check_pixels(s, s.shot_when(shot, painted(when or {})), when or {})
+    if message is not None:
+        s.check_eq(message_lines(text), list(message), f"{name} text")
+    for part in mentions:
+        s.check(part in text, f'{name} mentions "{part}"')
+    if buttons is not None:
+        s.check_eq(d.buttons(caption), sorted(buttons), f"{name} buttons")
+    if owned:
+        owner = d("owner", caption).lines
+        s.check(f'owner "{DIALOG}"' in owner, f"{name} owned by the install dialog")
+        s.check("above-owner yes" in owner, f"{name} above its dialog")
+    if look:
+        look()
+    if isinstance(answer, Key):
+        s.say(answer.capitalize())
+        s.check(d("key", caption, answer), f"{answer.capitalize()} at the {name}")
+    elif answer:
+        s.say(answer)
+        s.check(d("click", caption, answer), f"answer {answer}")
+    return text
 
 
-def install_to_final(s):
-    """"Install >>", then the final message; leaves it open."""
+def message_lines(text):
+    """The lines of a box's message, as the driver reads them (without its buttons)."""
+    return [re.sub(r"^\[Static\] ", "", line) for line in text.splitlines()
+            if not line.startswith("[Button] ")]
+
+
+def setup_ends(s, how, code=None, seconds=20):
+    """The setup ends within `seconds` (`how` says after what), with exit code `code`
+    where one is given."""
+    if s.check(s.setup_ended(seconds), f"setup ends {how}"):
+        s.say(f"the setup ended with exit code {s.setup_rc}")
+        if code is not None:
+            s.check_eq(s.setup_rc, code, "exit code")
+
+
+def confirm_close(s, answer, ask="Abbrechen", shot=None, look=None):
+    """Asks to end the setup, with "Abbrechen" or as Alt+F4 does (`ask` "close"), and
+    answers the close confirmation: "&Nein" keeps the dialog, "&Ja" ends the setup."""
     d = s.driver
-    install_until(s, "Warnung", 60, "no final message", "99-no-final-message.png")
-    pixels = bar_full_pixels(s)
-    s.settle()
-    shot = s.shot_when("03-final-message.png", painted(pixels))
-    text = d.text("Warnung")
-    s.check("[Static]  Die Installation wurde erfolgreich abgeschlossen." in text.splitlines(),
-            "final message first line centred in 50 columns")
-    s.check("wurden neue Schriften installiert." in text, "final message names the new fonts")
-    s.check(d.buttons("Warnung") == ["&Ja", "&Nein"], "final message buttons")
-    check_pixels(s, shot, pixels)
+    if ask == "close":
+        s.check(d("close", DIALOG), "close requested")
+    else:
+        s.check(d("click", DIALOG, ask), f"click {ask}")
+    box(s, CONFIRM, "close confirmation", CLOSE_QUESTION, buttons=["&Ja", "&Nein"], shot=shot,
+        look=look, answer=answer, seconds=10)
+    if answer == "&Ja":
+        setup_ends(s, "after &Ja", code=0)
+    else:
+        s.check(d("wait-gone", CONFIRM, 10), "confirmation gone")
+        s.check(d("exists", DIALOG), f"dialog stays after {answer}")
+        s.check(s.setup_running(), "setup still running")
+
+
+def existing_product(s, answer, shot=None):
+    """The question that "Install >>" asks over an earlier installation: "Abbrechen" ends
+    the setup, "&Ja" installs over it."""
+    box(s, CONFIRM, "question about the earlier installation", EXISTING_QUESTION,
+        buttons=["&Ja", "Abbrechen"], shot=shot, answer=answer)
+    if answer == "Abbrechen":
+        setup_ends(s, "after Abbrechen", code=0)
+
+
+def failure_box(s, code, caption=ERROR, shot="02-failure-code.png"):
+    """The box of a failure status, answered OK: the setup ends at once with the status
+    as its exit code."""
+    box(s, caption, "failure box", (f"FehlerCode = {code}", STOPS), buttons=["OK"], shot=shot,
+        answer="OK")
+    setup_ends(s, "without a close confirmation", code=code)
+
+
+def final_message(s, answer, shot="03-final-message.png", bar=None, owned=False, look=None,
+                  seconds=60):
+    """The final message over the full bar (the pixels `bar`) and the dialog without its
+    buttons. "&Nein" or Escape end the setup without a restart, "&Ja" asks WMI for one,
+    which Wine refuses. Returns the message's text."""
+    def before_answer():
+        s.check_eq(s.driver.buttons(DIALOG), [], "installing state: no buttons but the message's")
+        s.check(not s.wmi_loaded(), "no WMI before the answer")
+        if look:
+            look()
+
+    text = box(s, FINAL, "final message", FINAL_MESSAGE, buttons=["&Ja", "&Nein"], owned=owned,
+               shot=shot, when=bar or bar_full_pixels(s), look=before_answer, answer=answer,
+               seconds=seconds)
+    if answer == "&Ja":
+        setup_ends(s, "after the refused restart", seconds=30)
+        s.check(s.wmi_loaded(), "restart requested through WMI")
+    else:
+        how = f"after {answer.capitalize() if isinstance(answer, Key) else answer}"
+        setup_ends(s, how, code=0)
+        s.check(not s.wmi_loaded(), f"no restart requested {how}")
+    return text
+
+
+def program_starts(s, shot=None):
+    """The installed program starts through the desktop shortcut, and is closed."""
+    s.say("the installed program, started through its desktop shortcut")
+    s.start(["start", "/unix", s.link])
+    if s.check(s.driver.wait_window(PRODUCT, 20), "installed program starts through the shortcut"):
+        if shot:
+            s.settle()
+            s.shot(shot)
+        s.driver("close", PRODUCT)
 
 
 def same_tree(a, b):
@@ -170,15 +281,16 @@ def check_shortcut(s):
     if not s.check(s.link.is_file(), "shortcut on the desktop"):
         return
     fields = link_fields(s.link)
-    s.check(fields.get("Local path") == PROGRAMM + "QVR-Kelvador.exe", "shortcut target")
-    s.check(fields.get("Working directory") == PROGRAMM, "shortcut working folder")
-    s.check(fields.get("Icon location") ==
-            "C:\\QVR-SOFTWARE\\QVR-Kelvador [DV2.95]\\Daten\\Programm\\Bilder\\QVR.bmp",
-            "shortcut icon location")
-    s.check(fields.get("Icon index") == "0", "shortcut icon index 0")
-    s.check(not fields.get("Description"), "shortcut description empty")
-    s.check(header_number(s.link, 60, 4) == 0, "shortcut show command 0 (header offset 60)")
-    s.check(header_number(s.link, 64, 2) == 0, "shortcut hot key 0 (header offset 64)")
+    for what, field, want in (
+            ("shortcut target", "Local path", PROGRAMM + "QVR-Kelvador.exe"),
+            ("shortcut working folder", "Working directory", PROGRAMM),
+            ("shortcut icon location", "Icon location",
+             "C:\\QVR-SOFTWARE\\QVR-Kelvador [DV2.95]\\Daten\\Programm\\Bilder\\QVR.bmp"),
+            ("shortcut icon index 0", "Icon index", "0"),
+            ("shortcut description empty", "Description", "")):
+        s.check_eq(fields.get(field, ""), want, what)
+    s.check_eq(header_number(s.link, 60, 4), 0, "shortcut show command (header offset 60)")
+    s.check_eq(header_number(s.link, 64, 2), 0, "shortcut hot key (header offset 64)")
 
 
 def snapshot(s):

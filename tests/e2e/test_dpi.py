@@ -8,8 +8,8 @@ import re
 import pytest
 
 from harness.prefix import set_values
-from harness.product import BACKGROUND, DIALOG
-from steps import bar_full_pixels, check_pixels, install_until, muldiv, painted
+from harness.product import BACKGROUND, CONFIRM, DIALOG
+from steps import bar_full_pixels, confirm_close, final_message, install, muldiv, painted
 
 # Design bounds at 96 pixels per inch: left, top, width, height.
 CONTROLS = (
@@ -39,17 +39,15 @@ def check_scaled_bounds(s, what, fields, design, dpi):
         near(s, f"{what} {name}", int(got), muldiv(value, dpi))
 
 
-def check_scaled_install(s, dpi):
-    """From the close confirmation, "&Nein" and an installation; the full bar at its
-    scaled place."""
-    d = s.driver
-    s.check(d("click", "Bestätigen", "&Nein"), "answer &Nein")
-    install_until(s, "Warnung", 60, "no final message")
-    pixels = bar_full_pixels(s, dpi, frame=False)
-    s.settle()
-    check_pixels(s, s.shot_when("final-message.png", painted(pixels)), pixels)
-    s.check(d("click", "Warnung", "&Nein"), "answer &Nein at the final message")
-    s.check(s.setup_ended(20), "setup ends")
+def check_scaled_box(s, dpi):
+    """The close confirmation's buttons and icon scaled to `dpi`."""
+    box = s.driver.controls(CONFIRM)
+    yes = find(box, " &Ja$") or [0] * 5
+    near(s, "message box button width", int(yes[3]), muldiv(75, dpi))
+    near(s, "message box button height", int(yes[4]), muldiv(25, dpi))
+    icon = muldiv(32, dpi)
+    s.check(find(box, f"^Static [0-9]* [0-9]* {icon} {icon} $") is not None,
+            f"message box icon {icon}x{icon}")
 
 
 def check_scaled_dialog(s, dpi, label=""):
@@ -136,21 +134,9 @@ def test_dpi(scenario_factory, dpi):
     if dpi == 96:
         check_density_changes(s)
 
-    s.check(d("click", DIALOG, "Abbrechen"), "click Abbrechen")
-    if d.wait_window("Bestätigen", 10):
-        s.settle()
-        s.shot("message.png")
-        box = d.controls("Bestätigen")
-        yes = find(box, " &Ja$") or [0] * 5
-        near(s, "message box button width", int(yes[3]), muldiv(75, dpi))
-        near(s, "message box button height", int(yes[4]), muldiv(25, dpi))
-        icon = muldiv(32, dpi)
-        s.check(find(box, f"^Static [0-9]* [0-9]* {icon} {icon} $") is not None,
-                f"message box icon {icon}x{icon}")
-    else:
-        s.fail("no close confirmation")
+    # At 144 the setup installs from there, for the full bar at its scaled place.
+    confirm_close(s, "&Nein" if dpi == 144 else "&Ja", shot="message.png",
+                  look=lambda: check_scaled_box(s, dpi))
     if dpi == 144:
-        check_scaled_install(s, dpi)
-    else:
-        s.check(d("click", "Bestätigen", "&Ja"), "answer &Ja")
-        s.check(s.setup_ended(20), "setup ends")
+        install(s)
+        final_message(s, "&Nein", shot="final-message.png", bar=bar_full_pixels(s, dpi, frame=False))

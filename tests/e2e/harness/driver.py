@@ -2,6 +2,7 @@
 serves every command of a run."""
 
 import os
+import re
 import select
 import subprocess
 import time
@@ -14,15 +15,7 @@ _UNESCAPE = {"\\": "\\", "t": "\t", "r": "\r", "n": "\n"}
 
 
 def _unescape(text):
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == "\\" and i + 1 < len(text):
-            out.append(_UNESCAPE.get(text[i + 1], text[i + 1]))
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return "".join(out)
+    return re.sub(r"\\(.)", lambda m: _UNESCAPE.get(m[1], m[1]), text, flags=re.S)
 
 
 @dataclass
