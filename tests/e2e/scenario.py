@@ -1,11 +1,11 @@
 """One scenario's world: a Wine prefix, the medium, an X display, the window driver and
 the setup under test, and the checks it counts. `make demo` runs in one too."""
 
-import os
 import subprocess
 import time
 from contextlib import ExitStack
 
+from harness import end
 from harness.display import Display
 from harness.driver import Driver
 from harness.prefix import desktop_dir
@@ -41,9 +41,6 @@ class Checks:
         """`got` equals `want`; a failure names both."""
         return self.check(got == want, what, f"got {got!r}, want {want!r}")
 
-    def fail(self, what):
-        self.check(False, what)
-
     def require(self, ok, what):
         """A step that the rest of the scenario needs: its failure is counted and ends
         the scenario."""
@@ -62,30 +59,23 @@ class Checks:
 
 class Scenario(Checks):
     """A run in `prefix`, with screenshots in `shots` and Wine's output and the steps in
-    `log_path`. A scenario of the suite has its own copy of the medium and a work folder;
-    without them it runs the medium that was built. `narrate` hears the steps too."""
+    `log_path`. A scenario of the suite has a copy of the medium and a work folder of its
+    own; without them it runs the medium that was built. `narrate` hears the steps too."""
 
     def __init__(self, wine, prefix, shots, log_path, medium=None, work=None,
                  screen="1024x768", shot_prefix="", narrate=None):
         super().__init__()
-        self.wine = wine
-        self.prefix, self.shots, self.log_path, self.work = prefix, shots, log_path, work
-        self.medium = medium or wine.dist
+        self.wine, self.prefix, self.shots, self.log_path = wine, prefix, shots, log_path
+        self.medium, self.work = medium or wine.dist, work
         self.own = [path for path in (medium, work) if path]
-        self.shot_prefix = shot_prefix
-        self.narrate = narrate
-        self.desktop = desktop_dir(self.prefix)
-        self.drive_c = self.prefix / "drive_c"
+        self.screen, self.shot_prefix, self.narrate = screen, shot_prefix, narrate
+        self.desktop = desktop_dir(prefix)
+        self.drive_c = prefix / "drive_c"
         self.install_root = self.drive_c / "QVR-SOFTWARE"
         self.product = self.install_root / PRODUCT
         self.fonts = self.drive_c / "windows/Fonts"
         self.link = self.desktop / LINK
-        self.screen = screen
-        self.display = None
-        self.log = None
-        self._driver = None
-        self.setup = None
-        self.setup_rc = None
+        self.display = self.log = self._driver = self.setup = self.setup_rc = None
         self.processes = []
         self.keep = True
         self.later = ExitStack()
@@ -110,8 +100,7 @@ class Scenario(Checks):
         self.later.callback(self.log.close)
         self.display = Display(self.screen)
         self.later.callback(self.display.stop)
-        self.later.callback(self._close_driver)
-        self.later.callback(self._end_processes)
+        self.later.callback(self._end_programs)
         self.later.callback(self.wine.wineserver, self.prefix, "-k")
 
     def finish(self, keep):
@@ -120,16 +109,10 @@ class Scenario(Checks):
         self.keep = keep
         self.later.close()
 
-    def _end_processes(self):
-        for process in [self.setup, *self.processes]:
-            if process is not None and process.poll() is None:
-                try:
-                    process.wait(10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
-
-    def _close_driver(self):
+    def _end_programs(self):
+        """What outlived wineserver -k, then the driver."""
+        for process in self.processes:
+            end(process, 10)
         if self._driver is not None:
             self._driver.close()
 
@@ -147,11 +130,10 @@ class Scenario(Checks):
         return self._driver
 
     def say(self, step, *lines):
-        """A step as it begins, with `lines` that it shows: into the log among Wine's
+        """A step as it begins, with the `lines` it shows: into the log among Wine's
         output, and to `narrate`."""
         text = "\n".join([f"-- {step}", *(f"   | {line}" for line in lines)])
-        self.log.write(text + "\n")
-        self.log.flush()
+        print(text, file=self.log, flush=True)
         if self.narrate:
             self.narrate(text)
 
@@ -182,9 +164,7 @@ class Scenario(Checks):
         whether a restart was requested."""
         path = path or self.medium / "Setup.exe"
         self.say(f"{path.name} ({self.wine.arch}) started from {path.parent}")
-        self.setup = self.wine.start(self.prefix, [path], display=self.display.name, log=self.log,
-                                     debug=debug)
-        self.setup_rc = None
+        self.setup, self.setup_rc = self.start([path], debug=debug), None
         self.require(self.driver.wait_window(DIALOG, 30), "the install dialog did not appear")
 
     def setup_ended(self, seconds=20):
@@ -194,9 +174,6 @@ class Scenario(Checks):
             return True
         except subprocess.TimeoutExpired:
             return False
-
-    def setup_running(self):
-        return self.setup.poll() is None
 
     def wmi_loaded(self):
         self.log.flush()
@@ -226,11 +203,3 @@ class Scenario(Checks):
         """A window found by the driver may not have painted yet: a moment before a
         screenshot that only a person looks at."""
         time.sleep(0.5)
-
-    def xclick(self, x, y, count=1):
-        """Real pointer clicks through the X server, as a user's come; Wine's desktop
-        fills the screen from 0,0."""
-        return subprocess.run(
-            ["xdotool", "mousemove", "--sync", str(x), str(y), "click", "--repeat", str(count),
-             "--delay", "40", "1"], env=dict(os.environ, DISPLAY=self.display.name),
-            check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0

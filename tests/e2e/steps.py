@@ -2,6 +2,7 @@
 welcome screen, the bar and what an installation leaves on disk."""
 
 import hashlib
+import os
 import re
 import subprocess
 
@@ -19,6 +20,7 @@ FINAL_MESSAGE = (" Die Installation wurde erfolgreich abgeschlossen.",
                  "Wenn es sich hier um eine Erstinstallation handelt, wurden neue Schriften "
                  "installiert.",
                  "Damit diese im Spielbericht sichtbar sind muss Windows neu gestartet werden.")
+BLACK = (0, 0, 0)
 
 
 class Key(str):
@@ -26,12 +28,6 @@ class Key(str):
 
 
 ESCAPE = Key("escape")
-
-
-def has_words(text, *words):
-    """Every word occurs in `text` as a whole word, and no -word does."""
-    present = set(text.split())
-    return all((w[1:] not in present) if w.startswith("-") else (w in present) for w in words)
 
 
 def welcome_screen(s):
@@ -42,46 +38,48 @@ def welcome_screen(s):
     s.require(background is not None and dialog is not None, "the background window has no rectangle")
     bl, bt, br, bb = background.window
     cx, cy, _, _ = background.client
-    W, H = br - bl, bb - bt
-    # Picture sizes: outer width and height divided by 2.3, 8.5, 3 and 9.5, truncated.
-    w1, h1, w2, h2 = W * 10 // 23, H * 10 // 85, W // 3, H * 10 // 95
-    x2, y2 = cx + W - w2 - 9, cy + H - h2 - 28
+    (_, _, w1, h1), (x2, y2, w2, h2) = pictures(background)
+    x2, y2 = cx + x2, cy + y2
     dl, dt, dr, db = dialog.window
     dcx, dcy, dcw, dch = dialog.client
-    my = (bt + bb) // 2
-    face = d.syscolor(15)
+    my, face = (bt + bb) // 2, d.syscolor(15)
     pixels = {
-        "black background left of the dialog": lambda p: p.near((bl + dl) // 2, my, (0, 0, 0), 0),
-        "black background right of the dialog": lambda p: p.near((dr + br) // 2, my, (0, 0, 0), 0),
-        "black background right of the top picture":
-            lambda p: p.near(cx + w1 + 4, cy + h1 // 2, (0, 0, 0), 0),
-        "black background below the top picture":
-            lambda p: p.near(cx + w1 // 2, cy + h1 + 4, (0, 0, 0), 0),
-        "black background left of the bottom picture":
-            lambda p: p.near(x2 - 4, y2 + h2 // 2, (0, 0, 0), 0),
+        "black background left of the dialog": lambda p: p.near((bl + dl) // 2, my, BLACK, 0),
+        "black background right of the dialog": lambda p: p.near((dr + br) // 2, my, BLACK, 0),
+        "black background right of the top picture": lambda p: p.near(cx + w1 + 4, cy + h1 // 2, BLACK, 0),
+        "black background below the top picture": lambda p: p.near(cx + w1 // 2, cy + h1 + 4, BLACK, 0),
+        "black background left of the bottom picture": lambda p: p.near(x2 - 4, y2 + h2 // 2, BLACK, 0),
         "top picture drawn at its place": lambda p: p.mean(cx + 2, cy + 2, w1 - 4, h1 - 4) > 8,
         "bottom picture drawn at its place": lambda p: p.mean(x2 + 2, y2 + 2, w2 - 4, h2 - 4) > 8,
         "dialog background in the button-face colour": lambda p: p.near(dcx + 3, dcy + 3, face, 0),
     }
     # The dialog is found as soon as it is shown: the picture is taken once it is painted.
-    shot = s.shot_when("01-welcome.png", painted(pixels))
+    check_pixels(s, s.shot_when("01-welcome.png", painted(pixels)), pixels)
     s.check(background.state == "maximized", "background maximised")
     s.check(bl <= 0 and bt <= 0 and br >= 1024 and bb >= 768,
             f"background covers the screen (outer {bl},{bt}-{br},{bb})")
     ddx, ddy = (dl + dr) - (bl + br), (dt + db) - (bt + bb)
-    for what, ok in pixels.items():
-        s.check(ok(shot), what)
     s.check(abs(ddx) <= 16 and abs(ddy) <= 16,
             f"dialog centred over the background (offset {ddx // 2},{ddy // 2})")
     s.check_eq((dcw, dch), (550, 443), "dialog client area")
     style = d("style", BACKGROUND).out
-    s.check(has_words(style, "caption", "sysmenu", "thickframe", "minimizebox", "maximizebox"),
+    s.check(set(style.split()) >= {"caption", "sysmenu", "thickframe", "minimizebox", "maximizebox"},
             f"background: resizable frame with the title-bar buttons ({style.strip()})")
     style = d("style", DIALOG).out
-    s.check(has_words(style, "caption", "-sysmenu", "-thickframe"),
+    s.check("caption" in style.split() and not {"sysmenu", "thickframe"} & set(style.split()),
             f"dialog: a caption, no system menu, not resizable ({style.strip()})")
     s.check_eq(d.buttons(DIALOG), ["Abbrechen", "Install >>"], "welcome buttons")
     s.check("QVR-KELVADOR SERIES V2" in d.text(DIALOG), "welcome text shown")
+
+
+def pictures(background, dpi=96):
+    """Left, top, width and height of the background's two pictures in its client area,
+    from its outer size (divided by 2.3, 8.5, 3 and 9.5, truncated); the bottom one's
+    margins stand for the frame and scale with the density."""
+    bl, bt, br, bb = background.window if background else (0, 0, 0, 0)
+    W, H = br - bl, bb - bt
+    w2, h2 = W // 3, H * 10 // 95
+    return (0, 0, W * 10 // 23, H * 10 // 85), (W - w2 - muldiv(9, dpi), H - h2 - muldiv(28, dpi), w2, h2)
 
 
 def bar_origin(s, dpi=96):
@@ -121,18 +119,17 @@ def check_pixels(s, shot, pixels):
 
 
 def install(s):
-    """"Install >>" clicked."""
     s.say("Install >>")
     s.check(s.driver("click", DIALOG, "Install >>"), "click Install >>")
 
 
 def box(s, caption, name, message=None, mentions=(), buttons=None, owned=False, shot=None,
         when=None, look=None, answer=None, seconds=20):
-    """The box titled `caption` (`name` in the checks) within `seconds`, else a screenshot
-    and the scenario stops. Then a screenshot `shot` once the pixels `when` hold; its
-    `message` line for line, the texts it `mentions`, its `buttons`, whether it is `owned`
-    by the dialog and in front of it, and `look()`; last the `answer`, a button or a Key.
-    Returns the box's text."""
+    """The box `caption` (`name` in the checks) within `seconds`, or a screenshot and the
+    scenario stops. Then a screenshot `shot` once the pixels `when` hold; its `message`
+    line for line, the texts it `mentions`, its `buttons`, whether it is `owned` by the
+    dialog and in front of it, `look()`; last the `answer`, a button or a Key. Returns
+    its text."""
     d = s.driver
     if not d.wait_window(caption, seconds):
         s.shot(f"99-no-{name.replace(' ', '-')}.png")
@@ -155,23 +152,26 @@ def box(s, caption, name, message=None, mentions=(), buttons=None, owned=False, 
     if look:
         look()
     if isinstance(answer, Key):
-        s.say(answer.capitalize())
-        s.check(d("key", caption, answer), f"{answer.capitalize()} at the {name}")
+        s.say(said(answer))
+        s.check(d("key", caption, answer), f"{said(answer)} at the {name}")
     elif answer:
         s.say(answer)
         s.check(d("click", caption, answer), f"answer {answer}")
     return text
 
 
+def said(answer):
+    return answer.capitalize() if isinstance(answer, Key) else answer
+
+
 def message_lines(text):
-    """The lines of a box's message, as the driver reads them (without its buttons)."""
+    """The lines of a box's message as the driver reads them, without its buttons."""
     return [re.sub(r"^\[Static\] ", "", line) for line in text.splitlines()
             if not line.startswith("[Button] ")]
 
 
 def setup_ends(s, how, code=None, seconds=20):
-    """The setup ends within `seconds` (`how` says after what), with exit code `code`
-    where one is given."""
+    """The setup ends within `seconds` (`how` says after what), with exit code `code`."""
     if s.check(s.setup_ended(seconds), f"setup ends {how}"):
         s.say(f"the setup ended with exit code {s.setup_rc}")
         if code is not None:
@@ -192,8 +192,8 @@ def confirm_close(s, answer, ask="Abbrechen", shot=None, look=None):
         setup_ends(s, "after &Ja", code=0)
     else:
         s.check(d("wait-gone", CONFIRM, 10), "confirmation gone")
-        s.check(d("exists", DIALOG), f"dialog stays after {answer}")
-        s.check(s.setup_running(), "setup still running")
+        s.check(d("exists", DIALOG), f"dialog stays after {said(answer)}")
+        s.check(s.setup.poll() is None, "setup still running")
 
 
 def existing_product(s, answer, shot=None):
@@ -206,8 +206,7 @@ def existing_product(s, answer, shot=None):
 
 
 def failure_box(s, code, caption=ERROR, shot="02-failure-code.png"):
-    """The box of a failure status, answered OK: the setup ends at once with the status
-    as its exit code."""
+    """The box of a failure status, answered OK: the setup ends with the status."""
     box(s, caption, "failure box", (f"FehlerCode = {code}", STOPS), buttons=["OK"], shot=shot,
         answer="OK")
     setup_ends(s, "without a close confirmation", code=code)
@@ -217,24 +216,21 @@ def final_message(s, answer, shot="03-final-message.png", bar=None, owned=False,
                   seconds=60):
     """The final message over the full bar (the pixels `bar`) and the dialog without its
     buttons. "&Nein" or Escape end the setup without a restart, "&Ja" asks WMI for one,
-    which Wine refuses. Returns the message's text."""
+    which Wine refuses."""
     def before_answer():
         s.check_eq(s.driver.buttons(DIALOG), [], "installing state: no buttons but the message's")
         s.check(not s.wmi_loaded(), "no WMI before the answer")
         if look:
             look()
 
-    text = box(s, FINAL, "final message", FINAL_MESSAGE, buttons=["&Ja", "&Nein"], owned=owned,
-               shot=shot, when=bar or bar_full_pixels(s), look=before_answer, answer=answer,
-               seconds=seconds)
+    box(s, FINAL, "final message", FINAL_MESSAGE, buttons=["&Ja", "&Nein"], owned=owned, shot=shot,
+        when=bar or bar_full_pixels(s), look=before_answer, answer=answer, seconds=seconds)
     if answer == "&Ja":
         setup_ends(s, "after the refused restart", seconds=30)
         s.check(s.wmi_loaded(), "restart requested through WMI")
     else:
-        how = f"after {answer.capitalize() if isinstance(answer, Key) else answer}"
-        setup_ends(s, how, code=0)
-        s.check(not s.wmi_loaded(), f"no restart requested {how}")
-    return text
+        setup_ends(s, f"after {said(answer)}", code=0)
+        s.check(not s.wmi_loaded(), f"no restart requested after {said(answer)}")
 
 
 def program_starts(s, shot=None):
@@ -248,9 +244,27 @@ def program_starts(s, shot=None):
         s.driver("close", PRODUCT)
 
 
+def succeeds(*args, log=subprocess.DEVNULL, **options):
+    """A host command ends with exit code 0; its output goes to `log`."""
+    return subprocess.run([str(a) for a in args], stdout=log, stderr=log, check=False,
+                          **options).returncode == 0
+
+
+def xclick(s, x, y, count=1):
+    """Real pointer clicks through the X server, as a user's come; Wine's desktop fills
+    the screen from 0,0."""
+    return succeeds("xdotool", "mousemove", "--sync", x, y, "click", "--repeat", count, "--delay",
+                    40, 1, env=dict(os.environ, DISPLAY=s.display.name))
+
+
 def same_tree(a, b):
-    return subprocess.run(["diff", "-r", str(a), str(b)], stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL, check=False).returncode == 0
+    return succeeds("diff", "-r", a, b)
+
+
+def write(path, text):
+    """A file planted with its folders."""
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_text(text)
 
 
 def content(path):
@@ -266,8 +280,7 @@ def same_file(a, b):
 
 
 def check_tree_installed(s):
-    s.check(same_tree(s.wine.tree, s.product),
-            "installed tree equals the packed tree byte for byte")
+    s.check(same_tree(s.wine.tree, s.product), "installed tree equals the packed tree byte for byte")
     s.check(s.install_root.is_dir() and [p.name for p in s.install_root.iterdir()] == [s.product.name],
             "nothing but the product in QVR-SOFTWARE")
 
@@ -282,25 +295,21 @@ def check_shortcut(s):
         return
     fields = link_fields(s.link)
     for what, field, want in (
-            ("shortcut target", "Local path", PROGRAMM + "QVR-Kelvador.exe"),
-            ("shortcut working folder", "Working directory", PROGRAMM),
-            ("shortcut icon location", "Icon location",
+            ("target", "Local path", PROGRAMM + "QVR-Kelvador.exe"),
+            ("working folder", "Working directory", PROGRAMM),
+            ("icon location", "Icon location",
              "C:\\QVR-SOFTWARE\\QVR-Kelvador [DV2.95]\\Daten\\Programm\\Bilder\\QVR.bmp"),
-            ("shortcut icon index 0", "Icon index", "0"),
-            ("shortcut description empty", "Description", "")):
-        s.check_eq(fields.get(field, ""), want, what)
+            ("icon index 0", "Icon index", "0"), ("description empty", "Description", "")):
+        s.check_eq(fields.get(field, ""), want, f"shortcut {what}")
     s.check_eq(header_number(s.link, 60, 4), 0, "shortcut show command (header offset 60)")
     s.check_eq(header_number(s.link, 64, 2), 0, "shortcut hot key (header offset 64)")
 
 
 def snapshot(s):
     """What an installation could have touched, with checksums."""
-    entries = []
-    if s.install_root.exists():
-        for path in sorted(s.install_root.rglob("*")):
-            kind = "d" if path.is_dir() else "f"
-            digest = hashlib.md5(path.read_bytes()).hexdigest() if kind == "f" else ""
-            entries.append((kind, path.lstat().st_size, str(path.relative_to(s.drive_c)), digest))
+    entries = [(p.is_dir(), p.lstat().st_size, str(p.relative_to(s.drive_c)),
+                "" if p.is_dir() else hashlib.md5(p.read_bytes()).hexdigest())
+               for p in sorted(s.install_root.rglob("*"))]
     fonts = [(p.name, p.lstat().st_size, p.lstat().st_mode) for p in sorted(s.fonts.iterdir())]
     return entries, fonts, sorted(p.name for p in s.desktop.iterdir())
 

@@ -9,7 +9,7 @@ import pytest
 
 from harness.prefix import set_values
 from harness.product import BACKGROUND, CONFIRM, DIALOG
-from steps import bar_full_pixels, confirm_close, final_message, install, muldiv, painted
+from steps import bar_full_pixels, confirm_close, final_message, install, muldiv, painted, pictures
 
 # Design bounds at 96 pixels per inch: left, top, width, height.
 CONTROLS = (
@@ -33,7 +33,7 @@ def near(s, what, got, expected):
 
 def check_scaled_bounds(s, what, fields, design, dpi):
     if fields is None or len(fields) < 5:
-        s.fail(f"{what}: not found")
+        s.check(False, f"{what}: not found")
         return
     for name, got, value in zip(("left", "top", "width", "height"), fields[1:5], design):
         near(s, f"{what} {name}", int(got), muldiv(value, dpi))
@@ -72,15 +72,9 @@ def check_scaled_dialog(s, dpi, label=""):
 def check_background_pictures(s, dpi, label=""):
     """The background's pictures where a start at `dpi` lays them out from its outer
     size; the margins for the frame (9 and 28) scale with the density."""
-    rect = s.driver.rect(BACKGROUND)
-    bl, bt, br, bb = rect.window if rect else (0, 0, 0, 0)
-    W, H = br - bl, bb - bt
-    w1, h1, w2, h2 = W * 10 // 23, H * 10 // 85, W // 3, H * 10 // 95
-    x2, y2 = W - w2 - muldiv(9, dpi), H - h2 - muldiv(28, dpi)
-    pictures = [line for line in s.driver.controls(BACKGROUND) if line.startswith("QvrPicture ")]
-    s.check(f"QvrPicture 0 0 {w1} {h1} " in pictures, f"{label}top picture {w1}x{h1} at 0,0")
-    s.check(f"QvrPicture {x2} {y2} {w2} {h2} " in pictures,
-            f"{label}bottom picture {w2}x{h2} at {x2},{y2}")
+    shown = [line for line in s.driver.controls(BACKGROUND) if line.startswith("QvrPicture ")]
+    for which, (x, y, w, h) in zip(("top", "bottom"), pictures(s.driver.rect(BACKGROUND), dpi)):
+        s.check(f"QvrPicture {x} {y} {w} {h} " in shown, f"{label}{which} picture {w}x{h} at {x},{y}")
 
 
 def check_density_changes(s):
@@ -121,13 +115,13 @@ def test_dpi(scenario_factory, dpi):
     background = d.rect(BACKGROUND)
     s.require(background is not None, "the background window has no rectangle")
     bx, by, _, _ = background.client
-    width, height = background.window[2] - background.window[0], background.window[3] - background.window[1]
+    _, _, w1, h1 = pictures(background)[0]
     # At a high density on a large screen the first paint takes a while: the picture is
     # taken once the dialog, its buttons and the top picture are drawn.
     s.shot_when("welcome.png", painted({
         "dialog": lambda p: p.near(cx + 3, cy + 3, face, 0),
         "Install >> button": lambda p: p.near(cx + muldiv(466, dpi), cy + muldiv(411, dpi), face, 0),
-        "top picture": lambda p: p.mean(bx + 2, by + 2, width * 10 // 23 - 4, height * 10 // 85 - 4) > 8,
+        "top picture": lambda p: p.mean(bx + 2, by + 2, w1 - 4, h1 - 4) > 8,
     }))
     check_scaled_dialog(s, dpi)
     check_background_pictures(s, dpi)

@@ -10,7 +10,9 @@ from harness.product import CONFIRM, DIALOG, ERROR, FINAL
 from steps import (ESCAPE, STOPS, bar_origin, box, check_fonts_copied, check_shortcut,
                    check_tree_installed, confirm_close, content, existing_product, final_message,
                    install, program_starts, same_file, same_tree, setup_ends, snapshot,
-                   welcome_screen)
+                   welcome_screen, write, xclick)
+
+SECRET = "a secret the administrator may read\n"
 
 
 def test_fresh_install(scenario):
@@ -45,12 +47,9 @@ def test_font_kept(scenario):
 
 
 def earlier_installation(s, *own_files):
-    program = s.product / "Intern/Programm/QVR-Kelvador.exe"
-    program.parent.mkdir(parents=True)
-    program.write_text("from an earlier installation\n")
+    write(s.product / "Intern/Programm/QVR-Kelvador.exe", "from an earlier installation\n")
     for path in own_files:
-        path.parent.mkdir(parents=True)
-        path.write_text("the user's own report\n")
+        write(path, "the user's own report\n")
 
 
 def test_existing_cancel(scenario):
@@ -91,15 +90,13 @@ def test_planted_links(scenario):
     tree changes."""
     s = scenario
     outside = s.work / "outside"
-    outside.mkdir()
-    (outside / "hard").write_text("the hard link's target\n")
-    (outside / "secret").write_text("a secret the administrator may read\n")
+    write(outside / "hard", "the hard link's target\n")
+    write(outside / "secret", SECRET)
     member = s.product / "Intern/Programm/QVR-Kelvador.exe"
     fonts = s.product / "Daten/Programm/Fonts"
-    member.parent.mkdir(parents=True)
+    write(member.parent / "version.dll", "a library planted beside the program\n")
     fonts.mkdir(parents=True)
     member.hardlink_to(outside / "hard")
-    (member.parent / "version.dll").write_text("a library planted beside the program\n")
     (fonts / "Hard.ttf").hardlink_to(outside / "secret")
     before = [(outside / n).read_bytes() for n in ("hard", "secret")]
     s.launch()
@@ -123,10 +120,8 @@ def test_planted_symlink(scenario):
     anew: it says so, owned by its dialog and in German, and ends before anything is
     unpacked. (Windows removes the link itself; the unit tests cover that way.)"""
     s = scenario
-    outside = s.work / "outside"
-    outside.mkdir()
-    secret = outside / "secret"
-    secret.write_text("a secret the administrator may read\n")
+    secret = s.work / "outside/secret"
+    write(secret, SECRET)
     fonts = s.product / "Daten/Programm/Fonts"
     fonts.mkdir(parents=True)
     (fonts / "Linked.ttf").symlink_to(secret)
@@ -138,7 +133,7 @@ def test_planted_symlink(scenario):
                   "kann nicht", "es ist eine Verknüpfung", STOPS],
         shot="02-not-protected.png", answer="OK")
     setup_ends(s, "after OK", code=20)
-    s.check(secret.read_text().startswith("a secret"), "the link's target is unchanged")
+    s.check(content(secret) == SECRET.encode(), "the link's target is unchanged")
     s.check(not (s.product / "Intern").exists(), "nothing unpacked")
     s.check(not (s.fonts / "DejaVuSans.ttf").exists() and not (s.fonts / "Linked.ttf").exists(),
             "no font copied")
@@ -167,8 +162,8 @@ def test_restart_yes(scenario):
         s.start([s.wine.driver, "open-window", other, 8, 8, 300], stdout=fronts, stderr=s.log)
     s.check(d.wait_window(other, 20), "another program's window")
     cx, cy, _, _ = d.rect(DIALOG).client
-    s.check(s.xclick(cx + 462 + 37, cy + 407 + 12, 2), "double-click on Install >>")
-    s.check(s.xclick(100, 60), "the user switches to the other program")
+    s.check(xclick(s, cx + 462 + 37, cy + 407 + 12, 2), "double-click on Install >>")
+    s.check(xclick(s, 100, 60), "the user switches to the other program")
     bx, by = bar_origin(s)
     caught = None
     deadline = time.monotonic() + 30
