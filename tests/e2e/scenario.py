@@ -38,8 +38,11 @@ class Checks:
         return bool(ok)
 
     def check_eq(self, got, want, what):
-        """`got` equals `want`; a failure names both."""
-        return self.check(got == want, what, f"got {got!r}, want {want!r}")
+        """`got` equals `want`; a failure names both (texts as they are, in quotes)."""
+        def shown(value):
+            return f'"{value}"' if isinstance(value, str) else repr(value)
+
+        return self.check(got == want, what, f"got {shown(got)}, want {shown(want)}")
 
     def require(self, ok, what):
         """A step that the rest of the scenario needs: its failure is counted and ends

@@ -61,7 +61,7 @@ def welcome_screen(s):
     ddx, ddy = (dl + dr) - (bl + br), (dt + db) - (bt + bb)
     s.check(abs(ddx) <= 16 and abs(ddy) <= 16,
             f"dialog centred over the background (offset {ddx // 2},{ddy // 2})")
-    s.check_eq((dcw, dch), (550, 443), "dialog client area")
+    s.check_eq((dcw, dch), (550, 443), "dialog client area 550 x 443")
     style = d("style", BACKGROUND).out
     s.check(set(style.split()) >= {"caption", "sysmenu", "thickframe", "minimizebox", "maximizebox"},
             f"background: resizable frame with the title-bar buttons ({style.strip()})")
@@ -131,9 +131,10 @@ def box(s, caption, name, message=None, mentions=(), buttons=None, owned=False, 
     dialog and in front of it, `look()`; last the `answer`, a button or a Key. Returns
     its text."""
     d = s.driver
-    if not d.wait_window(caption, seconds):
+    appeared = d.wait_window(caption, seconds)
+    if not appeared:
         s.shot(f"99-no-{name.replace(' ', '-')}.png")
-        s.require(False, f"no {name}")
+    s.require(appeared, f"no {name}")
     text = d.text(caption)
     s.say(name, *message_lines(text))
     if shot:
@@ -175,7 +176,7 @@ def setup_ends(s, how, code=None, seconds=20):
     if s.check(s.setup_ended(seconds), f"setup ends {how}"):
         s.say(f"the setup ended with exit code {s.setup_rc}")
         if code is not None:
-            s.check_eq(s.setup_rc, code, "exit code")
+            s.check_eq(s.setup_rc, code, f"setup ends with exit code {code}")
 
 
 def confirm_close(s, answer, ask="Abbrechen", shot=None, look=None):
@@ -212,16 +213,13 @@ def failure_box(s, code, caption=ERROR, shot="02-failure-code.png"):
     setup_ends(s, "without a close confirmation", code=code)
 
 
-def final_message(s, answer, shot="03-final-message.png", bar=None, owned=False, look=None,
-                  seconds=60):
+def final_message(s, answer, shot="03-final-message.png", bar=None, owned=False, seconds=60):
     """The final message over the full bar (the pixels `bar`) and the dialog without its
     buttons. "&Nein" or Escape end the setup without a restart, "&Ja" asks WMI for one,
     which Wine refuses."""
     def before_answer():
         s.check_eq(s.driver.buttons(DIALOG), [], "installing state: no buttons but the message's")
         s.check(not s.wmi_loaded(), "no WMI before the answer")
-        if look:
-            look()
 
     box(s, FINAL, "final message", FINAL_MESSAGE, buttons=["&Ja", "&Nein"], owned=owned, shot=shot,
         when=bar or bar_full_pixels(s), look=before_answer, answer=answer, seconds=seconds)
@@ -301,8 +299,8 @@ def check_shortcut(s):
              "C:\\QVR-SOFTWARE\\QVR-Kelvador [DV2.95]\\Daten\\Programm\\Bilder\\QVR.bmp"),
             ("icon index 0", "Icon index", "0"), ("description empty", "Description", "")):
         s.check_eq(fields.get(field, ""), want, f"shortcut {what}")
-    s.check_eq(header_number(s.link, 60, 4), 0, "shortcut show command (header offset 60)")
-    s.check_eq(header_number(s.link, 64, 2), 0, "shortcut hot key (header offset 64)")
+    s.check_eq(header_number(s.link, 60, 4), 0, "shortcut show command 0 (header offset 60)")
+    s.check_eq(header_number(s.link, 64, 2), 0, "shortcut hot key 0 (header offset 64)")
 
 
 def snapshot(s):

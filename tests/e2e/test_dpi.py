@@ -77,24 +77,26 @@ def check_background_pictures(s, dpi, label=""):
         s.check(f"QvrPicture {x} {y} {w} {h} " in shown, f"{label}{which} picture {w}x{h} at {x},{y}")
 
 
+def window(d, caption):
+    """The window's outer rectangle on the screen; zeros when there is no such window."""
+    rect = d.rect(caption)
+    return rect.window if rect else (0, 0, 0, 0)
+
+
 def check_density_changes(s):
     """The running setup moved through displays of other densities (the message
     Windows sends then; Wine's own frames keep the prefix's density): each step ends as
     a start at that density lays the dialog and the background's pictures out."""
     d = s.driver
-    dialog, background = d.rect(DIALOG).window, d.rect(BACKGROUND).window
+    dialog, background = window(d, DIALOG), window(d, BACKGROUND)
     for to in (120, 144, 192, 96):
         label = f"changed to {to}: "
         s.check(d("dpi-change", DIALOG, to), f"{label}density change of the dialog")
         s.check(d("dpi-change", BACKGROUND, to), f"{label}density change of the background")
         s.settle()
         s.shot(f"changed-to-{to}.png")
-        now = d.rect(BACKGROUND)
-        s.check(now is not None and now.window == background,
-                f"{label}the background keeps its place and size")
-        now = d.rect(DIALOG)
-        s.check(now is not None and now.window[:2] == dialog[:2],
-                f"{label}the dialog keeps its top left corner")
+        s.check_eq(window(d, BACKGROUND), background, f"{label}the background keeps its place and size")
+        s.check_eq(window(d, DIALOG)[:2], dialog[:2], f"{label}the dialog keeps its top left corner")
         check_scaled_dialog(s, to, label)
         check_background_pictures(s, to, label)
 
@@ -108,13 +110,9 @@ def test_dpi(scenario_factory, dpi):
     ])
     d = s.driver
     s.launch()
-    rect = d.rect(DIALOG)
-    s.require(rect is not None, "the dialog has no rectangle")
-    cx, cy, _, _ = rect.client
-    face = d.syscolor(15)
-    background = d.rect(BACKGROUND)
-    s.require(background is not None, "the background window has no rectangle")
-    bx, by, _, _ = background.client
+    dialog, background = d.rect(DIALOG), d.rect(BACKGROUND)
+    s.require(dialog is not None and background is not None, "the windows have no rectangles")
+    (cx, cy, _, _), (bx, by, _, _), face = dialog.client, background.client, d.syscolor(15)
     _, _, w1, h1 = pictures(background)[0]
     # At a high density on a large screen the first paint takes a while: the picture is
     # taken once the dialog, its buttons and the top picture are drawn.

@@ -7,7 +7,8 @@ import pytest
 
 from harness.product import CONFIRM, DIALOG, ERROR, FINAL
 from steps import (box, check_fonts_copied, check_shortcut, check_tree_installed, confirm_close,
-                   content, failure_box, final_message, install)
+                   content, failure_box, final_message, install, write)
+
 
 def wait_for_file(path, seconds=20):
     deadline = time.monotonic() + seconds
@@ -21,22 +22,29 @@ def check_nothing_copied(s):
     s.check(not s.link.exists(), "no shortcut")
 
 
+def runs_without_a_box(s, shot):
+    """"Install >>" runs to the shortcut, the completion's last step, and no box follows
+    (it would at once): the dialog stays in its installing state."""
+    d = s.driver
+    install(s)
+    s.check(wait_for_file(s.link), "shortcut written")
+    s.check(not d.wait_window(FINAL, 3), "no final message")
+    s.check(not d("exists", CONFIRM), "no question about an earlier installation")
+    s.check(not d("exists", ERROR), "no failure message")
+    s.settle()
+    s.shot(shot)
+    s.check(d("exists", DIALOG), "dialog still open")
+    s.check_eq(d.buttons(DIALOG), [], "dialog in its installing state (no buttons)")
+
+
 def test_product_file(scenario):
     """A file named like the product folder is no earlier installation: no question.
     Unpacking cannot create the product folder, which ends the run without a status;
     the shortcut is still written and the dialog stays open."""
-    s, d = scenario, scenario.driver
-    s.install_root.mkdir()
-    s.product.write_text("a file, not a folder\n")
+    s = scenario
+    write(s.product, "a file, not a folder\n")
     s.launch()
-    install(s)
-    s.check(wait_for_file(s.link), "shortcut written")
-    s.check(not d("exists", CONFIRM), "no question about an earlier installation")
-    s.check(not d.wait_window(FINAL, 3), "no final message")
-    s.check(not d("exists", ERROR), "no failure message")
-    s.settle()
-    s.shot("02-after-failed-run.png")
-    s.check(d("exists", DIALOG), "dialog still open")
+    runs_without_a_box(s, "02-after-failed-run.png")
     s.check(content(s.product) == b"a file, not a folder\n", "the file is left alone")
     s.check(not (s.fonts / "DejaVuSans.ttf").exists(), "no font copied")
 
@@ -108,17 +116,10 @@ def damaged_copy(archive, out, folder):
 def test_damaged_archive(scenario):
     """A bad record header after the fonts: no status, fonts and shortcut done, the
     dialog stays until a confirmed close; "&Nein" keeps it, "&Ja" ends the setup."""
-    s, d = scenario, scenario.driver
+    s = scenario
     damaged_copy(s.wine.dist / "QVRKDV2.QVP", s.medium / "QVRKDV2.QVP", "Fonts")
     s.launch()
-    install(s)
-    s.check(wait_for_file(s.link), "shortcut written after the damaged run")
-    # The shortcut is the completion's last step; a message after it would follow at once.
-    s.check(not d.wait_window(FINAL, 3), "no final message")
-    s.check(not d("exists", ERROR), "no failure message")
-    s.shot("02-after-damaged-run.png")
-    s.check(d("exists", DIALOG), "dialog still open")
-    s.check_eq(d.buttons(DIALOG), [], "dialog in its installing state (no buttons)")
+    runs_without_a_box(s, "02-after-damaged-run.png")
     check_fonts_copied(s)
     s.check((s.product / "Daten/Programm/Fonts").is_dir(), "fonts unpacked before the damage")
     s.check(not (s.product / "Intern").exists(), "nothing unpacked after the damage")

@@ -180,15 +180,13 @@ def test_restart_yes(scenario):
     else:
         s.cannot_check("the bar was not caught part filled mid-run (the unpack was faster than "
                        "the screenshots)")
-
-    def in_front():
-        front = (s.work / "fronts.txt").read_text(errors="replace").splitlines()
-        s.check((f'front "{other}"', f'front "{FINAL}"') in zip(front, front[1:]),
-                "final message came to the front from the other program")
-        s.check(not d("exists", CONFIRM),
-                "one install sequence: no second question about an earlier installation")
-
-    final_message(s, "&Ja", owned=True, look=in_front, seconds=120)
+    s.require(d.wait_window(FINAL, 120), "no final message")
+    front = (s.work / "fronts.txt").read_text(errors="replace").splitlines()
+    s.check((f'front "{other}"', f'front "{FINAL}"') in zip(front, front[1:]),
+            "final message came to the front from the other program")
+    s.check(not d("exists", CONFIRM),
+            "one install sequence: no second question about an earlier installation")
+    final_message(s, "&Ja", owned=True)
     large = s.product / "Daten/Programm/Vorlagen/Gross.dat"
     s.check(large.is_file() and large.stat().st_size == 300 * 1024 * 1024,
             "large member unpacked whole")
