@@ -8,7 +8,6 @@ build/screenshots/demo/. Either way it ends by telling what was installed where.
 
 import os
 import shutil
-import subprocess
 import sys
 from pathlib import Path
 
@@ -19,7 +18,7 @@ from harness.product import LINK  # noqa: E402
 from harness.shortcut import header_number, link_fields  # noqa: E402
 from harness.wine import ROOT, Wine  # noqa: E402
 from scenario import Scenario, Stop  # noqa: E402
-from steps import final_message, install, program_starts, welcome_screen  # noqa: E402
+from steps import final_message, install, program_starts, succeeds, welcome_screen  # noqa: E402
 
 PREFIX = ROOT / "build/demo-wineprefix"
 SHOTS = ROOT / "build/screenshots/demo"
@@ -48,8 +47,7 @@ def headless(wine):
 
 def on_your_display(wine):
     display = os.environ.get("DISPLAY")
-    if not display or subprocess.run(["xdpyinfo"], stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL).returncode != 0:
+    if not display or not succeeds("xdpyinfo", env=dict(os.environ, DISPLAY=display)):
         return False
     print(f"== {wine.dist}/Setup.exe ({wine.arch}) on your display {display}: "
           "click through the installation")
