@@ -3,10 +3,11 @@ pristine prefix and one scenario's world, torn down whatever happens."""
 
 import fcntl
 import os
+from contextlib import ExitStack
 
 import pytest
 
-from harness.prefix import pristine_prefix
+from harness.prefix import copy_prefix, pristine_prefix
 from harness.wine import ROOT, Wine
 from scenario import Checks, Scenario
 
@@ -19,6 +20,11 @@ _report_key = pytest.StashKey()
 
 
 def scenario_name(item):
+    """The test's name without "test_", or for a table of scenarios (a test parametrised
+    over `scenario_name`) the row's."""
+    row = getattr(item, "callspec", None)
+    if row is not None and "scenario_name" in row.params:
+        return row.params["scenario_name"]
     return item.originalname.removeprefix("test_").replace("_", "-")
 
 
@@ -67,21 +73,26 @@ def pristine(wine):
 
 @pytest.fixture
 def scenario_factory(request, wine, medium, pristine):
-    """Makes the scenario's world; ends its programs and display afterwards. The prefix
-    of a failed scenario stays in build/e2e/prefixes/."""
-    made = []
+    """Makes the scenario's world; ends its programs and display afterwards, whatever
+    fails on the way. The prefix of a failed scenario stays in build/e2e/prefixes/."""
+    def passed():
+        report = request.node.stash.get(_report_key, None)
+        return report is not None and report.passed
 
-    def make(**options):
-        scenario = Scenario(wine, BUILD, scenario_name(request.node), **options)
-        made.append(scenario)
-        request.node.stash[_scenario_key] = scenario
-        scenario.begin(pristine)
-        return scenario
+    with ExitStack() as later:
+        def make(label=None, **options):
+            name = scenario_name(request.node)
+            label = label or name
+            scenario = Scenario(wine, BUILD / "e2e/prefixes" / label, BUILD / "screenshots" / name,
+                                BUILD / "e2e/logs" / f"{label}.log",
+                                medium=BUILD / "e2e/media" / label, work=BUILD / "e2e/work" / label,
+                                **options)
+            later.callback(lambda: scenario.finish(keep=not passed()))
+            request.node.stash[_scenario_key] = scenario
+            scenario.begin(lambda prefix: copy_prefix(pristine, prefix))
+            return scenario
 
-    yield make
-    report = request.node.stash.get(_report_key, None)
-    for scenario in made:
-        scenario.finish(keep=report is None or not report.passed)
+        yield make
 
 
 @pytest.fixture

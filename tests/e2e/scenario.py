@@ -1,13 +1,14 @@
-"""One scenario's world: a copy of the pristine prefix, a copy of the medium, an X
-display, the window driver and the setup under test, and the checks it counts."""
+"""One scenario's world: a Wine prefix, the medium, an X display, the window driver and
+the setup under test, and the checks it counts. `make demo` runs in one too."""
 
-import os
 import subprocess
 import time
+from contextlib import ExitStack
 
+from harness import end
 from harness.display import Display
 from harness.driver import Driver
-from harness.prefix import copy_prefix, desktop_dir
+from harness.prefix import desktop_dir
 from harness.product import DIALOG, LINK, PRODUCT
 
 
@@ -28,16 +29,20 @@ class Checks:
         self.failures = []
         self.unchecked = []
 
-    def check(self, ok, what):
-        """One check; `ok` may be a driver's answer, whose errors then join `what`."""
+    def check(self, ok, what, detail=""):
+        """One check; its failure names `detail`, or the errors of a driver's answer `ok`."""
         self.count += 1
         if not ok:
-            errors = getattr(ok, "errors", "").strip()
-            self.failures.append(f"{what}: {errors}" if errors else what)
+            detail = detail or getattr(ok, "errors", "").strip()
+            self.failures.append(f"{what}: {detail}" if detail else what)
         return bool(ok)
 
-    def fail(self, what):
-        self.check(False, what)
+    def check_eq(self, got, want, what):
+        """`got` equals `want`; a failure names both (texts as they are, in quotes)."""
+        def shown(value):
+            return f'"{value}"' if isinstance(value, str) else repr(value)
+
+        return self.check(got == want, what, f"got {shown(got)}, want {shown(want)}")
 
     def require(self, ok, what):
         """A step that the rest of the scenario needs: its failure is counted and ends
@@ -56,70 +61,84 @@ class Checks:
 
 
 class Scenario(Checks):
-    def __init__(self, wine, build, name, label=None, screen="1024x768", shot_prefix=""):
+    """A run in `prefix`, with screenshots in `shots` and Wine's output and the steps in
+    `log_path`. A scenario of the suite has a copy of the medium and a work folder of its
+    own; without them it runs the medium that was built. `narrate` hears the steps too."""
+
+    def __init__(self, wine, prefix, shots, log_path, medium=None, work=None,
+                 screen="1024x768", shot_prefix="", narrate=None):
         super().__init__()
-        self.wine = wine
-        self.name = name
-        self.label = label or name
-        self.prefix = build / "e2e/prefixes" / self.label
-        self.medium = build / "e2e/media" / self.label
-        self.work = build / "e2e/work" / self.label
-        self.shots = build / "screenshots" / name
-        self.shot_prefix = shot_prefix
-        self.log_path = build / "e2e/logs" / f"{self.label}.log"
-        self.desktop = desktop_dir(self.prefix)
-        self.drive_c = self.prefix / "drive_c"
+        self.wine, self.prefix, self.shots, self.log_path = wine, prefix, shots, log_path
+        self.medium, self.work = medium or wine.dist, work
+        self.own = [path for path in (medium, work) if path]
+        self.screen, self.shot_prefix, self.narrate = screen, shot_prefix, narrate
+        self.desktop = desktop_dir(prefix)
+        self.drive_c = prefix / "drive_c"
         self.install_root = self.drive_c / "QVR-SOFTWARE"
         self.product = self.install_root / PRODUCT
         self.fonts = self.drive_c / "windows/Fonts"
         self.link = self.desktop / LINK
-        self.screen = screen
-        self.display = None
-        self.log = None
-        self._driver = None
-        self.setup = None
-        self.setup_rc = None
+        self.display = self.log = self._driver = self.setup = self.setup_rc = None
         self.processes = []
+        self.keep = True
+        self.later = ExitStack()
 
     # -- the world ---------------------------------------------------------
 
-    def begin(self, pristine):
-        remove(self.prefix, self.medium, self.work)
-        for path in (self.medium, self.work, self.shots, self.log_path.parent):
+    def begin(self, make_prefix=None):
+        """The prefix made by `make_prefix(path)` (None: it is there), the scenario's own
+        medium and work folder, the log and the display. `finish` takes down whatever
+        was made, even where a step of that fails."""
+        self.later.callback(self._remove)
+        remove(*self.own)
+        for path in (*self.own, self.shots, self.log_path.parent):
             path.mkdir(parents=True, exist_ok=True)
         for old in self.shots.glob(f"{self.shot_prefix}*.png"):
             old.unlink()
-        copy_prefix(pristine, self.prefix)
-        subprocess.run(["cp", "-a", f"{self.wine.dist}/.", str(self.medium)], check=True)
+        if make_prefix:
+            make_prefix(self.prefix)
+        if self.medium != self.wine.dist:
+            subprocess.run(["cp", "-a", f"{self.wine.dist}/.", str(self.medium)], check=True)
         self.log = open(self.log_path, "w")
+        self.later.callback(self.log.close)
         self.display = Display(self.screen)
+        self.later.callback(self.display.stop)
+        self.later.callback(self._end_programs)
+        self.later.callback(self.wine.wineserver, self.prefix, "-k")
 
     def finish(self, keep):
-        """Ends every program of the scenario; the prefix and medium stay when `keep`."""
-        self.wine.wineserver(self.prefix, "-k")
-        for process in [self.setup, *self.processes]:
-            if process is not None and process.poll() is None:
-                try:
-                    process.wait(10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+        """Ends every program of the scenario, its display and log; the prefix and the
+        medium stay when `keep`."""
+        self.keep = keep
+        self.later.close()
+
+    def _end_programs(self):
+        """What outlived wineserver -k, then the driver."""
+        for process in self.processes:
+            end(process, 10)
         if self._driver is not None:
             self._driver.close()
-        if self.display is not None:
-            self.display.stop()
-        if self.log is not None:
-            self.log.close()
-        remove(self.work)
-        if not keep:
+
+    def _remove(self):
+        if self.work:
+            remove(self.work)
+        if not self.keep:
             # A prefix is some 600 MB: kept only where there is something to look at.
-            remove(self.prefix, self.medium)
+            remove(self.prefix, *self.own)
 
     @property
     def driver(self):
         if self._driver is None:
             self._driver = Driver(self.wine, self.prefix, self.display.name, self.log)
         return self._driver
+
+    def say(self, step, *lines):
+        """A step as it begins, with the `lines` it shows: into the log among Wine's
+        output, and to `narrate`."""
+        text = "\n".join([f"-- {step}", *(f"   | {line}" for line in lines)])
+        print(text, file=self.log, flush=True)
+        if self.narrate:
+            self.narrate(text)
 
     def start(self, args, **popen):
         """A Windows program in the scenario's prefix, ended with the scenario."""
@@ -142,16 +161,14 @@ class Scenario(Checks):
 
     # -- the setup ---------------------------------------------------------
 
-    def start_setup(self, path=None, debug="+loaddll"):
-        """Setup.exe from the medium. The DLL-load trace tells later whether the WMI
-        scripting library was loaded, i.e. whether a restart was requested."""
-        self.setup = self.wine.start(self.prefix, [path or self.medium / "Setup.exe"],
-                                     display=self.display.name, log=self.log, debug=debug)
-        self.setup_rc = None
-
-    def launch(self, path=None, debug="+loaddll", missing="the install dialog did not appear"):
-        self.start_setup(path, debug)
-        self.require(self.driver.wait_window(DIALOG, 30), missing)
+    def launch(self, path=None, debug="+loaddll"):
+        """Setup.exe from the medium (or `path`) until its install dialog shows. The
+        DLL-load trace tells later whether the WMI scripting library was loaded, i.e.
+        whether a restart was requested."""
+        path = path or self.medium / "Setup.exe"
+        self.say(f"{path.name} ({self.wine.arch}) started from {path.parent}")
+        self.setup, self.setup_rc = self.start([path], debug=debug), None
+        self.require(self.driver.wait_window(DIALOG, 30), "the install dialog did not appear")
 
     def setup_ended(self, seconds=20):
         """The setup has ended within `seconds`; its exit code is then in setup_rc."""
@@ -160,9 +177,6 @@ class Scenario(Checks):
             return True
         except subprocess.TimeoutExpired:
             return False
-
-    def setup_running(self):
-        return self.setup.poll() is None
 
     def wmi_loaded(self):
         self.log.flush()
@@ -173,7 +187,7 @@ class Scenario(Checks):
 
     def shot(self, name):
         """A screenshot, kept in the scenario's screenshot folder."""
-        return self.display.grab().save(self.shots / f"{self.shot_prefix}{name}")
+        return self.shot_when(name, lambda shot: True)
 
     def shot_when(self, name, painted, seconds=5):
         """A screenshot as soon as `painted(shot)` holds (or after `seconds`), kept."""
@@ -181,7 +195,10 @@ class Scenario(Checks):
         while True:
             shot = self.display.grab()
             if painted(shot) or time.monotonic() >= deadline:
-                return shot.save(self.shots / f"{self.shot_prefix}{name}")
+                path = self.shots / f"{self.shot_prefix}{name}"
+                if self.narrate:
+                    self.narrate(f"   screenshot {path}")
+                return shot.save(path)
             time.sleep(0.1)
 
     @staticmethod
@@ -189,11 +206,3 @@ class Scenario(Checks):
         """A window found by the driver may not have painted yet: a moment before a
         screenshot that only a person looks at."""
         time.sleep(0.5)
-
-    def xclick(self, x, y, count=1):
-        """Real pointer clicks through the X server, as a user's come; Wine's desktop
-        fills the screen from 0,0."""
-        return subprocess.run(
-            ["xdotool", "mousemove", "--sync", str(x), str(y), "click", "--repeat", str(count),
-             "--delay", "40", "1"], env=dict(os.environ, DISPLAY=self.display.name),
-            check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0

@@ -8,8 +8,8 @@ import re
 import pytest
 
 from harness.prefix import set_values
-from harness.product import BACKGROUND, DIALOG
-from steps import bar_full_pixels, check_pixels, install_until, muldiv, painted
+from harness.product import BACKGROUND, CONFIRM, DIALOG
+from steps import bar_full_pixels, confirm_close, final_message, install, muldiv, painted, pictures
 
 # Design bounds at 96 pixels per inch: left, top, width, height.
 CONTROLS = (
@@ -33,23 +33,21 @@ def near(s, what, got, expected):
 
 def check_scaled_bounds(s, what, fields, design, dpi):
     if fields is None or len(fields) < 5:
-        s.fail(f"{what}: not found")
+        s.check(False, f"{what}: not found")
         return
     for name, got, value in zip(("left", "top", "width", "height"), fields[1:5], design):
         near(s, f"{what} {name}", int(got), muldiv(value, dpi))
 
 
-def check_scaled_install(s, dpi):
-    """From the close confirmation, "&Nein" and an installation; the full bar at its
-    scaled place."""
-    d = s.driver
-    s.check(d("click", "Bestätigen", "&Nein"), "answer &Nein")
-    install_until(s, "Warnung", 60, "no final message")
-    pixels = bar_full_pixels(s, dpi, frame=False)
-    s.settle()
-    check_pixels(s, s.shot_when("final-message.png", painted(pixels)), pixels)
-    s.check(d("click", "Warnung", "&Nein"), "answer &Nein at the final message")
-    s.check(s.setup_ended(20), "setup ends")
+def check_scaled_box(s, dpi):
+    """The close confirmation's buttons and icon scaled to `dpi`."""
+    box = s.driver.controls(CONFIRM)
+    yes = find(box, " &Ja$") or [0] * 5
+    near(s, "message box button width", int(yes[3]), muldiv(75, dpi))
+    near(s, "message box button height", int(yes[4]), muldiv(25, dpi))
+    icon = muldiv(32, dpi)
+    s.check(find(box, f"^Static [0-9]* [0-9]* {icon} {icon} $") is not None,
+            f"message box icon {icon}x{icon}")
 
 
 def check_scaled_dialog(s, dpi, label=""):
@@ -74,15 +72,15 @@ def check_scaled_dialog(s, dpi, label=""):
 def check_background_pictures(s, dpi, label=""):
     """The background's pictures where a start at `dpi` lays them out from its outer
     size; the margins for the frame (9 and 28) scale with the density."""
-    rect = s.driver.rect(BACKGROUND)
-    bl, bt, br, bb = rect.window if rect else (0, 0, 0, 0)
-    W, H = br - bl, bb - bt
-    w1, h1, w2, h2 = W * 10 // 23, H * 10 // 85, W // 3, H * 10 // 95
-    x2, y2 = W - w2 - muldiv(9, dpi), H - h2 - muldiv(28, dpi)
-    pictures = [line for line in s.driver.controls(BACKGROUND) if line.startswith("QvrPicture ")]
-    s.check(f"QvrPicture 0 0 {w1} {h1} " in pictures, f"{label}top picture {w1}x{h1} at 0,0")
-    s.check(f"QvrPicture {x2} {y2} {w2} {h2} " in pictures,
-            f"{label}bottom picture {w2}x{h2} at {x2},{y2}")
+    shown = [line for line in s.driver.controls(BACKGROUND) if line.startswith("QvrPicture ")]
+    for which, (x, y, w, h) in zip(("top", "bottom"), pictures(s.driver.rect(BACKGROUND), dpi)):
+        s.check(f"QvrPicture {x} {y} {w} {h} " in shown, f"{label}{which} picture {w}x{h} at {x},{y}")
+
+
+def window(d, caption):
+    """The window's outer rectangle on the screen; zeros when there is no such window."""
+    rect = d.rect(caption)
+    return rect.window if rect else (0, 0, 0, 0)
 
 
 def check_density_changes(s):
@@ -90,19 +88,15 @@ def check_density_changes(s):
     Windows sends then; Wine's own frames keep the prefix's density): each step ends as
     a start at that density lays the dialog and the background's pictures out."""
     d = s.driver
-    dialog, background = d.rect(DIALOG).window, d.rect(BACKGROUND).window
+    dialog, background = window(d, DIALOG), window(d, BACKGROUND)
     for to in (120, 144, 192, 96):
         label = f"changed to {to}: "
         s.check(d("dpi-change", DIALOG, to), f"{label}density change of the dialog")
         s.check(d("dpi-change", BACKGROUND, to), f"{label}density change of the background")
         s.settle()
         s.shot(f"changed-to-{to}.png")
-        now = d.rect(BACKGROUND)
-        s.check(now is not None and now.window == background,
-                f"{label}the background keeps its place and size")
-        now = d.rect(DIALOG)
-        s.check(now is not None and now.window[:2] == dialog[:2],
-                f"{label}the dialog keeps its top left corner")
+        s.check_eq(window(d, BACKGROUND), background, f"{label}the background keeps its place and size")
+        s.check_eq(window(d, DIALOG)[:2], dialog[:2], f"{label}the dialog keeps its top left corner")
         check_scaled_dialog(s, to, label)
         check_background_pictures(s, to, label)
 
@@ -116,41 +110,25 @@ def test_dpi(scenario_factory, dpi):
     ])
     d = s.driver
     s.launch()
-    rect = d.rect(DIALOG)
-    s.require(rect is not None, "the dialog has no rectangle")
-    cx, cy, _, _ = rect.client
-    face = d.syscolor(15)
-    background = d.rect(BACKGROUND)
-    s.require(background is not None, "the background window has no rectangle")
-    bx, by, _, _ = background.client
-    width, height = background.window[2] - background.window[0], background.window[3] - background.window[1]
+    dialog, background = d.rect(DIALOG), d.rect(BACKGROUND)
+    s.require(dialog is not None and background is not None, "the windows have no rectangles")
+    (cx, cy, _, _), (bx, by, _, _), face = dialog.client, background.client, d.syscolor(15)
+    _, _, w1, h1 = pictures(background)[0]
     # At a high density on a large screen the first paint takes a while: the picture is
     # taken once the dialog, its buttons and the top picture are drawn.
     s.shot_when("welcome.png", painted({
         "dialog": lambda p: p.near(cx + 3, cy + 3, face, 0),
         "Install >> button": lambda p: p.near(cx + muldiv(466, dpi), cy + muldiv(411, dpi), face, 0),
-        "top picture": lambda p: p.mean(bx + 2, by + 2, width * 10 // 23 - 4, height * 10 // 85 - 4) > 8,
+        "top picture": lambda p: p.mean(bx + 2, by + 2, w1 - 4, h1 - 4) > 8,
     }))
     check_scaled_dialog(s, dpi)
     check_background_pictures(s, dpi)
     if dpi == 96:
         check_density_changes(s)
 
-    s.check(d("click", DIALOG, "Abbrechen"), "click Abbrechen")
-    if d.wait_window("Bestätigen", 10):
-        s.settle()
-        s.shot("message.png")
-        box = d.controls("Bestätigen")
-        yes = find(box, " &Ja$") or [0] * 5
-        near(s, "message box button width", int(yes[3]), muldiv(75, dpi))
-        near(s, "message box button height", int(yes[4]), muldiv(25, dpi))
-        icon = muldiv(32, dpi)
-        s.check(find(box, f"^Static [0-9]* [0-9]* {icon} {icon} $") is not None,
-                f"message box icon {icon}x{icon}")
-    else:
-        s.fail("no close confirmation")
+    # At 144 the setup installs from there, for the full bar at its scaled place.
+    confirm_close(s, "&Nein" if dpi == 144 else "&Ja", shot="message.png",
+                  look=lambda: check_scaled_box(s, dpi))
     if dpi == 144:
-        check_scaled_install(s, dpi)
-    else:
-        s.check(d("click", "Bestätigen", "&Ja"), "answer &Ja")
-        s.check(s.setup_ended(20), "setup ends")
+        install(s)
+        final_message(s, "&Nein", shot="final-message.png", bar=bar_full_pixels(s, dpi, frame=False))

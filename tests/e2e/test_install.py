@@ -6,28 +6,26 @@ import shutil
 import subprocess
 import time
 
-from harness.product import DIALOG
-from steps import (bar_full_pixels, bar_origin, check_fonts_copied, check_pixels, check_shortcut,
-                   check_tree_installed, content, install_over_existing, install_to_final,
-                   install_until, painted, same_file, same_tree, snapshot, welcome_screen)
+from harness.product import CONFIRM, DIALOG, ERROR, FINAL
+from steps import (ESCAPE, STOPS, bar_origin, box, check_fonts_copied, check_shortcut,
+                   check_tree_installed, confirm_close, content, existing_product, final_message,
+                   install, program_starts, same_file, same_tree, setup_ends, snapshot,
+                   welcome_screen, write, xclick)
+
+SECRET = "a secret the administrator may read\n"
 
 
 def test_fresh_install(scenario):
     """A first installation answered "&Nein" at the restart offer."""
-    s, d = scenario, scenario.driver
+    s = scenario
     s.launch()
     welcome_screen(s)
-    install_to_final(s)
-    s.check(d.buttons(DIALOG) == [], "installing state: no buttons but the message's")
-    s.check(d("click", "Warnung", "&Nein"), "answer &Nein")
-    s.check(s.setup_ended(20), "setup ends after &Nein")
-    s.check(s.setup_rc == 0, f"setup ends with exit code 0 (is {s.setup_rc})")
-    s.check(not s.wmi_loaded(), "no restart requested after &Nein")
+    install(s)
+    final_message(s, "&Nein")
     check_tree_installed(s)
     check_fonts_copied(s)
     check_shortcut(s)
-    s.start(["start", "/unix", s.link])
-    s.check(d.wait_window(s.product.name, 20), "installed program starts through the shortcut")
+    program_starts(s)
 
 
 def test_font_kept(scenario):
@@ -38,21 +36,10 @@ def test_font_kept(scenario):
     old_font = b"an older font file of the same name\n"
     (s.fonts / "DejaVuSans.ttf").write_bytes(old_font)
     s.launch()
-    s.check(d("click", DIALOG, "Abbrechen"), "click Abbrechen")
-    if d.wait_window("Bestätigen", 10):
-        s.settle()
-        s.shot("02-close-confirmation.png")
-        s.check("Sind Sie sicher das sie die Installation abbrechen möchten?" in d.text("Bestätigen"),
-                "close confirmation text")
-        s.check(d("click", "Bestätigen", "&Nein"), "answer &Nein")
-        s.check(d("wait-gone", "Bestätigen", 10), "confirmation gone")
-        s.check("Install >>" in d.buttons(DIALOG), "dialog stays in its welcome state")
-    else:
-        s.fail("no close confirmation")
-    install_to_final(s)
-    s.check(d("key", "Warnung", "escape"), "Escape at the final message")
-    s.check(s.setup_ended(20), "setup ends after Escape")
-    s.check(not s.wmi_loaded(), "no restart requested after Escape")
+    confirm_close(s, "&Nein", shot="02-close-confirmation.png")
+    s.check("Install >>" in d.buttons(DIALOG), "dialog stays in its welcome state")
+    install(s)
+    final_message(s, ESCAPE)
     s.check(content(s.fonts / "DejaVuSans.ttf") == old_font, "existing font keeps its content")
     s.check(same_file(s.wine.tree / "Daten/Programm/Fonts/DejaVuSans-Bold.ttf",
                       s.fonts / "DejaVuSans-Bold.ttf"), "other font copied")
@@ -60,31 +47,19 @@ def test_font_kept(scenario):
 
 
 def earlier_installation(s, *own_files):
-    program = s.product / "Intern/Programm/QVR-Kelvador.exe"
-    program.parent.mkdir(parents=True)
-    program.write_text("from an earlier installation\n")
+    write(s.product / "Intern/Programm/QVR-Kelvador.exe", "from an earlier installation\n")
     for path in own_files:
-        path.parent.mkdir(parents=True)
-        path.write_text("the user's own report\n")
+        write(path, "the user's own report\n")
 
 
 def test_existing_cancel(scenario):
     """An earlier installation, answered "Abbrechen": nothing on disk changes."""
-    s, d = scenario, scenario.driver
+    s = scenario
     earlier_installation(s)
     before = snapshot(s)
     s.launch()
-    install_until(s, "Bestätigen", 20, "no question about the earlier installation")
-    s.settle()
-    s.shot("02-already-installed.png")
-    text = d.text("Bestätigen")
-    s.check("Dieses Programm ist auf Ihrem Computer schon installiert!!!" in text,
-            "question names the earlier installation")
-    s.check("Betätigen Sie JA um mit der Installation fortzufahren." in text,
-            "question explains both answers")
-    s.check(d.buttons("Bestätigen") == ["&Ja", "Abbrechen"], "question buttons")
-    s.check(d("click", "Bestätigen", "Abbrechen"), "answer Abbrechen")
-    s.check(s.setup_ended(20), "setup ends")
+    install(s)
+    existing_product(s, "Abbrechen", shot="02-already-installed.png")
     s.check(snapshot(s) == before, "nothing on disk changed")
     s.check(not s.link.exists(), "no shortcut")
 
@@ -96,7 +71,9 @@ def test_existing_yes(scenario):
     own = s.product / "Daten/Eigene/Bericht.txt"
     earlier_installation(s, own)
     s.launch()
-    install_over_existing(s, "no question about the earlier installation")
+    install(s)
+    existing_product(s, "&Ja")
+    final_message(s, "&Nein")
     s.check(same_file(s.wine.tree / "Intern/Programm/QVR-Kelvador.exe",
                       s.product / "Intern/Programm/QVR-Kelvador.exe"),
             "program replaced by the archive's")
@@ -113,19 +90,19 @@ def test_planted_links(scenario):
     tree changes."""
     s = scenario
     outside = s.work / "outside"
-    outside.mkdir()
-    (outside / "hard").write_text("the hard link's target\n")
-    (outside / "secret").write_text("a secret the administrator may read\n")
+    write(outside / "hard", "the hard link's target\n")
+    write(outside / "secret", SECRET)
     member = s.product / "Intern/Programm/QVR-Kelvador.exe"
     fonts = s.product / "Daten/Programm/Fonts"
-    member.parent.mkdir(parents=True)
+    write(member.parent / "version.dll", "a library planted beside the program\n")
     fonts.mkdir(parents=True)
     member.hardlink_to(outside / "hard")
-    (member.parent / "version.dll").write_text("a library planted beside the program\n")
     (fonts / "Hard.ttf").hardlink_to(outside / "secret")
     before = [(outside / n).read_bytes() for n in ("hard", "secret")]
     s.launch()
-    install_over_existing(s, "no question about the planted product folder")
+    install(s)
+    existing_product(s, "&Ja")
+    final_message(s, "&Nein")
     s.check([(outside / n).read_bytes() for n in ("hard", "secret")] == before,
             "the links' targets are unchanged")
     s.check(same_tree(s.wine.tree / "Intern", s.product / "Intern"),
@@ -142,31 +119,21 @@ def test_planted_symlink(scenario):
     leads to when the link itself is removed, so the setup cannot take the fonts folder
     anew: it says so, owned by its dialog and in German, and ends before anything is
     unpacked. (Windows removes the link itself; the unit tests cover that way.)"""
-    s, d = scenario, scenario.driver
-    outside = s.work / "outside"
-    outside.mkdir()
-    secret = outside / "secret"
-    secret.write_text("a secret the administrator may read\n")
+    s = scenario
+    secret = s.work / "outside/secret"
+    write(secret, SECRET)
     fonts = s.product / "Daten/Programm/Fonts"
     fonts.mkdir(parents=True)
     (fonts / "Linked.ttf").symlink_to(secret)
     s.launch()
-    install_until(s, "Bestätigen", 20, "no question about the planted product folder")
-    s.check(d("click", "Bestätigen", "&Ja"), "answer &Ja")
-    s.require(d.wait_window("Setup", 20), "no box about the folder that cannot be protected")
-    s.settle()
-    s.shot("02-not-protected.png")
-    text = d.text("Setup")
-    s.check("Der Ordner C:\\QVR-SOFTWARE\\QVR-Kelvador [DV2.95]\\Daten\\Programm\\Fonts kann nicht"
-            in text, "the box names the fonts folder")
-    s.check("es ist eine Verknüpfung" in text, "the box gives the reason in German")
-    s.check("Die Installation wird abgebrochen!!!" in text, "the box says the installation stops")
-    s.check(f'owner "{DIALOG}"' in d("owner", "Setup").lines, "the box is owned by the install dialog")
-    s.check(d.buttons("Setup") == ["OK"], "the box has OK alone")
-    s.check(d("click", "Setup", "OK"), "answer OK")
-    s.check(s.setup_ended(20), "setup ends")
-    s.check(s.setup_rc == 20, f"exit code 20 (is {s.setup_rc})")
-    s.check(secret.read_text().startswith("a secret"), "the link's target is unchanged")
+    install(s)
+    existing_product(s, "&Ja")
+    box(s, ERROR, "box about the fonts folder", buttons=["OK"], owned=True,
+        mentions=["Der Ordner C:\\QVR-SOFTWARE\\QVR-Kelvador [DV2.95]\\Daten\\Programm\\Fonts "
+                  "kann nicht", "es ist eine Verknüpfung", STOPS],
+        shot="02-not-protected.png", answer="OK")
+    setup_ends(s, "after OK", code=20)
+    s.check(content(secret) == SECRET.encode(), "the link's target is unchanged")
     s.check(not (s.product / "Intern").exists(), "nothing unpacked")
     s.check(not (s.fonts / "DejaVuSans.ttf").exists() and not (s.fonts / "Linked.ttf").exists(),
             "no font copied")
@@ -195,8 +162,8 @@ def test_restart_yes(scenario):
         s.start([s.wine.driver, "open-window", other, 8, 8, 300], stdout=fronts, stderr=s.log)
     s.check(d.wait_window(other, 20), "another program's window")
     cx, cy, _, _ = d.rect(DIALOG).client
-    s.check(s.xclick(cx + 462 + 37, cy + 407 + 12, 2), "double-click on Install >>")
-    s.check(s.xclick(100, 60), "the user switches to the other program")
+    s.check(xclick(s, cx + 462 + 37, cy + 407 + 12, 2), "double-click on Install >>")
+    s.check(xclick(s, 100, 60), "the user switches to the other program")
     bx, by = bar_origin(s)
     caught = None
     deadline = time.monotonic() + 30
@@ -204,7 +171,7 @@ def test_restart_yes(scenario):
         shot = s.display.grab()
         if shot.near(bx + 1, by, (1, 255, 0), 0) and shot.near(bx + 526, by, (255, 255, 255), 0):
             caught = shot.save(s.shots / "02-installing.png")
-        elif d("exists", "Warnung"):
+        elif d("exists", FINAL):
             break
     if caught:
         labels = d.text(DIALOG)
@@ -213,21 +180,13 @@ def test_restart_yes(scenario):
     else:
         s.cannot_check("the bar was not caught part filled mid-run (the unpack was faster than "
                        "the screenshots)")
-    s.require(d.wait_window("Warnung", 120), "no final message")
-    pixels = bar_full_pixels(s)
-    check_pixels(s, s.shot_when("03-final-message.png", painted(pixels)), pixels)
-    owner = d("owner", "Warnung").lines
-    s.check(f'owner "{DIALOG}"' in owner, "final message owned by the install dialog")
-    s.check("above-owner yes" in owner, "final message above its dialog")
+    s.require(d.wait_window(FINAL, 120), "no final message")
     front = (s.work / "fronts.txt").read_text(errors="replace").splitlines()
-    s.check(any(a == f'front "{other}"' and b == 'front "Warnung"' for a, b in zip(front, front[1:])),
+    s.check((f'front "{other}"', f'front "{FINAL}"') in zip(front, front[1:]),
             "final message came to the front from the other program")
-    s.check(not d("exists", "Bestätigen"),
+    s.check(not d("exists", CONFIRM),
             "one install sequence: no second question about an earlier installation")
-    s.check(not s.wmi_loaded(), "no WMI before the answer")
-    s.check(d("click", "Warnung", "&Ja"), "answer &Ja")
-    s.check(s.setup_ended(30), "setup ends after the refused restart")
-    s.check(s.wmi_loaded(), "restart requested through WMI")
+    final_message(s, "&Ja", owned=True)
     large = s.product / "Daten/Programm/Vorlagen/Gross.dat"
     s.check(large.is_file() and large.stat().st_size == 300 * 1024 * 1024,
             "large member unpacked whole")

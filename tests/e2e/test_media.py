@@ -7,14 +7,8 @@ import subprocess
 import sys
 
 from harness.wine import ROOT
-from harness.product import DIALOG
-from steps import content, install_until, same_file, same_tree
-
-
-def quiet(*args):
-    """The command succeeds (its output is dropped)."""
-    return subprocess.run([str(a) for a in args], stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL, check=False).returncode == 0
+from steps import (confirm_close, content, failure_box, final_message, install, same_file,
+                   same_tree, succeeds, write)
 
 
 def test_medium(wine, medium, checks, tmp_path):
@@ -22,15 +16,15 @@ def test_medium(wine, medium, checks, tmp_path):
     same byte for byte when made again, and the native qvrpack unpacks the archive into
     the same tree."""
     c, archive = checks, medium / "QVRKDV2.QVP"
-    c.check(quiet(wine.qvrpack, "pack", "-q", f"{wine.tree}/", tmp_path / "again.qvp"),
+    c.check(succeeds(wine.qvrpack, "pack", "-q", f"{wine.tree}/", tmp_path / "again.qvp"),
             "archive packs reproducibly")
     c.check(same_file(tmp_path / "again.qvp", archive), "same bytes as the medium's archive")
     (tmp_path / "unpacked").mkdir()
-    c.check(quiet(wine.qvrpack, "unpack", "-q", archive, tmp_path / "unpacked"), "native unpack")
+    c.check(succeeds(wine.qvrpack, "unpack", "-q", archive, tmp_path / "unpacked"), "native unpack")
     c.check(same_tree(wine.tree, tmp_path / "unpacked" / wine.tree.name),
             "unpacked tree equals the reference tree")
-    c.check(quiet(sys.executable, ROOT / "demo/make_tree.py", "--out", tmp_path / "tree", "--exe",
-                  wine.tree / "Intern/Programm/QVR-Kelvador.exe"),
+    c.check(succeeds(sys.executable, ROOT / "demo/make_tree.py", "--out", tmp_path / "tree", "--exe",
+                     wine.tree / "Intern/Programm/QVR-Kelvador.exe"),
             "the product tree generates the same bytes again")
     c.check(same_tree(wine.tree, tmp_path / "tree" / wine.tree.name),
             "regenerated tree equals the reference tree")
@@ -49,41 +43,31 @@ def sign_medium(s):
     in place of the scenario's medium. Both programs carry a signature that verifies
     against that certificate."""
     work, password = s.work / "signing", "only-for-this-test"
-    work.mkdir()
-    made = subprocess.run(
-        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-         "/CN=QVR Software Test", "-keyout", work / "key.pem", "-out", work / "cert.pem"],
-        stdout=s.log, stderr=s.log, check=False).returncode == 0 and subprocess.run(
-        ["openssl", "pkcs12", "-export", "-inkey", work / "key.pem", "-in", work / "cert.pem",
-         "-out", work / "cert.p12", "-passout", f"pass:{password}"],
-        stdout=s.log, stderr=s.log, check=False).returncode == 0
-    s.require(made, "no throwaway certificate")
+    key, cert = work / "key.pem", work / "cert.pem"
+    (work / "unpacked").mkdir(parents=True)
+    s.require(succeeds("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                       "-subj", "/CN=QVR Software Test", "-keyout", key, "-out", cert, log=s.log)
+              and succeeds("openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-out",
+                           work / "cert.p12", "-passout", f"pass:{password}", log=s.log),
+              "no throwaway certificate")
     env = dict(s.wine.env, QVR_SIGN_PKCS12=str(work / "cert.p12"), QVR_SIGN_PASSWORD=password,
                QVR_DIST_DIR=str(work / "dist"), QVR_DIST_TREE_DIR=str(work / "tree"))
-    signed = subprocess.run([ROOT / "scripts/make-dist.sh"], env=env, cwd=ROOT, stdout=s.log,
-                            stderr=s.log, check=False)
-    s.require(signed.returncode == 0, "make-dist.sh did not sign the medium")
-    s.check(signature_verifies(work / "dist/Setup.exe", work / "cert.pem"), "signed Setup.exe verifies")
-    (work / "unpacked").mkdir()
-    subprocess.run([s.wine.qvrpack, "unpack", "-q", work / "dist/QVRKDV2.QVP", work / "unpacked"],
-                   stdout=s.log, stderr=s.log, check=False)
+    s.require(succeeds(ROOT / "scripts/make-dist.sh", env=env, cwd=ROOT, log=s.log),
+              "make-dist.sh did not sign the medium")
+    s.check(signature_verifies(work / "dist/Setup.exe", cert), "signed Setup.exe verifies")
+    succeeds(s.wine.qvrpack, "unpack", "-q", work / "dist/QVRKDV2.QVP", work / "unpacked", log=s.log)
     s.check(signature_verifies(work / "unpacked" / s.product.name / "Intern/Programm/QVR-Kelvador.exe",
-                               work / "cert.pem"),
-            "the archive's product program is signed and verifies")
+                               cert), "the archive's product program is signed and verifies")
     shutil.copytree(work / "dist", s.medium, dirs_exist_ok=True)
 
 
 def test_welcome_close(scenario):
     """The medium signed; the close confirmation in the welcome state answered "&Ja": the
     signed setup runs, ends, and nothing is installed."""
-    s, d = scenario, scenario.driver
+    s = scenario
     sign_medium(s)
     s.launch()
-    s.check(d("click", DIALOG, "Abbrechen"), "click Abbrechen")
-    s.require(d.wait_window("Bestätigen", 10), "no close confirmation")
-    s.check(d("click", "Bestätigen", "&Ja"), "answer &Ja")
-    s.check(s.setup_ended(20), "setup ends")
-    s.check(s.setup_rc == 0, f"setup ends with exit code 0 (is {s.setup_rc})")
+    confirm_close(s, "&Ja")
     s.check(not s.install_root.exists(), "no installation root")
     s.check(not s.link.exists(), "no shortcut")
 
@@ -93,38 +77,24 @@ def test_umlauts(scenario):
     1252 bytes, qvrpack.exe under Wine packs the same records, and a setup renamed
     "Installation für Kunden.exe" in the folder "Übergabe" shows its name in the failure
     box's caption and installs the names as they were packed."""
-    s, d = scenario, scenario.driver
+    s = scenario
     tree = s.work / "umlaut-tree" / s.product.name
     handover = s.medium / "Übergabe"
     setup, archive = handover / "Installation für Kunden.exe", handover / "QVRKDV2.QVP"
     font = tree / "Daten/Programm/Fonts/Schrift Ä.ttf"
-    (tree / "Grüße").mkdir(parents=True)
+    write(tree / "Übersicht.txt", "Inhalt\n")
+    write(tree / "Grüße/Brief.txt", "Hallo\n")
     font.parent.mkdir(parents=True)
     handover.mkdir()
-    (tree / "Übersicht.txt").write_text("Inhalt\n")
-    (tree / "Grüße/Brief.txt").write_text("Hallo\n")
     shutil.copyfile(s.wine.tree / "Daten/Programm/Fonts/DejaVuSans-Bold.ttf", font)
     shutil.copyfile(s.medium / "Setup.exe", setup)
 
-    caption = "Installation für Kunden"
-    s.start_setup(setup, debug="-all")
-    if d.wait_window(DIALOG, 30):
-        s.check(d("click", DIALOG, "Install >>"), "click Install >>")
-        if d.wait_window(caption, 20):
-            s.check("[Static] FehlerCode = 5" in d.text(caption).splitlines(),
-                    "failure box without the archive shows code 5")
-        else:
-            s.shot("99-no-failure-message.png")
-            s.fail(f'no failure box titled "{caption}"')
-        s.settle()
-        s.shot("02-failure-caption.png")
-        d("click", caption, "OK")
-        s.check(s.setup_ended(20), "setup ends after the failure box")
-    else:
-        s.fail("the install dialog did not appear (archive missing)")
+    s.launch(setup, debug="-all")
+    install(s)
+    failure_box(s, 5, caption="Installation für Kunden", shot="02-failure-caption.png")
 
     qvrpack = s.wine.qvrpack
-    s.check(quiet(qvrpack, "pack", "-q", tree, archive), "native pack of the names")
+    s.check(succeeds(qvrpack, "pack", "-q", tree, archive), "native pack of the names")
     packed = content(archive) or b""
     s.check(b"0D01\xdcbersicht.txt" in packed, '"Übersicht.txt" stored as DC 62 65 72 ...')
     s.check(b"8501Gr\xfc\xdfe" in packed, '"Grüße" stored as 47 72 FC DF 65')
@@ -143,11 +113,9 @@ def test_umlauts(scenario):
     s.check("C:\\Übergabe\\fehlt.qvp" in s.run([s.wine.qvrpack_exe, "list", "C:\\Übergabe\\fehlt.qvp"])[0],
             "qvrpack.exe names a path with umlauts intact")
 
-    s.start_setup(setup, debug="-all")
-    s.require(d.wait_window(DIALOG, 30), "the install dialog did not appear (archive there)")
-    install_until(s, "Warnung", 60, "no final message", "99-no-final-message.png")
-    s.check(d("click", "Warnung", "&Nein"), "answer &Nein")
-    s.check(s.setup_ended(20), "setup ends")
+    s.launch(setup)
+    install(s)
+    final_message(s, "&Nein")
     s.check(same_file(tree / "Übersicht.txt", s.product / "Übersicht.txt"),
             '"Übersicht.txt" installed under its name')
     s.check((s.product / "Grüße/Brief.txt").is_file(), 'folder "Grüße" installed under its name')

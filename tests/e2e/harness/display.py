@@ -3,9 +3,10 @@
 import os
 import select
 import subprocess
-import time
 
-from PIL import Image, ImageGrab, ImageStat
+from PIL import ImageGrab, ImageStat
+
+from harness import end
 
 
 class Display:
@@ -13,26 +14,20 @@ class Display:
 
     def __init__(self, size="1024x768"):
         read_end, write_end = os.pipe()
-        try:
-            self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{size}x24", "-nolisten",
-                 "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                stderr=subprocess.DEVNULL)
-            os.close(write_end)
-            number = b""
-            deadline = time.monotonic() + 10
-            while not number.endswith(b"\n") and time.monotonic() < deadline:
-                if select.select([read_end], [], [], 0.1)[0]:
-                    chunk = os.read(read_end, 16)
-                    if not chunk:
-                        break
-                    number += chunk
-        finally:
-            os.close(read_end)
-        if not number.strip().isdigit():
+        with os.fdopen(read_end, "rb") as ready:
+            try:
+                self.process = subprocess.Popen(
+                    ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{size}x24",
+                     "-nolisten", "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL)
+            finally:
+                os.close(write_end)
+            # Xvfb writes the number it picked in one line once it takes clients.
+            number = ready.readline().strip() if select.select([ready], [], [], 10)[0] else b""
+        if not number.isdigit():
             self.stop()
             raise RuntimeError("Xvfb did not start")
-        self.name = ":" + number.decode().strip()
+        self.name = ":" + number.decode()
 
     def grab(self):
         return Shot(ImageGrab.grab(xdisplay=self.name))
@@ -40,23 +35,14 @@ class Display:
     def stop(self):
         if self.process.poll() is None:
             self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+            end(self.process, 10)
 
 
 class Shot:
-    """A picture of the screen (or a PNG file)."""
+    """A picture of the screen."""
 
     def __init__(self, image):
         self.image = image.convert("RGB")
-
-    @classmethod
-    def load(cls, path):
-        with Image.open(path) as image:
-            return cls(image)
 
     def save(self, path):
         self.image.save(path)

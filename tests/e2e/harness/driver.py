@@ -2,10 +2,14 @@
 serves every command of a run."""
 
 import os
+import re
 import select
 import subprocess
 import time
+from contextlib import suppress
 from dataclasses import dataclass
+
+from harness import end
 
 # Longer than any wait a command is given, so that a driver that hangs is told apart
 # from a window that does not come.
@@ -14,15 +18,7 @@ _UNESCAPE = {"\\": "\\", "t": "\t", "r": "\r", "n": "\n"}
 
 
 def _unescape(text):
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == "\\" and i + 1 < len(text):
-            out.append(_UNESCAPE.get(text[i + 1], text[i + 1]))
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return "".join(out)
+    return re.sub(r"\\(.)", lambda m: _UNESCAPE.get(m[1], m[1]), text, flags=re.S)
 
 
 @dataclass
@@ -94,7 +90,7 @@ class Driver:
     def rect(self, caption, seconds=5):
         """The window's rectangles, or None when there is no such window."""
         answer = self("rect", caption, seconds)
-        fields = {line.split(" ", 1)[0]: line.split(" ", 1)[1] for line in answer.lines}
+        fields = dict(line.split(" ", 1) for line in answer.lines)
         if not answer or not {"window", "client", "state"} <= fields.keys():
             return None
         return Rect(tuple(map(int, fields["window"].split())),
@@ -114,10 +110,7 @@ class Driver:
         return tuple(int(v) for v in self("syscolor", index).out.split())
 
     def close(self):
-        if self.process.poll() is None:
-            try:
-                self.process.stdin.close()
-                self.process.wait(5)
-            except (OSError, subprocess.TimeoutExpired):
-                self.process.kill()
-                self.process.wait()
+        """The end of its input ends the driver."""
+        with suppress(OSError):
+            self.process.stdin.close()
+        end(self.process, 5)

@@ -71,8 +71,10 @@ def prefix_key(wine):
 def copy_prefix(pristine, prefix):
     """A copy of a pristine prefix for one run. Wine's own programs and libraries, nine
     tenths of a prefix, are hard links to the pristine prefix's: no program writes
-    them (a Wine update, which would, changes the key and makes a new pristine prefix)."""
+    them (a Wine update, which would, changes the key and makes a new pristine prefix).
+    Whatever was at `prefix` is removed."""
     pristine, prefix = Path(pristine), Path(prefix)
+    shutil.rmtree(prefix, ignore_errors=True)
     shared = [pristine / "drive_c/windows" / name for name in ("system32", "syswow64")]
     for folder, folders, files in os.walk(pristine):
         folder = Path(folder)
