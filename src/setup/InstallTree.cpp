@@ -45,7 +45,11 @@ Result<void> PruneArchiveFiles(Folder& kept, Folder& installed, const FileSystem
     });
     if (same == archive->end()) continue;
     if (!IsFolder(entry)) {
-      if (Result<void> removed = kept.Remove(entry.name); !removed) return removed;
+      // A link stays where the system cannot remove it without touching its target.
+      if (Result<void> removed = kept.Remove(entry.name);
+          !removed && !removed.Failed(FileReason::IsLink)) {
+        return removed;
+      }
       continue;
     }
     {
@@ -199,31 +203,37 @@ Result<void> InstallTree::Prepare() {
 }
 
 Result<void> InstallTree::Finish() {
+  // First out of Earlier, each in one step, so that whatever happens next the next run
+  // does not take any of it for an earlier installation; then pruned.
+  std::vector<std::pair<TreeFolder, std::string>> moved;
   for (const TreeFolder replaced : kReplacedFolders) {
     const std::size_t i = static_cast<std::size_t>(replaced);
     if (!aside_[i]) continue;
     if (Result<void> made = Make(TreeFolder::Kept, Rights::Administrators); !made) return made;
-    Folder& kept = *Held(TreeFolder::Kept);
-    // In one step, so that Earlier never holds half of it: whatever happens next, the
-    // next run does not take it for an earlier installation.
-    Result<std::string> keptAs =
-        MoveKeepingBoth(*Held(TreeFolder::Earlier), Describe(replaced).name, kept);
+    Result<std::string> keptAs = MoveKeepingBoth(*Held(TreeFolder::Earlier),
+                                                 Describe(replaced).name, *Held(TreeFolder::Kept));
     if (!keptAs) return keptAs.TakeError();
     aside_[i] = false;
-    // The archive's files among it go; what lay there beyond them stays.
-    Result<std::unique_ptr<Folder>> leftovers = kept.OpenFolder(*keptAs);
-    if (!leftovers) return leftovers.TakeError();
-    if (Result<void> pruned = PruneArchiveFiles(**leftovers, *Held(replaced), fs_); !pruned) {
-      return pruned;
-    }
-    leftovers->reset();
-    static_cast<void>(kept.Remove(*keptAs));
+    moved.emplace_back(replaced, keptAs.Take());
   }
   if (std::unique_ptr<Folder>& earlier = Held(TreeFolder::Earlier)) {
     earlier.reset();
+    // Empty now; should it not be, what is in it stays for the next run to find.
     static_cast<void>(Held(TreeFolder::Product)->Remove(Describe(TreeFolder::Earlier).name));
   }
-  return {};
+  // The archive's files among what was kept go; what lay there beyond them stays.
+  Result<void> outcome;
+  for (const auto& [replaced, keptAs] : moved) {
+    Folder& kept = *Held(TreeFolder::Kept);
+    Result<std::unique_ptr<Folder>> leftovers = kept.OpenFolder(keptAs);
+    Result<void> pruned = leftovers ? PruneArchiveFiles(**leftovers, *Held(replaced), fs_)
+                                    : Result<void>(leftovers.TakeError());
+    if (!pruned && outcome) outcome = std::move(pruned);
+    if (leftovers) leftovers->reset();
+    // Gone where nothing was left in it; kept where something was.
+    static_cast<void>(kept.Remove(keptAs));
+  }
+  return outcome;
 }
 
 Result<void> InstallTree::Restore() {
