@@ -233,6 +233,11 @@ Result<void> InstallTree::Finish() {
     // Gone where nothing was left in it; kept where something was.
     static_cast<void>(kept.Remove(keptAs));
   }
+  if (std::unique_ptr<Folder>& kept = Held(TreeFolder::Kept)) {
+    // Gone where it holds nothing.
+    kept.reset();
+    static_cast<void>(Held(TreeFolder::Product)->Remove(Describe(TreeFolder::Kept).name));
+  }
   return outcome;
 }
 
