@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -97,25 +98,24 @@ TEST(Win32FileSystemTest, NamesAreUtf8) {
   test::TempDir dir;
   const std::string name = "\u00DCbergabe-\u03A9";
   auto top = fs.OpenFolder(dir.Path());
-  ASSERT_NE(top, nullptr);
-  auto folder = top->CreateFolder(name);
-  ASSERT_NE(folder, nullptr);
-  EXPECT_EQ(folder->Path(), dir.Path() + name + "\\");
+  ASSERT_TRUE(top);
+  auto folder = (*top)->CreateFolder(name);
+  ASSERT_TRUE(folder);
+  EXPECT_EQ((*folder)->Path(), dir.Path() + name + "\\");
   EXPECT_TRUE(fs.DirectoryExists(dir.Path() + name));
   const std::string file = "Gr\u00FC\u00DFe.txt";
-  EXPECT_NE(folder->Create(file, IfExists::Fail), nullptr);
-  EXPECT_TRUE(CopyPlainFile(*folder, file, *top));
+  EXPECT_TRUE((*folder)->Create(file, IfExists::Fail));
+  EXPECT_TRUE(CopyPlainFile(**folder, file, **top));
   EXPECT_TRUE(fs.FileExists(dir.Path() + file));
   EXPECT_TRUE(fs.SameName(name, "\u00FCBERGABE-\u03C9"));
-  DirEntry entry;
-  const auto listing = top->List();
-  std::vector<std::string> names;
-  while (listing && listing->Next(entry)) names.push_back(entry.name);
-  EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
+  const auto listing = (*top)->List();
+  ASSERT_TRUE(listing);
+  EXPECT_TRUE(std::any_of(listing->begin(), listing->end(),
+                          [&](const DirEntry& entry) { return entry.name == name; }));
   // A short name ("PROGRA~1") stands for the long one that the system's final paths give.
   wchar_t shortPath[MAX_PATH];
-  ASSERT_NE(::GetShortPathNameW(Utf8ToWide(folder->Path()).c_str(), shortPath, MAX_PATH), 0u);
-  EXPECT_NE(fs.OpenFolder(WideToUtf8(shortPath)), nullptr) << WideToUtf8(shortPath);
+  ASSERT_NE(::GetShortPathNameW(Utf8ToWide((*folder)->Path()).c_str(), shortPath, MAX_PATH), 0u);
+  EXPECT_TRUE(fs.OpenFolder(WideToUtf8(shortPath))) << WideToUtf8(shortPath);
   EXPECT_TRUE(fs.DirectoryExists(WideToUtf8(shortPath)));
 }
 
@@ -124,9 +124,9 @@ TEST(Win32FileSystemTest, DriveRootsCountAsExistingFolders) {
   EXPECT_TRUE(fs.DirectoryExists("C:\\"));
   EXPECT_FALSE(fs.FileExists("C:\\"));
   const auto root = fs.OpenFolder("C:\\");
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(root->Path(), "C:\\");
-  EXPECT_EQ(root->Lookup("windows"), EntryKind::Folder);
+  ASSERT_TRUE(root);
+  EXPECT_EQ((*root)->Path(), "C:\\");
+  EXPECT_TRUE((*root)->OpenFolder("windows"));
   // A drive letter that is not mapped has no folders.
   char missing[] = "?:\\qvr-test\\";
   const DWORD drives = ::GetLogicalDrives();
@@ -134,30 +134,49 @@ TEST(Win32FileSystemTest, DriveRootsCountAsExistingFolders) {
     if ((drives & (1u << (letter - 'A'))) == 0) missing[0] = letter;
   }
   ASSERT_NE(missing[0], '?');
-  EXPECT_EQ(fs.OpenFolder(missing), nullptr);
-  EXPECT_FALSE(fs.LastErrorText().empty());
+  const auto none = fs.OpenFolder(missing);
+  ASSERT_FALSE(none);
+  EXPECT_EQ(none.Error().reason, FileReason::NotFound) << none.Error().Message();
+  EXPECT_FALSE(none.Error().systemText.empty());
   EXPECT_FALSE(fs.DirectoryExists(missing));
 }
 
 // A held folder shares no deletion: nobody renames or removes it, but this program's own
-// later opens of it, for listing or for its rights, still succeed.
+// later opens of it, for listing, for its rights or as a rename's target, still succeed.
 TEST(Win32FileSystemTest, HeldFolderCannotBeRenamedButIsStillReached) {
   FileSystem& fs = SystemFileSystem();
   test::TempDir dir;
   const std::wstring held = Utf8ToWide(dir.Path() + "held");
   const std::wstring moved = Utf8ToWide(dir.Path() + "moved");
+  test::WriteFile(dir.Path() + "f", "f");
+  test::WriteFile(dir.Path() + "g", "g");
   auto top = fs.OpenFolder(dir.Path());
-  ASSERT_NE(top, nullptr);
-  auto folder = top->CreateFolder("held");
-  ASSERT_NE(folder, nullptr);
+  ASSERT_TRUE(top);
+  auto folder = (*top)->CreateFolder("held");
+  ASSERT_TRUE(folder);
   EXPECT_FALSE(::MoveFileW(held.c_str(), moved.c_str()));
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  EXPECT_FALSE(top->Remove("held"));
-  EXPECT_NE(top->OpenFolder("held"), nullptr);
-  EXPECT_NE(fs.OpenFolder(dir.Path() + "held"), nullptr);
-  EXPECT_TRUE(folder->SetRights(Rights::Administrators));
-  EXPECT_TRUE(top->PassOnRights("held", Rights::Administrators));
-  folder.reset();
+  EXPECT_TRUE((*top)->Remove("held").Failed(FileReason::InUse));
+  EXPECT_TRUE((*top)->Rename("held", **top, "moved").Failed(FileReason::InUse));
+  auto again = (*top)->OpenFolder("held");
+  auto byPath = fs.OpenFolder(dir.Path() + "held");
+  ASSERT_TRUE(again && byPath);
+  // One folder, whichever handle: the volume of one and the index of the other agree.
+  const Result<EntryInfo> a = (*folder)->Info(), b = (*byPath)->Info(), t = (*top)->Info();
+  ASSERT_TRUE(a && b && t);
+  EXPECT_EQ(a->id, b->id);
+  EXPECT_FALSE(a->id == t->id);
+  EXPECT_EQ(a->kind, EntryKind::Folder);
+  EXPECT_TRUE((*folder)->SetRights(Rights::Administrators, Grant::Own));
+  EXPECT_TRUE((*top)->PassOnRights("held", Rights::Administrators));
+  // Moved into the held folder, by the name it has there; an entry of that name stays.
+  ASSERT_TRUE((*top)->Rename("f", **again, "f2"));
+  EXPECT_EQ(test::ReadFile(dir.Path() + "held\\f2"), "f");
+  EXPECT_TRUE((*top)->Rename("g", **folder, "F2").Failed(FileReason::Exists));
+  EXPECT_EQ(test::ReadFile(dir.Path() + "g"), "g");
+  folder->reset();
+  again->reset();
+  byPath->reset();
   EXPECT_TRUE(::MoveFileW(held.c_str(), moved.c_str()));
 }
 
@@ -174,35 +193,51 @@ TEST(Win32FileSystemTest, ReadOnlyFilesAreReplacedAndRemovedUnlessTheyHaveMoreNa
   ASSERT_TRUE(::CreateHardLinkW(Utf8ToWide(dir.Path() + "twin").c_str(),
                                 Utf8ToWide(dir.Path() + "outside").c_str(), nullptr));
   auto top = fs.OpenFolder(dir.Path());
-  ASSERT_NE(top, nullptr);
-  EXPECT_NE(top->Create("ro", IfExists::Replace), nullptr) << fs.LastErrorText();
-  EXPECT_TRUE(top->Remove("tree")) << fs.LastErrorText();
-  EXPECT_EQ(top->Lookup("tree"), EntryKind::None);
-  EXPECT_EQ(top->Create("twin", IfExists::Replace), nullptr);
+  ASSERT_TRUE(top);
+  const auto replaced = (*top)->Create("ro", IfExists::Replace);
+  EXPECT_TRUE(replaced) << replaced.Error().Message();
+  const auto removed = (*top)->RemoveTree("tree");
+  EXPECT_TRUE(removed) << removed.Error().Message();
+  EXPECT_FALSE(std::filesystem::exists(test::PathOf(dir.Path() + "tree")));
+  EXPECT_FALSE((*top)->Create("twin", IfExists::Replace));
   EXPECT_NE(
       ::GetFileAttributesW(Utf8ToWide(dir.Path() + "outside").c_str()) & FILE_ATTRIBUTE_READONLY,
       0u);
 }
 
 // Wine takes a POSIX link for what it leads to, even where the link itself is asked for:
-// removing through such a handle would remove the target. The final path tells it apart.
-TEST(Win32FileSystemTest, LinksPlantedFromPosixAreNeverRemovedThrough) {
+// removing or renaming through such a handle would remove or move the target. The final
+// path tells it apart.
+TEST(Win32FileSystemTest, LinksPlantedFromPosixAreNeverRemovedOrMovedThrough) {
   FileSystem& fs = SystemFileSystem();
   test::TempDir dir;
   test::WriteFile(dir.Path() + "target\\file", "target content");
   test::MakeSymlink(dir.Path() + "target", dir.Path() + "dirlink");
   test::MakeSymlink(dir.Path() + "target\\file", dir.Path() + "filelink");
   test::MakeSymlink(dir.Path() + "nowhere", dir.Path() + "dangling");
+  test::MakeDirs(dir.Path() + "elsewhere");
   auto top = fs.OpenFolder(dir.Path());
-  ASSERT_NE(top, nullptr);
+  auto elsewhere = fs.OpenFolder(dir.Path() + "elsewhere");
+  ASSERT_TRUE(top && elsewhere);
+  const auto refusedAsLink = [](const Result<void>& result) {
+    return result || result.Failed(FileReason::IsLink);
+  };
   for (const char* link : {"dirlink", "filelink"}) {
-    if (!top->Remove(link)) {
-      EXPECT_EQ(fs.LastErrorText(), reason::kLinkNotRemovable) << link;
-    }
+    const auto removed = (*top)->Remove(link);
+    EXPECT_TRUE(refusedAsLink(removed)) << link << ": " << removed.Error().Message();
   }
   for (const char* link : {"filelink", "dangling"}) {
-    if (!top->Create(link, IfExists::Replace)) {
-      EXPECT_EQ(fs.LastErrorText(), reason::kLinkNotRemovable) << link;
+    const auto created = (*top)->Create(link, IfExists::Replace);
+    EXPECT_TRUE(created || created.Failed(FileReason::IsLink)) << link;
+  }
+  // A link is moved itself or not at all.
+  test::MakeSymlink(dir.Path() + "target", dir.Path() + "dirlink2");
+  test::MakeSymlink(dir.Path() + "target\\file", dir.Path() + "filelink2");
+  for (const char* link : {"dirlink2", "filelink2", "dangling"}) {
+    const auto renamed = (*top)->Rename(link, **elsewhere, link);
+    EXPECT_TRUE(refusedAsLink(renamed)) << link;
+    if (renamed) {
+      EXPECT_TRUE(std::filesystem::is_symlink(test::PathOf(dir.Path() + "elsewhere\\" + link)));
     }
   }
   EXPECT_EQ(test::ReadFile(dir.Path() + "target\\file"), "target content");
@@ -244,15 +279,15 @@ TEST(ProgramTreeSecurityTest, RightsAreSetThroughHandlesAndPassedOnWithoutFollow
   const std::string hardOutside = SecurityOf(root + "hard-outside");
 
   auto top = fs.OpenFolder(root);
-  ASSERT_NE(top, nullptr);
-  auto intern = top->OpenFolder("Intern");
-  ASSERT_NE(intern, nullptr);
-  ASSERT_TRUE(intern->SetRights(Rights::Administrators)) << fs.LastErrorText();
-  ASSERT_TRUE(intern->PassOnRights("Programm", Rights::Administrators)) << fs.LastErrorText();
-  auto data = top->CreateFolder("Daten", Rights::UserData);
-  ASSERT_NE(data, nullptr);
+  ASSERT_TRUE(top);
+  auto intern = (*top)->OpenFolder("Intern");
+  ASSERT_TRUE(intern);
+  ASSERT_TRUE((*intern)->SetRights(Rights::Administrators, Grant::Own));
+  ASSERT_TRUE((*intern)->PassOnRights("Programm", Rights::Administrators));
+  auto data = (*top)->CreateFolder("Daten", Rights::UserData);
+  ASSERT_TRUE(data);
   test::WriteFile(root + "Daten\\report", "r");
-  ASSERT_TRUE(data->PassOnRights("report", Rights::UserData)) << fs.LastErrorText();
+  ASSERT_TRUE((*data)->PassOnRights("report", Rights::UserData));
 
   const struct {
     const char* path;
@@ -278,6 +313,18 @@ TEST(ProgramTreeSecurityTest, RightsAreSetThroughHandlesAndPassedOnWithoutFollow
     }
   }
   EXPECT_NE(outside.find(";;;WD)"), std::string::npos) << outside;
+  // Read through the held folder and a file held for its rights, neither with READ_CONTROL.
+  // Wine makes the owner up from the POSIX owner: the user running the tests.
+  auto program = (*intern)->OpenFolder("Programm");
+  ASSERT_TRUE(program);
+  auto exe = (*program)->Open("QVR-Kelvador.exe", Access::Rights);
+  ASSERT_TRUE(exe);
+  const Owner owner = kept ? Owner::Administrators : Owner::CurrentUser;
+  for (Entry* entry : {static_cast<Entry*>(intern->get()), static_cast<Entry*>(exe->get())}) {
+    const Result<Owner> read = entry->ReadOwner();
+    ASSERT_TRUE(read) << read.Error().Message();
+    EXPECT_EQ(*read, owner) << entry->Path();
+  }
   EXPECT_EQ(SecurityOf(root + "outside"), outside);
   EXPECT_EQ(SecurityOf(root + "hard-outside"), hardOutside);
 }

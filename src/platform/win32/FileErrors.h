@@ -1,7 +1,5 @@
-// The last failure of this thread's file operations on Windows, remembered at the call
-// that failed, before any clean-up can overwrite it: a Win32 error code (an NTSTATUS is
-// converted once, here), or the reason the layer refused the operation itself where the
-// system has no fitting text (the reason:: texts of platform/FileSystem.h).
+// The one place where the system's errors on Windows become the layer's FileError: a
+// Win32 error code, or an NTSTATUS, which is turned into one first.
 #pragma once
 
 #include <windows.h>
@@ -10,14 +8,16 @@
 
 #include <string>
 
-namespace qvr {
+#include "platform/FileError.h"
 
-void RememberError(DWORD error);
-void RememberLastError();  // GetLastError() of the call that just failed
-void RememberStatus(NTSTATUS status);
-void RememberReason(const char* reason);
+namespace qvr::win32 {
 
-// What LastErrorText reports: the system's text for the error, or the reason.
-std::string LastFileErrorText();
+// The Win32 error `error` of `operation` on `path`.
+FileError ErrorOf(const char* operation, std::string path, DWORD error);
+// GetLastError() of the call that just failed.
+FileError LastErrorOf(const char* operation, std::string path);
+// An NTSTATUS, in the layer's own words where they say more than the system's: a link
+// that was not followed, a file where a folder was asked for, or the other way round.
+FileError StatusErrorOf(const char* operation, std::string path, NTSTATUS status);
 
-}  // namespace qvr
+}  // namespace qvr::win32

@@ -1,22 +1,24 @@
 #include "platform/win32/Win32FileSystem.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <string>
 #include <utility>
 
 #include "platform/win32/FileErrors.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Entry.h"
 #include "platform/win32/Win32Folder.h"
 #include "platform/win32/Win32OpenFile.h"
+#include "platform/win32/Win32Paths.h"
 #include "platform/win32/WinText.h"
 
 namespace qvr {
+namespace win32 {
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// As a Win32Folder holds a folder: listed, reached through, and not renamed meanwhile.
-constexpr DWORD kFolderAccess =
-    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr const char* kOpenFolder = "open the folder";
 
 bool IsDelimiter(char c) {
   return c == '\\' || c == '/';
@@ -44,27 +46,16 @@ std::string WithoutTrailingDelimiters(const std::string& path) {
   return result;
 }
 
-// A path the system writes into a buffer: `call(buffer, size)` answers its length, or
-// the size it needs when the buffer is too small. Empty when the system gives none.
-template <typename Call>
-std::wstring SystemPath(Call call) {
-  std::wstring path(MAX_PATH, L'\0');
-  DWORD length = call(path.data(), static_cast<DWORD>(path.size()));
-  if (length >= path.size()) {
-    path.resize(length);
-    length = call(path.data(), length);
-  }
-  path.resize(length < path.size() ? length : 0);
+std::string WithDelimiter(std::string path) {
+  if (path.empty() || !IsDelimiter(path.back())) path.push_back('\\');
   return path;
 }
 
 // An entry opened by its path, links on the way and at the end followed as the caller
 // named them.
 UniqueFileHandle OpenByPath(const std::string& path, DWORD access, DWORD share) {
-  UniqueFileHandle handle(::CreateFileW(Utf8ToWide(path).c_str(), access, share, nullptr,
+  return UniqueFileHandle(::CreateFileW(Utf8ToWide(path).c_str(), access, share, nullptr,
                                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!handle) RememberLastError();
-  return handle;
 }
 
 // An administrator holds these privileges but has them switched off. With them the file
@@ -89,73 +80,47 @@ void EnableOwnershipPrivileges() {
 struct Located {
   std::string root;  // the whole path where it is a root
   UniqueFileHandle folder;
-  std::string name;
+  std::wstring name;
 };
 
-// The long form of an existing path ("C:\PROGRA~1" becomes "C:\Program Files"): a final
-// path names each entry by its long name. Empty when the system gives none.
-std::wstring LongPath(const std::wstring& path) {
-  return SystemPath([&path](wchar_t* buffer, DWORD size) {
-    return ::GetLongPathNameW(path.c_str(), buffer, size);
-  });
-}
-
-bool Locate(const std::string& path, Located& located) {
+Result<Located> Locate(const char* operation, const std::string& path) {
   std::wstring absolute = Utf8ToWide(FullPath(path));
+  // A final path names each entry by its long name.
   if (std::wstring longer = LongPath(absolute); !longer.empty()) absolute = std::move(longer);
   const std::string full = WithoutTrailingDelimiters(WideToUtf8(absolute));
-  if (full.empty()) {
-    RememberError(ERROR_INVALID_NAME);
-    return false;
-  }
+  if (full.empty()) return ErrorOf(operation, path, ERROR_INVALID_NAME);
+  Located located;
   const std::size_t root = RootLength(full);
   if (full.size() <= root) {
     located.root = full;
-    return true;
+    return located;
   }
   const std::size_t slash = full.find_last_of('\\');  // the system's form has no '/'
   // A relative open asks no access of the folder it starts from: without any, this handle
   // conflicts with nobody who holds the folder.
   located.folder = OpenByPath(full.substr(0, std::max(slash + 1, root)), SYNCHRONIZE, kShareAll);
-  located.name = full.substr(slash + 1);
-  return located.folder.Valid();
+  if (!located.folder) return LastErrorOf(operation, path);
+  located.name = Utf8ToWide(full.substr(slash + 1));
+  return located;
 }
 
-std::string WithDelimiter(std::string path) {
-  if (path.empty() || !IsDelimiter(path.back())) path.push_back('\\');
-  return path;
+// The folder at `path` opened for `access`: a root by its path, anything else relative
+// to the folder above, refusing a link.
+Result<UniqueFileHandle> OpenFolderByPath(const std::string& path, ACCESS_MASK access,
+                                          ULONG share) {
+  Result<Located> located = Locate(kOpenFolder, path);
+  if (!located) return located.TakeError();
+  if (located->root.empty()) {
+    std::wstring finalPath;
+    return OpenPlainFolder(located->folder.Get(), finalPath, located->name, access, share, path);
+  }
+  // A drive or share root is no link.
+  UniqueFileHandle root = OpenByPath(WithDelimiter(located->root), access, share);
+  if (!root) return LastErrorOf(kOpenFolder, path);
+  return root;
 }
 
 }  // namespace
-
-std::string FullPath(const std::string& path) {
-  const std::wstring wide = Utf8ToWide(path);
-  return WideToUtf8(SystemPath([&wide](wchar_t* buffer, DWORD size) {
-    return ::GetFullPathNameW(wide.c_str(), size, buffer, nullptr);
-  }));
-}
-
-std::wstring FinalPath(HANDLE handle) {
-  return SystemPath([handle](wchar_t* buffer, DWORD size) {
-    return ::GetFinalPathNameByHandleW(handle, buffer, size, 0);
-  });
-}
-
-bool QueryEntryInformation(HANDLE entry, EntryInformation& info) {
-  FILE_ATTRIBUTE_TAG_INFO tag;
-  FILE_STANDARD_INFO standard;
-  if (!::GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag) ||
-      !::GetFileInformationByHandleEx(entry, FileStandardInfo, &standard, sizeof standard)) {
-    return false;
-  }
-  info = {tag.FileAttributes, standard.NumberOfLinks};
-  return true;
-}
-
-bool SamePath(std::wstring_view a, std::wstring_view b) {
-  return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
 
 bool Win32FileSystem::SameName(std::string_view a, std::string_view b) const {
   return SamePath(Utf8ToWide(a), Utf8ToWide(b));
@@ -163,60 +128,44 @@ bool Win32FileSystem::SameName(std::string_view a, std::string_view b) const {
 
 bool Win32FileSystem::FileExists(const std::string& path) {
   const UniqueFileHandle entry = OpenByPath(path, FILE_READ_ATTRIBUTES, kShareAll);
-  EntryInformation info;
   if (!entry) return false;
-  if (!QueryEntryInformation(entry.Get(), info)) {
-    RememberLastError();
-    return false;
-  }
-  if ((info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    RememberReason(reason::kFolderNotFile);
-    return false;
-  }
-  return true;
+  Result<EntryInformation> info = ReadInformation(entry.Get(), "read the attributes of", path);
+  return info && !info->IsFolder();
 }
 
 bool Win32FileSystem::DirectoryExists(const std::string& path) {
-  Located located;
-  if (!Locate(path, located)) return false;
-  if (!located.root.empty()) {
-    return OpenByPath(WithDelimiter(located.root), FILE_READ_ATTRIBUTES, kShareAll).Valid();
-  }
-  return Win32Folder(std::move(located.folder), {}).HoldsPlainFolder(located.name);
+  return static_cast<bool>(OpenFolderByPath(path, FILE_READ_ATTRIBUTES, kShareAll));
 }
 
-std::unique_ptr<Folder> Win32FileSystem::OpenFolder(const std::string& path) {
+Result<std::unique_ptr<Folder>> Win32FileSystem::OpenFolder(const std::string& path) {
   [[maybe_unused]] static const bool enabled = (EnableOwnershipPrivileges(), true);
-  Located located;
-  if (!Locate(path, located)) return nullptr;
-  if (!located.root.empty()) {
-    // A drive or share root is no link.
-    UniqueFileHandle root =
-        OpenByPath(WithDelimiter(located.root), kFolderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    if (!root) return nullptr;
-    return std::make_unique<Win32Folder>(std::move(root), WithDelimiter(path));
-  }
-  return Win32Folder(std::move(located.folder), {})
-      .OpenFolderShownAs(located.name, WithDelimiter(path));
+  Result<UniqueFileHandle> folder = OpenFolderByPath(path, kFolderAccess, kShareReadWrite);
+  if (!folder) return folder.TakeError();
+  const std::uint64_t volume = VolumeOf(folder->Get());
+  return std::make_unique<Win32Folder>(folder.Take(), WithDelimiter(path), volume);
 }
 
-std::unique_ptr<OpenFile> Win32FileSystem::OpenShared(const std::string& path) {
-  UniqueFileHandle file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+Result<std::unique_ptr<OpenFile>> Win32FileSystem::OpenShared(const std::string& path) {
+  UniqueFileHandle file(::CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, kShareReadWrite,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) {
-    RememberLastError();
-    return nullptr;
+    FileError error = LastErrorOf("open", path);
+    // Without backup semantics a folder answers "access denied".
+    const DWORD attributes = ::GetFileAttributesW(Utf8ToWide(path).c_str());
+    if (error.reason == FileReason::AccessDenied && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return Refusal("open", path, FileReason::IsFolder);
+    }
+    return error;
   }
-  return std::make_unique<Win32OpenFile>(std::move(file));
+  const std::uint64_t volume = VolumeOf(file.Get());
+  return std::make_unique<Win32OpenFile>(std::move(file), path, volume);
 }
 
-std::string Win32FileSystem::LastErrorText() const {
-  return LastFileErrorText();
-}
+}  // namespace win32
 
 FileSystem& SystemFileSystem() {
-  static Win32FileSystem fileSystem;
+  static win32::Win32FileSystem fileSystem;
   return fileSystem;
 }
 

@@ -2,32 +2,36 @@
 
 #include "platform/win32/FileErrors.h"
 
-namespace qvr {
+namespace qvr::win32 {
 
-bool Win32OpenFile::Read(void* buffer, std::uint32_t count, std::uint32_t& got) {
+Result<std::uint32_t> Win32OpenFile::Read(void* buffer, std::uint32_t count) {
   DWORD done = 0;
-  const BOOL ok = ::ReadFile(handle_.Get(), buffer, count, &done, nullptr);
-  got = done;
-  if (!ok) RememberLastError();
-  return ok != FALSE;
+  if (!::ReadFile(handle_.Get(), buffer, count, &done, nullptr)) return LastErrorOf("read", path_);
+  return static_cast<std::uint32_t>(done);
 }
 
-bool Win32OpenFile::Write(const void* buffer, std::uint32_t count, std::uint32_t& written) {
+Result<void> Win32OpenFile::Write(const void* buffer, std::uint32_t count) {
   DWORD done = 0;
-  const BOOL ok = ::WriteFile(handle_.Get(), buffer, count, &done, nullptr);
-  written = done;
-  if (!ok) RememberLastError();
-  return ok != FALSE;
+  if (!::WriteFile(handle_.Get(), buffer, count, &done, nullptr))
+    return LastErrorOf("write", path_);
+  // A synchronous write to a file writes all of it or fails.
+  if (done != count) return ErrorOf("write", path_, ERROR_WRITE_FAULT);
+  return {};
 }
 
-bool Win32OpenFile::Size(std::uint64_t& size) {
-  LARGE_INTEGER value;
-  if (!::GetFileSizeEx(handle_.Get(), &value)) {
-    RememberLastError();
-    return false;
+Result<void> Win32OpenFile::Seek(std::uint64_t offset) {
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  if (!::SetFilePointerEx(handle_.Get(), position, nullptr, FILE_BEGIN)) {
+    return LastErrorOf("seek in", path_);
   }
-  size = static_cast<std::uint64_t>(value.QuadPart);
-  return true;
+  return {};
 }
 
-}  // namespace qvr
+Result<std::uint64_t> Win32OpenFile::Size() {
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(handle_.Get(), &size)) return LastErrorOf("read the size of", path_);
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+}  // namespace qvr::win32

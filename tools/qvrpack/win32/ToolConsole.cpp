@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ToolConsole.h"
-#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Paths.h"
 #include "platform/win32/WinText.h"
 
 namespace qvr::tool {
@@ -50,7 +50,7 @@ std::vector<std::string> Arguments(int, char**) {
 
 std::string AbsolutePath(const std::string& path) {
   if (path.empty()) return path;
-  std::string full = FullPath(path);
+  std::string full = win32::FullPath(path);
   return full.empty() ? path : full;
 }
 
