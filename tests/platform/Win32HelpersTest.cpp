@@ -242,6 +242,12 @@ TEST(Win32FileSystemTest, LinksPlantedFromPosixAreNeverRemovedOrMovedThrough) {
   }
   EXPECT_EQ(test::ReadFile(dir.Path() + "target\\file"), "target content");
   EXPECT_FALSE(fs.FileExists(dir.Path() + "nowhere"));
+  // Named by the caller, a link at the path is followed where that is asked for.
+  const auto followed = fs.OpenFolder(dir.Path() + "dirlink\\", LinkAtPath::Followed);
+  ASSERT_TRUE(followed);
+  EXPECT_TRUE((*followed)->Open("file"));
+  EXPECT_TRUE(
+      fs.OpenFolder(dir.Path() + "filelink", LinkAtPath::Followed).Failed(FileReason::NotFolder));
 }
 
 // Owner and DACL of `path` as SDDL, as the system keeps them.

@@ -104,10 +104,23 @@ Result<Located> Locate(const char* operation, const std::string& path) {
   return located;
 }
 
+// The folder at `path` opened for `access`, a link standing there followed like those on
+// the way to it.
+Result<UniqueFileHandle> OpenFollowingLink(const std::string& path, ACCESS_MASK access,
+                                           ULONG share) {
+  UniqueFileHandle folder = OpenByPath(path, access, share);
+  if (!folder) return LastErrorOf(kOpenFolder, path);
+  Result<EntryInformation> info = ReadInformation(folder.Get(), kOpenFolder, path);
+  if (!info) return info.TakeError();
+  if (!info->IsFolder()) return Refusal(kOpenFolder, path, FileReason::NotFolder);
+  return folder;
+}
+
 // The folder at `path` opened for `access`: a root by its path, anything else relative
-// to the folder above, refusing a link.
-Result<UniqueFileHandle> OpenFolderByPath(const std::string& path, ACCESS_MASK access,
-                                          ULONG share) {
+// to the folder above, refusing a link unless `link` says it is followed.
+Result<UniqueFileHandle> OpenFolderByPath(const std::string& path, ACCESS_MASK access, ULONG share,
+                                          LinkAtPath link) {
+  if (link == LinkAtPath::Followed) return OpenFollowingLink(path, access, share);
   Result<Located> located = Locate(kOpenFolder, path);
   if (!located) return located.TakeError();
   if (located->root.empty()) {
@@ -134,12 +147,14 @@ bool Win32FileSystem::FileExists(const std::string& path) {
 }
 
 bool Win32FileSystem::DirectoryExists(const std::string& path) {
-  return static_cast<bool>(OpenFolderByPath(path, FILE_READ_ATTRIBUTES, kShareAll));
+  return static_cast<bool>(
+      OpenFolderByPath(path, FILE_READ_ATTRIBUTES, kShareAll, LinkAtPath::Refused));
 }
 
-Result<std::unique_ptr<Folder>> Win32FileSystem::OpenFolder(const std::string& path) {
+Result<std::unique_ptr<Folder>> Win32FileSystem::OpenFolder(const std::string& path,
+                                                            LinkAtPath link) {
   [[maybe_unused]] static const bool enabled = (EnableOwnershipPrivileges(), true);
-  Result<UniqueFileHandle> folder = OpenFolderByPath(path, kFolderAccess, kShareReadWrite);
+  Result<UniqueFileHandle> folder = OpenFolderByPath(path, kFolderAccess, kShareReadWrite, link);
   if (!folder) return folder.TakeError();
   const std::uint64_t volume = VolumeOf(folder->Get());
   return std::make_unique<Win32Folder>(folder.Take(), WithDelimiter(path), volume);

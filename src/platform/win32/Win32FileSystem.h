@@ -14,7 +14,8 @@ class Win32FileSystem final : public FileSystem {
   bool SameName(std::string_view a, std::string_view b) const override;
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
-  Result<std::unique_ptr<Folder>> OpenFolder(const std::string& path) override;
+  Result<std::unique_ptr<Folder>> OpenFolder(const std::string& path,
+                                             LinkAtPath link = LinkAtPath::Refused) override;
   Result<std::unique_ptr<OpenFile>> OpenShared(const std::string& path) override;
 };
 
