@@ -87,6 +87,31 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   return tree;
 }
 
+// Another run of the setup, as a process of its own: its own window backend, application
+// and dialog over `files`, and gone, with every folder it held, when it goes.
+struct SetupAgain {
+  explicit SetupAgain(FileSystem& files = SystemFileSystem())
+      : dialog(app, MemoryGraphics(), files, links,
+               RestartCalls{[] { return std::string(); },
+                            [](const std::string&, const std::string&, const std::string&, bool,
+                               std::string&) { return -1; }}) {}
+  // "Install >>" with these answers; the exit code, none where it ended normally.
+  std::optional<int> Install(std::initializer_list<TModalResult> answers) {
+    for (const TModalResult answer : answers) backend.QueueAnswer(answer);
+    try {
+      dialog.InstallButton.Click();
+    } catch (const ProgramHalt&) {
+    }
+    return backend.HaltCode();
+  }
+
+  HeadlessBackend backend;
+  TApplication app{backend};
+  std::vector<std::string> log;
+  FakeShellLinks links{log};
+  TFormInstall dialog;
+};
+
 class InstallSequenceTest : public ::testing::Test {
  protected:
   InstallSequenceTest() {
@@ -463,9 +488,7 @@ class Reinstall : public InstallSequenceTest,
   // The first installation, and what was added to it since.
   void InstallEarlier() {
     MakeArchive();
-    backend.QueueAnswer(mrNo);
-    Install();
-    ASSERT_EQ(backend.HaltCode(), std::nullopt);
+    ASSERT_EQ(SetupAgain().Install({mrNo}), std::nullopt);
     WriteFile(ProgrammPfad + "settings.ini", "the program's settings");
     WriteFile(FontsPfad + "Added.ttf", "a font added later");
     WriteFile(Product() + N("Daten/Spielberichte/Mein.txt"), "a user's report");
@@ -486,26 +509,17 @@ TEST_P(Reinstall, FailureLeavesTheEarlierInstallationAsItWas) {
   const ReinstallFailure& failure = GetParam();
   InstallEarlier();
   const auto before = Earlier();
-  // A second dialog, as a second run of the setup.
-  HeadlessBackend second;
-  TApplication secondApp{second};
-  FakeShellLinks secondLinks{second.Log()};
   test::FaultyFileSystem secondFiles{SystemFileSystem()};
-  TFormInstall again{secondApp, MemoryGraphics(), secondFiles, secondLinks};
+  SetupAgain again(secondFiles);
   failure.cause(*this, secondFiles);
-  second.QueueAnswer(mrYes);
-  try {
-    again.InstallButton.Click();
-  } catch (const ProgramHalt&) {
-  }
-  EXPECT_EQ(second.HaltCode(), failure.exitCode);
-  ASSERT_EQ(second.Dialogs().size(), 2u);
-  EXPECT_NE(second.Dialogs()[1].text.find(failure.boxHas), std::string::npos)
-      << second.Dialogs()[1].text;
+  EXPECT_EQ(again.Install({mrYes}), failure.exitCode);
+  const auto& boxes = again.backend.Dialogs();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_NE(boxes[1].text.find(failure.boxHas), std::string::npos) << boxes[1].text;
   EXPECT_EQ(Earlier(), before);
   EXPECT_FALSE(fsys::exists(Product() + "Vorherige Installation"));
   EXPECT_FALSE(fsys::exists(Product() + N("Frühere Dateien")));
-  EXPECT_TRUE(secondLinks.calls.empty());
+  EXPECT_TRUE(again.links.calls.empty());
   if (SystemFileSystem().Delimiter() == '/') {
     EXPECT_EQ(fsys::status(Product() + "Daten").permissions(),
               fsys::perms::all | fsys::perms::sticky_bit);
@@ -559,14 +573,9 @@ TEST_F(Reinstall, SuccessKeepsTheLeftoversOutOfTheProgramsReach) {
   const std::string kept = Product() + N("Frühere Dateien/");
   for (const char* run : {"Intern", "Intern (2)"}) {
     SCOPED_TRACE(run);
-    HeadlessBackend second;
-    TApplication secondApp{second};
-    FakeShellLinks secondLinks{second.Log()};
-    TFormInstall again{secondApp, MemoryGraphics(), SystemFileSystem(), secondLinks};
-    second.QueueAnswer(mrYes);
-    second.QueueAnswer(mrNo);
-    again.InstallButton.Click();
-    EXPECT_TRUE(secondApp.Terminated());
+    SetupAgain again;
+    EXPECT_EQ(again.Install({mrYes, mrNo}), std::nullopt);
+    EXPECT_TRUE(again.app.Terminated());
     EXPECT_EQ(ReadFile(kept + N(run) + N("/Programm/settings.ini")), "the program's settings");
     EXPECT_FALSE(fsys::exists(kept + N(run) + N("/Programm/QVR-Kelvador.exe")));
     EXPECT_FALSE(fsys::exists(ProgrammPfad + "settings.ini"));
@@ -588,14 +597,9 @@ TEST_F(Reinstall, RunCutOffLeavesTheEarlierFoldersWhereTheNextRunFindsThem) {
   fsys::rename(Product() + "Intern", aside + "Intern");
   fsys::rename(FontsPfad, aside + "Fonts");
   WriteFile(ProgrammPfad + "half.bin", "a partial new program");
-  HeadlessBackend second;
-  TApplication secondApp{second};
   test::FaultyFileSystem secondFiles{SystemFileSystem()};
-  TFormInstall again{secondApp, MemoryGraphics(), secondFiles};
   secondFiles.FailFromPath(Op::Create, "Liesmich.txt");
-  second.QueueAnswer(mrYes);
-  EXPECT_THROW(again.InstallButton.Click(), ProgramHalt);
-  EXPECT_EQ(second.HaltCode(), 12);
+  EXPECT_EQ(SetupAgain(secondFiles).Install({mrYes}), 12);
   EXPECT_EQ(Earlier(), before);
   EXPECT_FALSE(fsys::exists(aside));
 }
@@ -851,26 +855,16 @@ class StandardUser : public InstallSequenceTest {
   void InstallTwice(int exitCode, const std::function<void(test::FaultyFileSystem&)>& faults,
                     const std::function<void()>& whileUnpacking) {
     MakeArchive();
-    backend.QueueAnswer(mrNo);
-    Install();
-    HeadlessBackend second;
-    TApplication secondApp{second};
-    FakeShellLinks secondLinks{second.Log()};
+    ASSERT_EQ(SetupAgain().Install({mrNo}), std::nullopt);
     test::FaultyFileSystem secondFiles{SystemFileSystem()};
     faults(secondFiles);
-    TFormInstall again{secondApp, MemoryGraphics(), secondFiles, secondLinks};
+    SetupAgain again(secondFiles);
     int pumps = 0;
     TQVRPacker::SetMessagePump([&] {
       if (pumps++ == 0) whileUnpacking();
     });
-    second.QueueAnswer(mrYes);
-    second.QueueAnswer(mrNo);
-    try {
-      again.InstallButton.Click();
-    } catch (const ProgramHalt&) {
-    }
+    EXPECT_EQ(again.Install({mrYes, mrNo}).value_or(0), exitCode);
     EXPECT_GT(pumps, 0);
-    EXPECT_EQ(second.HaltCode().value_or(0), exitCode);
   }
 
   static bool Try(const std::string& product, const UserAttempt& attempt) {
