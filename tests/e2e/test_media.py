@@ -1,6 +1,7 @@
 """The medium: made again byte for byte, signed by make-dist, and names beyond ASCII
 from the archive to the installed tree."""
 
+import hashlib
 import re
 import shutil
 import subprocess
@@ -15,6 +16,21 @@ def quiet(*args):
     """The command succeeds (its output is dropped)."""
     return subprocess.run([str(a) for a in args], stdout=subprocess.DEVNULL,
                           stderr=subprocess.DEVNULL, check=False).returncode == 0
+
+
+def sums_listed(folder):
+    """SHA256SUMS in `folder` holds the hashes of the medium's two files, as sha256sum
+    writes them."""
+    lines = [f"{hashlib.sha256(content(folder / name) or b'').hexdigest()}  {name}"
+             for name in ("Setup.exe", "QVRKDV2.QVP")]
+    return content(folder / "SHA256SUMS") == "".join(f"{line}\n" for line in lines).encode()
+
+
+def without_signature(signed, unsigned, work):
+    """osslsigncode takes the signature off `signed`, and the bytes of `unsigned` remain."""
+    stripped = work / f"{signed.name}.stripped"
+    return quiet("osslsigncode", "remove-signature", "-in", signed, "-out", stripped) and \
+        same_file(stripped, unsigned)
 
 
 def test_medium(wine, medium, checks, tmp_path):
@@ -36,6 +52,7 @@ def test_medium(wine, medium, checks, tmp_path):
             "regenerated tree equals the reference tree")
     c.check((wine.tree / "Daten/Programm/Vorlagen/Spielbericht.dat").stat().st_size > 524288,
             "a member above one chunk of 524,288 bytes")
+    c.check(sums_listed(medium), "SHA256SUMS holds the hashes of Setup.exe and QVRKDV2.QVP")
 
 
 def signature_verifies(program, certificate):
@@ -67,9 +84,14 @@ def sign_medium(s):
     (work / "unpacked").mkdir()
     subprocess.run([s.wine.qvrpack, "unpack", "-q", work / "dist/QVRKDV2.QVP", work / "unpacked"],
                    stdout=s.log, stderr=s.log, check=False)
-    s.check(signature_verifies(work / "unpacked" / s.product.name / "Intern/Programm/QVR-Kelvador.exe",
-                               work / "cert.pem"),
+    program = work / "unpacked" / s.product.name / "Intern/Programm/QVR-Kelvador.exe"
+    s.check(signature_verifies(program, work / "cert.pem"),
             "the archive's product program is signed and verifies")
+    s.check(sums_listed(work / "dist"), "SHA256SUMS holds the hashes of the signed files")
+    s.check(without_signature(work / "dist/Setup.exe", s.medium / "Setup.exe", work),
+            "signed Setup.exe without its signature is the unsigned build")
+    s.check(without_signature(program, s.wine.tree / "Intern/Programm/QVR-Kelvador.exe", work),
+            "signed product program without its signature is the unsigned build")
     shutil.copytree(work / "dist", s.medium, dirs_exist_ok=True)
 
 
