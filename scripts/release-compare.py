@@ -63,7 +63,7 @@ def describe(a, b, every):
         name, inside = part_of(parts, start)
         lead = f"0x{start:x}-0x{end:x}" if every else f"first difference at 0x{start:x}"
         where = name if inside is None else f"{name} +0x{inside:x}"
-        lines.append(f"{lead} ({end - start} bytes): {where}")
+        lines.append(f"{lead} ({end - start} byte{'s' if end - start > 1 else ''}): {where}")
     if parts and not every:
         named = dict.fromkeys(part_of(parts, start)[0] for start, _ in ranges)
         lines.append("differing parts: " + ", ".join(named))
