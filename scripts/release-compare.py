@@ -58,7 +58,8 @@ def describe(a, b, every):
         return []
     parts = peimage.regions(a)
     ranges = differing_ranges(a, b)
-    lines = [f"{len(a)} and {len(b)} bytes, {len(ranges)} differing ranges"]
+    plural = "s" if len(ranges) > 1 else ""
+    lines = [f"{len(a)} and {len(b)} bytes, {len(ranges)} differing range{plural}"]
     for start, end in ranges if every else ranges[:1]:
         name, inside = part_of(parts, start)
         lead = f"0x{start:x}-0x{end:x}" if every else f"first difference at 0x{start:x}"
