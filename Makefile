@@ -1,5 +1,5 @@
 # The two commands of the README. Both install missing Debian packages first.
-.PHONY: demo test deps build bench-packer bench-gauge bench-setup fuzz-long
+.PHONY: demo test deps build release-check bench-packer bench-gauge bench-setup fuzz-long
 
 deps:
 	@scripts/install-deps.sh
@@ -12,6 +12,11 @@ test: deps
 
 build: deps
 	@scripts/build.sh
+
+# The medium built again from scratch in a folder of its own, compared with build/dist
+# byte for byte (QVR_WINDOWS_ARCH=win64 for build/dist-win64).
+release-check: deps
+	@scripts/release-check.sh
 
 bench-packer: deps
 	@bench/packer/run.sh

@@ -14,7 +14,8 @@
 #
 # The programs come from the build without their symbols; the symbol files of the
 # medium's programs land beside it in <medium>-symbols (build/dist-symbols), to be kept
-# with every release for resolving crash addresses (README.md).
+# with every release for resolving crash addresses (README.md). SHA256SUMS beside the
+# two files of the medium holds their hashes.
 #
 # Signing: with QVR_SIGN_PKCS12 (a PKCS#12 file with the maker's code-signing
 # certificate and key) and QVR_SIGN_PASSWORD (its password), Setup.exe and the
@@ -86,6 +87,10 @@ else
   echo "== make-dist: unsigned (QVR_SIGN_PKCS12 and QVR_SIGN_PASSWORD not given):" \
     "Windows will name the publisher \"Unknown\""
 fi
+
+# The customers' check of the files they received (README.md), over the files as they
+# ship: written after signing.
+(cd "$dist" && sha256sum Setup.exe QVRKDV2.QVP >SHA256SUMS)
 
 echo "== make-dist: distribution medium $dist ($QVR_WINDOWS_ARCH programs)"
 ls -l "$dist"

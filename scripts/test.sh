@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: native, native with sanitizers, Windows under Wine, the fuzzer
-# for a bounded time and the end-to-end runs of the real setup under Wine and Xvfb.
+# for a bounded time, the end-to-end runs of the real setup under Wine and Xvfb and the
+# release check of both media (built again in another folder, the same bytes).
 # Both Windows builds are compiled; the one that this host runs is tested (see
 # scripts/windows-arch.sh).
 set -euo pipefail
@@ -35,6 +36,10 @@ fi
 
 if [ -x scripts/fuzz.sh ]; then run "fuzz" scripts/fuzz.sh; fi
 if [ -x scripts/e2e ]; then run "end-to-end ($QVR_WINDOWS_ARCH)" scripts/e2e; fi
+# Each medium built again from scratch in another folder gives the same bytes; no Wine.
+for arch in win32 win64; do
+  run "release check ($arch)" env QVR_WINDOWS_ARCH=$arch scripts/release-check.sh
+done
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"

@@ -1,6 +1,7 @@
 """The medium: made again byte for byte, signed by make-dist, and names beyond ASCII
 from the archive to the installed tree."""
 
+import hashlib
 import re
 import shutil
 import subprocess
@@ -9,6 +10,21 @@ import sys
 from harness.wine import ROOT
 from steps import (confirm_close, content, failure_box, final_message, install, same_file,
                    same_tree, succeeds, write)
+
+
+def sums_listed(folder):
+    """SHA256SUMS in `folder` holds the hashes of the medium's two files, as sha256sum
+    writes them."""
+    lines = [f"{hashlib.sha256(content(folder / name) or b'').hexdigest()}  {name}"
+             for name in ("Setup.exe", "QVRKDV2.QVP")]
+    return content(folder / "SHA256SUMS") == "".join(f"{line}\n" for line in lines).encode()
+
+
+def without_signature(signed, unsigned, work):
+    """osslsigncode takes the signature off `signed`, and the bytes of `unsigned` remain."""
+    stripped = work / f"{signed.name}.stripped"
+    return succeeds("osslsigncode", "remove-signature", "-in", signed, "-out", stripped) and \
+        same_file(stripped, unsigned)
 
 
 def test_medium(wine, medium, checks, tmp_path):
@@ -30,6 +46,7 @@ def test_medium(wine, medium, checks, tmp_path):
             "regenerated tree equals the reference tree")
     c.check((wine.tree / "Daten/Programm/Vorlagen/Spielbericht.dat").stat().st_size > 524288,
             "a member above one chunk of 524,288 bytes")
+    c.check(sums_listed(medium), "SHA256SUMS holds the hashes of Setup.exe and QVRKDV2.QVP")
 
 
 def signature_verifies(program, certificate):
@@ -56,8 +73,13 @@ def sign_medium(s):
               "make-dist.sh did not sign the medium")
     s.check(signature_verifies(work / "dist/Setup.exe", cert), "signed Setup.exe verifies")
     succeeds(s.wine.qvrpack, "unpack", "-q", work / "dist/QVRKDV2.QVP", work / "unpacked", log=s.log)
-    s.check(signature_verifies(work / "unpacked" / s.product.name / "Intern/Programm/QVR-Kelvador.exe",
-                               cert), "the archive's product program is signed and verifies")
+    program = work / "unpacked" / s.product.name / "Intern/Programm/QVR-Kelvador.exe"
+    s.check(signature_verifies(program, cert), "the archive's product program is signed and verifies")
+    s.check(sums_listed(work / "dist"), "SHA256SUMS holds the hashes of the signed files")
+    s.check(without_signature(work / "dist/Setup.exe", s.medium / "Setup.exe", work),
+            "signed Setup.exe without its signature is the unsigned build")
+    s.check(without_signature(program, s.wine.tree / "Intern/Programm/QVR-Kelvador.exe", work),
+            "signed product program without its signature is the unsigned build")
     shutil.copytree(work / "dist", s.medium, dirs_exist_ok=True)
 
 
