@@ -16,6 +16,9 @@ namespace qvr {
 
 using Microsoft::WRL::ComPtr;
 
+// Interface ids through __uuidof throughout: the IID_ symbols of the system's import
+// libraries clash when two of them define the same one.
+
 const std::vector<DescribeAccessible>& AccessibleSource::Elements() const {
   static const std::vector<DescribeAccessible> none;
   return none;
@@ -102,11 +105,11 @@ class AccessibleClientAreaObject final : public IAccessible,
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IAccessible) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible)) {
       *out = static_cast<IAccessible*>(this);
-    } else if (iid == IID_IEnumVARIANT) {
+    } else if (iid == __uuidof(IEnumVARIANT)) {
       *out = static_cast<IEnumVARIANT*>(this);
-    } else if (iid == IID_IOleWindow) {
+    } else if (iid == __uuidof(IOleWindow)) {
       *out = static_cast<IOleWindow*>(this);
     } else {
       *out = nullptr;
@@ -409,7 +412,8 @@ class AccessibleClientAreaObject final : public IAccessible,
     const VARIANT& v = *child.Get();
     ComPtr<IAccessible> object;
     if (v.vt == VT_DISPATCH && v.pdispVal != nullptr) {
-      v.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(object.GetAddressOf()));
+      v.pdispVal->QueryInterface(__uuidof(IAccessible),
+                                 reinterpret_cast<void**>(object.GetAddressOf()));
     } else if (v.vt == VT_I4 && v.lVal != CHILDID_SELF) {
       ComPtr<IDispatch> dispatch;
       if (standard_->get_accChild(v, dispatch.GetAddressOf()) == S_OK && dispatch) {
@@ -449,7 +453,7 @@ LRESULT AccessibleClientArea::Answer(HWND window, WPARAM wParam, LPARAM lParam) 
   if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) return 0;
   if (!object_) {
     ComPtr<IAccessible> standard;
-    if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible,
+    if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible),
                                          reinterpret_cast<void**>(standard.GetAddressOf())))) {
       return 0;
     }
@@ -458,7 +462,7 @@ LRESULT AccessibleClientArea::Answer(HWND window, WPARAM wParam, LPARAM lParam) 
   }
   // A failure leaves the client area to the system's standard object.
   const LRESULT answer =
-      LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object_.Get()));
+      LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object_.Get()));
   return answer > 0 ? answer : 0;
 }
 

@@ -37,8 +37,8 @@ ComPtr<IAccessible> ClientObject(HWND window, bool standard) {
   ComPtr<IAccessible> object;
   void** out = reinterpret_cast<void**>(object.GetAddressOf());
   const HRESULT result =
-      standard ? CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible, out)
-               : AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, out);
+      standard ? CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible), out)
+               : AccessibleObjectFromWindow(window, OBJID_CLIENT, __uuidof(IAccessible), out);
   if (FAILED(result) || !object) throw std::runtime_error("no accessible object for the window");
   return object;
 }
@@ -69,7 +69,7 @@ AccessibleNode ReadClientArea(HWND window, bool standard) {
     HWND childWindow = nullptr;
     if (v.vt == VT_DISPATCH && v.pdispVal != nullptr &&
         SUCCEEDED(v.pdispVal->QueryInterface(
-            IID_IAccessible, reinterpret_cast<void**>(childObject.GetAddressOf()))) &&
+            __uuidof(IAccessible), reinterpret_cast<void**>(childObject.GetAddressOf()))) &&
         SUCCEEDED(WindowFromAccessibleObject(childObject.Get(), &childWindow))) {
       read.window = childWindow;
       ReadProperties(*ClientObject(childWindow, false).Get(), CHILDID_SELF, read);
