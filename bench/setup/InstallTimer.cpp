@@ -85,8 +85,10 @@ class HookScope {
 // the window.
 class CountingSurface : public ControlSurface {
  public:
-  CountingSurface(TForm& form, int& presents, double& presenting)
-      : inner_(form), presents_(presents), presenting_(presenting) {}
+  CountingSurface(TFormInstall& form, int& presents, double& presenting)
+      : inner_(form, form.StatusGauge, form.Label4.Caption()),
+        presents_(presents),
+        presenting_(presenting) {}
   bool CanDraw() const override { return inner_.CanDraw(); }
   void Present(const Bitmap& buffer, int left, int top) override {
     ++presents_;
@@ -94,6 +96,7 @@ class CountingSurface : public ControlSurface {
     inner_.Present(buffer, left, top);
     presenting_ += Now() - t0;
   }
+  void Changed(GaugeChange change) override { inner_.Changed(change); }
 
  private:
   WindowlessSurface inner_;
@@ -207,7 +210,7 @@ void ProbeMessageCalls(Win32Backend& backend) {
   TApplication app(backend);
   app.Initialize();
   TFormInstall form(app, GdiGraphics());
-  WindowlessSurface surface(form);
+  WindowlessSurface surface(form, form.StatusGauge, form.Label4.Caption());
   form.StatusGauge.SetSurface(&surface);
   form.Show();
   LetSettle(app);

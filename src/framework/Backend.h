@@ -3,9 +3,11 @@
 // The headless backend has no peers at all, the Win32 backend one window per peer.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "base/Component.h"
+#include "framework/Accessible.h"
 #include "framework/Types.h"
 
 namespace qvr {
@@ -31,6 +33,8 @@ class FormPeer : public ControlPeer {
   virtual TBounds OuterBounds() const = 0;
   // Marks a part of the client area for repainting.
   virtual void Invalidate(const TBounds& area) = 0;
+  // Tells assistive technology that the form's windowless element `element` changed.
+  virtual void AccessibleElementChanged(std::size_t element, AccessibleEvent event) = 0;
 };
 
 class WindowBackend {

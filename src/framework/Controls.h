@@ -56,6 +56,8 @@ class TControl : public TComponent {
   // A label without word wrap takes the size of its text in its font, so that a
   // substituted, wider font does not cut it off; the design bounds give its place.
   bool AutoSize = false;
+  // Only decorates, like a picture beside the text: assistive technology leaves it out.
+  bool Decorative = false;
 
   std::function<void(TComponent* sender)> OnClick;
   // Runs OnClick; an error that escapes it goes to the application's error box.

@@ -1,6 +1,7 @@
 #include "framework/Forms.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/Application.h"
 #include "framework/Controls.h"
@@ -119,6 +120,21 @@ void TForm::PaintWindowless() {
 
 void TForm::Invalidate(const TBounds& area) {
   if (peer_) peer_->Invalidate(area);
+}
+
+std::size_t TForm::AddAccessibleElement(DescribeAccessible describe) {
+  accessible_.push_back(std::move(describe));
+  return accessible_.size() - 1;
+}
+
+void TForm::RemoveAccessibleElement(std::size_t element) {
+  if (element < accessible_.size()) accessible_[element] = nullptr;
+}
+
+void TForm::AccessibleElementChanged(std::size_t element, AccessibleEvent event) {
+  if (peer_ && element < accessible_.size() && accessible_[element]) {
+    peer_->AccessibleElementChanged(element, event);
+  }
 }
 
 void TForm::AddControl(TControl& control) {

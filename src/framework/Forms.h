@@ -2,6 +2,7 @@
 // activation event and a close handling that may refuse the close.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "base/Component.h"
+#include "framework/Accessible.h"
 #include "framework/Backend.h"
 #include "framework/Types.h"
 
@@ -98,6 +100,17 @@ class TForm : public TCustomForm {
   void PaintWindowless();
   void Invalidate(const TBounds& area);
 
+  // A windowless control that assistive technology knows as a child of the form, after
+  // its child windows: `describe` tells what the control is and shows now. The number
+  // returned names it until RemoveAccessibleElement.
+  std::size_t AddAccessibleElement(DescribeAccessible describe);
+  void RemoveAccessibleElement(std::size_t element);
+  // Tells assistive technology that the element changed.
+  void AccessibleElementChanged(std::size_t element, AccessibleEvent event);
+  // Every element by its number; a removed one is left empty, so that the numbers of
+  // the others stay.
+  const std::vector<DescribeAccessible>& AccessibleElements() const { return accessible_; }
+
   const std::vector<TControl*>& Controls() const { return controls_; }
   void AddControl(TControl& control);
   void RemoveControl(TControl& control);
@@ -121,6 +134,7 @@ class TForm : public TCustomForm {
     std::function<void(int from, int to)> scale;
   };
   std::vector<WindowlessControl> windowless_;
+  std::vector<DescribeAccessible> accessible_;
 };
 
 }  // namespace qvr

@@ -36,8 +36,12 @@ void TGradientProgressBar::SetBounds(int left, int top, int width, int height) {
 }
 
 void TGradientProgressBar::SetVisible(bool visible) {
+  const bool changed = visible != visible_;
   visible_ = visible;
   if (visible) Paint();
+  if (changed && surface_ != nullptr) {
+    surface_->Changed(visible ? GaugeChange::Shown : GaugeChange::Hidden);
+  }
 }
 
 void TGradientProgressBar::SetFont(const TFont& font) {
@@ -104,11 +108,13 @@ void TGradientProgressBar::SetDirection(TProgressDirection value) {
 void TGradientProgressBar::SetMax(std::int32_t value) {
   max_ = value;
   Paint();
+  NotePercentDone();
 }
 
 void TGradientProgressBar::SetMin(std::int32_t value) {
   min_ = value;
   Paint();
+  NotePercentDone();
 }
 
 void TGradientProgressBar::SetPercentage(bool value) {
@@ -126,6 +132,7 @@ void TGradientProgressBar::SetPosition(std::int32_t value) {
   } restorer{rebuildBarImage_};
   rebuildBarImage_ = false;
   Paint();
+  NotePercentDone();
 }
 
 void TGradientProgressBar::SetPosTextPrefix(const std::string& value) {
@@ -163,6 +170,17 @@ std::int64_t TGradientProgressBar::FilledLength(int length) const {
   const double range = std::abs(static_cast<double>(max_) - static_cast<double>(min_));
   const double share = (static_cast<double>(position_) - static_cast<double>(min_)) / range;
   return static_cast<std::int64_t>(RoundHalfEven(share * length));
+}
+
+int TGradientProgressBar::PercentDone() const {
+  return static_cast<int>(std::min<std::int64_t>(FilledLength(100), 100));
+}
+
+void TGradientProgressBar::NotePercentDone() {
+  const int percent = PercentDone();
+  if (percent == percentDone_) return;
+  percentDone_ = percent;
+  if (surface_ != nullptr) surface_->Changed(GaugeChange::PercentDone);
 }
 
 void TGradientProgressBar::DrawBar(bool rebuild) {

@@ -13,6 +13,9 @@
 //   - While the host applies a stored design it brackets the writes with BeginLoading
 //     and EndLoading; paints in between leave out the bar and draw frame and text only.
 //   - SetFont is the font change notification.
+//   - The control tells its surface, for assistive technology, when it is shown or
+//     hidden and when PercentDone changes: at most once per whole percent, however
+//     often Position is written.
 // A paint while the control is hidden or has no surface still composes the buffer, so
 // the cached bar picture stays current, but presents nothing.
 #pragma once
@@ -27,11 +30,15 @@
 
 namespace qvr {
 
+enum class GaugeChange : std::uint8_t { PercentDone, Shown, Hidden };
+
 class ControlSurface {
  public:
   virtual ~ControlSurface() = default;
   virtual bool CanDraw() const = 0;
   virtual void Present(const Bitmap& buffer, int left, int top) = 0;
+  // A host without assistive technology has nothing to tell.
+  virtual void Changed(GaugeChange) {}
 };
 
 enum TProgressDirection : std::uint8_t {
@@ -125,6 +132,10 @@ class TGradientProgressBar : public TComponent {
   // How many gradient colours have been computed so far (a cost counter for tests).
   std::uint64_t GradientColorCalls() const { return gradientColorCalls_; }
 
+  // How much of Min..Max Position has reached, in whole percent from 0 to 100, rounded
+  // as the filled length is: what a screen reader says of the bar.
+  int PercentDone() const;
+
   // The text the control shows: prefix, value and suffix. With Percentage and Max 0 there
   // is no percentage to compute; the value then shows as 0.
   std::string PosText() const;
@@ -138,6 +149,8 @@ class TGradientProgressBar : public TComponent {
   void DrawBorder();
   void DrawPosText();
   std::int64_t FilledLength(int length) const;
+  // Tells the surface when PercentDone differs from what it was last told.
+  void NotePercentDone();
 
   Graphics& graphics_;
   std::unique_ptr<Bitmap> buffer_;
@@ -170,6 +183,7 @@ class TGradientProgressBar : public TComponent {
   std::string posTextSuffix_;
   bool showBorder_ = true;
   bool showPosText_ = true;
+  int percentDone_ = 0;
 
   std::uint64_t gradientColorCalls_ = 0;
 };

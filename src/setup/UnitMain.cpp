@@ -34,12 +34,15 @@ TForm1::TForm1(TApplication& app) : TForm(app), Image1(*this, nullptr), Image2(*
   OnActivate = [this](TComponent* sender) { FormActivate(sender); };
   OnDpiChanged = [this](TComponent* sender) { FormDpiChanged(sender); };
 
+  // The pictures only decorate: a screen reader hears the caption alone.
   Image1.SetBounds(0, 0, 560, 110);
   Image1.PictureName = "IMAGE1";
   Image1.Stretch = true;
+  Image1.Decorative = true;
   Image2.SetBounds(424, 458, 360, 100);
   Image2.PictureName = "IMAGE2";
   Image2.Stretch = true;
+  Image2.Decorative = true;
 }
 
 void TForm1::FormActivate(TComponent*) {

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <optional>
@@ -19,47 +21,11 @@
 #include "framework/win32/Win32Backend.h"
 #include "framework/win32/Win32Common.h"
 #include "platform/win32/WinText.h"
+#include "support/win32/AccessibleProbe.h"
+#include "support/win32/StepDriver.h"
 
 namespace qvr {
 namespace {
-
-constexpr UINT kRun = WM_APP + 7;
-
-// Runs a step from inside a modal loop: the step is posted before the loop starts
-// and dispatched by it once the modal window is up.
-class Driver {
- public:
-  Driver() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &Driver::Proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"QvrTestDriver";
-    RegisterClassExW(&wc);
-    window_ = CreateWindowExW(0, L"QvrTestDriver", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              wc.hInstance, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  }
-  ~Driver() { DestroyWindow(window_); }
-
-  void Post(std::function<void()> step) {
-    step_ = std::move(step);
-    PostMessageW(window_, kRun, 0, 0);
-  }
-
- private:
-  static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<Driver*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-    if (m == kRun && self != nullptr && self->step_) {
-      auto step = std::move(self->step_);
-      step();
-      return 0;
-    }
-    return DefWindowProcW(w, m, wp, lp);
-  }
-  HWND window_;
-  std::function<void()> step_;
-};
 
 std::string Text(HWND window) {
   wchar_t buffer[512];
@@ -120,7 +86,7 @@ class Win32BackendTest : public ::testing::Test {
 
   Win32Backend backend;
   TApplication app{backend};
-  Driver driver;
+  test::StepDriver driver;
 };
 
 TEST_F(Win32BackendTest, FormsAndControlsAreStandardWindowsAtTheirBounds) {
@@ -344,6 +310,70 @@ TEST_F(Win32BackendTest, MessageDialogHasGermanButtonsAndAnswersByThem) {
     for (TMsgDlgBtn b : c.buttons) expected.push_back(ButtonText(b));
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(text, "Erste Zeile\r\nZweite Zeile");
+  }
+}
+
+// Each kind of box the setup shows reads as the system's own boxes do: a dialog named by
+// its caption, announced as it opens and before the button that has the keyboard, its
+// text a child named by it; the children are those of the standard object.
+TEST_F(Win32BackendTest, MessageBoxesReadLikeTheSystemsOwn) {
+  TForm asking(app);
+  const std::string text = "FehlerCode = 5\rDie Installation wird abgebrochen!!!";
+  struct Case {
+    const char* caption;
+    std::function<void()> show;
+    std::string text;  // as the box shows it
+  } cases[] = {
+      {"Bestätigen",
+       [&] {
+         MessageDlg(asking, text, mtConfirmation, {mbYes, mbCancel});
+       },
+       text},
+      {"Warnung",
+       [&] {
+         MessageDlg(asking, text, mtWarning, {mbYes, mbNo});
+       },
+       text},
+      {"Setup", [&] { MessageDlg(asking, text, mtCustom, {mbOK}); }, text},
+      {"Setup", [&] { app.ShowException("Fenster kaputt", &asking); }, "Fenster kaputt."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caption);
+    HWND box = nullptr;
+    HWND focus = nullptr;
+    test::AccessibleNode read;
+    test::AccessibleNode standard;
+    std::size_t startedAt = 0;
+    test::WinEventRecorder events;
+    driver.Post([&] {
+      box = FindWindowW(L"QvrMessageDialog", Utf8ToWide(c.caption).c_str());
+      ASSERT_NE(box, nullptr);
+      read = test::ReadClientArea(box);
+      standard = test::ReadClientArea(box, true);
+      focus = GetFocus();
+      startedAt = events.Events().size();
+      PostMessageW(box, WM_CLOSE, 0, 0);
+    });
+    c.show();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(read.role, ROLE_SYSTEM_DIALOG);
+    EXPECT_EQ(read.name, c.caption);
+    EXPECT_EQ(test::RolesAndNames(read.children), test::RolesAndNames(standard.children));
+    EXPECT_TRUE(std::any_of(read.children.begin(), read.children.end(),
+                            [&](const test::AccessibleNode& child) {
+                              return child.name == WideToUtf8(WindowText(c.text));
+                            }));
+    // Announced once, before the keyboard comes to its first button; ended once.
+    const auto& seen = events.Events();
+    const auto first = [&](DWORD event, HWND window) {
+      return std::find_if(seen.begin(), seen.end(),
+                          [&](const auto& e) { return e.event == event && e.window == window; }) -
+             seen.begin();
+    };
+    EXPECT_EQ(events.Count(EVENT_SYSTEM_DIALOGSTART, box), 1);
+    EXPECT_LT(first(EVENT_SYSTEM_DIALOGSTART, box), first(EVENT_OBJECT_FOCUS, focus));
+    EXPECT_LE(first(EVENT_SYSTEM_DIALOGSTART, box), static_cast<std::ptrdiff_t>(startedAt));
+    EXPECT_EQ(events.Count(EVENT_SYSTEM_DIALOGEND, box), 1);
   }
 }
 

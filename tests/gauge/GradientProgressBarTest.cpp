@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -24,7 +25,9 @@ class RecordingSurface : public ControlSurface {
     lastTop = top;
     lastWidth = buffer.Width();
   }
+  void Changed(GaugeChange change) override { changes.push_back(change); }
   bool canDraw = true;
+  std::vector<GaugeChange> changes;
   int presents = 0;
   int lastLeft = -1;
   int lastTop = -1;
@@ -482,6 +485,41 @@ TEST(GradientProgressBar, PresentsOnlyWhenVisibleOnADrawableSurface) {
   EXPECT_EQ(surface.lastLeft, 8);
   EXPECT_EQ(surface.lastTop, 407);
   EXPECT_EQ(surface.lastWidth, 529);
+}
+
+// What a screen reader learns: every showing and hiding, and PercentDone each time it
+// changes, never for a write that leaves it where it was.
+TEST(GradientProgressBar, TellsItsSurfaceOfShowingAndOfEachWholePercent) {
+  using enum GaugeChange;
+  RecordingSurface surface;
+  TGradientProgressBar bar(nullptr, MemoryGraphics());
+  bar.SetSurface(&surface);
+  struct Step {
+    const char* what;
+    std::function<void()> write;
+    int percent;
+    std::vector<GaugeChange> told;
+  } steps[] = {
+      {"hide", [&] { bar.SetVisible(false); }, 0, {Hidden}},
+      {"hide again", [&] { bar.SetVisible(false); }, 0, {}},
+      {"show", [&] { bar.SetVisible(true); }, 0, {Shown}},
+      {"Max 400", [&] { bar.SetMax(400); }, 0, {}},
+      {"0.25 %", [&] { bar.SetPosition(1); }, 0, {}},
+      {"0.5 % rounds to even", [&] { bar.SetPosition(2); }, 0, {}},
+      {"0.75 %", [&] { bar.SetPosition(3); }, 1, {PercentDone}},
+      {"1 %", [&] { bar.SetPosition(4); }, 1, {}},
+      {"Max 200", [&] { bar.SetMax(200); }, 2, {PercentDone}},
+      {"above Max, ignored", [&] { bar.SetPosition(250); }, 2, {}},
+      {"Max below Position", [&] { bar.SetMax(3); }, 100, {PercentDone}},
+      {"Min above Position", [&] { bar.SetMin(10); }, 0, {PercentDone}},
+      {"Max equal to Min", [&] { bar.SetMax(10); }, 0, {}},
+  };
+  for (Step& step : steps) {
+    surface.changes.clear();
+    step.write();
+    EXPECT_EQ(bar.PercentDone(), step.percent) << step.what;
+    EXPECT_EQ(surface.changes, step.told) << step.what;
+  }
 }
 
 TEST(GradientProgressBar, TextIsCentredInEveryDirection) {

@@ -161,6 +161,30 @@ void Win32FormPeer::Invalidate(const TBounds& area) {
   InvalidateRect(window_.Get(), &r, TRUE);
 }
 
+void Win32FormPeer::AccessibleElementChanged(std::size_t element, AccessibleEvent event) {
+  accessible_.Notify(window_.Get(), element, event);
+}
+
+bool Win32FormPeer::IsDecoration(HWND child) const {
+  const auto& controls = form_.Controls();
+  return std::any_of(controls.begin(), controls.end(), [child](const TControl* control) {
+    return control->Decorative && control->Handle() == child;
+  });
+}
+
+const std::vector<DescribeAccessible>& Win32FormPeer::Elements() const {
+  return form_.AccessibleElements();
+}
+
+std::size_t Win32FormPeer::ChildWindowCount() const {
+  // Every child window of a form is one of its controls outside a panel.
+  const auto& controls = form_.Controls();
+  return static_cast<std::size_t>(
+      std::count_if(controls.begin(), controls.end(), [](const TControl* control) {
+        return control->Parent() == nullptr && control->Handle() != nullptr;
+      }));
+}
+
 LRESULT CALLBACK Win32FormPeer::WindowProc(HWND window, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
   auto* peer = static_cast<Win32FormPeer*>(WindowObject(window, message, lParam));
@@ -222,6 +246,9 @@ LRESULT Win32FormPeer::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       app.RunHandler([this] { form_.Close(); }, &form_);
       return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT answer = accessible_.Answer(w, wParam, lParam)) return answer;
+      break;
     case WM_ERASEBKGND: {
       RECT r;
       GetClientRect(w, &r);

@@ -4,11 +4,12 @@
 #include <windows.h>
 
 #include "framework/Backend.h"
+#include "framework/win32/Win32Accessible.h"
 #include "framework/win32/WinHandles.h"
 
 namespace qvr {
 
-class Win32FormPeer : public FormPeer {
+class Win32FormPeer : public FormPeer, private AccessibleSource {
  public:
   // Raises Exception when the window cannot be created.
   explicit Win32FormPeer(TForm& form);
@@ -17,6 +18,7 @@ class Win32FormPeer : public FormPeer {
   NativeWindow Handle() const override { return window_.Get(); }
   TBounds OuterBounds() const override;
   void Invalidate(const TBounds& area) override;
+  void AccessibleElementChanged(std::size_t element, AccessibleEvent event) override;
 
   static void RegisterWindowClass();
 
@@ -28,7 +30,13 @@ class Win32FormPeer : public FormPeer {
   void FitClientSize();
   void DpiChanged(int dpi, const RECT& suggested);
 
+  bool IsDecoration(HWND child) const override;
+  const std::vector<DescribeAccessible>& Elements() const override;
+  std::size_t ChildWindowCount() const override;
+
   TForm& form_;
+  // Outlives the window, which may be asked for it until it is destroyed.
+  AccessibleClientArea accessible_{*this};
   UniqueWindow window_;
   bool shownOnce_ = false;
   // The control that had the keyboard when the form was last deactivated.

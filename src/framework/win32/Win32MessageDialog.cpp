@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/win32/Win32Accessible.h"
 #include "framework/win32/Win32Common.h"
 #include "framework/win32/Win32Dpi.h"
 #include "framework/win32/WinHandles.h"
@@ -33,6 +34,12 @@ struct Metrics {
 constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
 constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
+// The system's message boxes are dialogs to assistive technology, so ours is one too:
+// a screen reader then reads its caption and its text when it opens.
+struct BoxAccessibility final : AccessibleSource {
+  LONG ClientRole() const override { return ROLE_SYSTEM_DIALOG; }
+};
+
 struct DialogState {
   TModalResult result = mrNone;
   int defaultId = 0;
@@ -43,6 +50,8 @@ struct DialogState {
   HWND label = nullptr;
   std::vector<HWND> buttons;
   gdi::UniqueFont font;
+  BoxAccessibility accessibility;
+  AccessibleClientArea accessible{accessibility};
 };
 
 LPCWSTR SystemIcon(DialogIcon icon) {
@@ -183,6 +192,9 @@ LRESULT HandleDialogMessage(HWND window, DialogState& state, UINT message, WPARA
     case WM_CTLCOLORSTATIC:
       SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_GETOBJECT:
+      if (const LRESULT answer = state.accessible.Answer(window, wParam, lParam)) return answer;
+      break;
     default:
       break;
   }
@@ -253,10 +265,14 @@ TModalResult ShowWin32MessageDialog(const MessageDialogRequest& request) {
   {
     ModalOwnerLock lock(d);
     ShowWindow(d, SW_SHOW);
+    // As the system does for its dialogs: a screen reader announces the box, then the
+    // button that has the keyboard.
+    NotifyWinEvent(EVENT_SYSTEM_DIALOGSTART, d, OBJID_WINDOW, CHILDID_SELF);
     BringToFront(d);
     if (firstButton != nullptr) SetFocus(firstButton);
     // Ended by the application quitting: the box counts as cancelled.
     if (!RunModalLoop(d, [&state] { return state.result != mrNone; })) state.result = mrCancel;
+    NotifyWinEvent(EVENT_SYSTEM_DIALOGEND, d, OBJID_WINDOW, CHILDID_SELF);
   }
   // Answered without ever being activated (by a tool, say): the flashing ends too.
   FlashTaskbarButton(d, FLASHW_STOP);

@@ -56,7 +56,9 @@ int RunSetup() {
     TQVRPacker::SetMessagePump([&app] { app.ProcessMessages(); });
     TForm1 form1(app);
     TFormInstall formInstall(app, GdiGraphics());
-    WindowlessSurface gaugeSurface(formInstall);
+    // A screen reader names the bar after the installing text beside it.
+    WindowlessSurface gaugeSurface(formInstall, formInstall.StatusGauge,
+                                   formInstall.Label4.Caption());
     formInstall.StatusGauge.SetSurface(&gaugeSurface);
     form1.FormInstall = &formInstall;
     app.Run();

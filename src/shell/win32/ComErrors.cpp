@@ -3,9 +3,9 @@
 #include "base/Exceptions.h"
 #include "platform/SystemMessage.h"
 #include "platform/Text.h"
+#include "platform/win32/Bstr.h"
 #include "platform/win32/SystemErrors.h"
 #include "platform/win32/WinText.h"
-#include "shell/win32/Bstr.h"
 
 #include <oleauto.h>
 #include <wrl/client.h>

@@ -3,11 +3,11 @@
 #include "shell/win32/Win32WmiBinding.h"
 
 #include "base/Exceptions.h"
+#include "platform/win32/Bstr.h"
 #include "platform/win32/SystemErrors.h"
+#include "platform/win32/Variant.h"
 #include "platform/win32/WinText.h"
-#include "shell/win32/Bstr.h"
 #include "shell/win32/ComErrors.h"
-#include "shell/win32/Variant.h"
 
 #include <windows.h>
 

@@ -48,6 +48,9 @@ const char kUsage[] =
     "  close CAPTION [SECONDS]          post the window-close command (as Alt+F4 does)\n"
     "  key CAPTION KEY [SECONDS]        post KEY (escape, enter, space, tab) to the focused "
     "control\n"
+    "  focus CAPTION [SECONDS]          'focus \"TEXT\"' of the control that has the keyboard in\n"
+    "                                   the window's thread (the window's caption when none "
+    "has)\n"
     "  owner CAPTION [SECONDS]          'owner \"CAPTION\"' (or 'owner none') and 'above-owner "
     "yes|no'\n"
     "  foreground                       'foreground \"CAPTION\"' of the window in front, or "
@@ -300,6 +303,18 @@ int Close(const Arguments& args) {
   return 0;
 }
 
+// The control that has the keyboard in the window's thread, where a key press goes; the
+// window itself when none has.
+HWND KeyboardFocus(HWND window) {
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) &&
+      thread.hwndFocus != nullptr) {
+    return thread.hwndFocus;
+  }
+  return window;
+}
+
 // The key goes to the control that has the keyboard focus in the window's thread,
 // where a keyboard would deliver it, so that the target's own message loop and
 // dialog navigation handle it.
@@ -320,13 +335,7 @@ int Key(const Arguments& args) {
   }
   HWND window = WaitForWindow(args[1], args.Seconds(3));
   if (window == nullptr) return 1;
-  GUITHREADINFO thread{};
-  thread.cbSize = sizeof thread;
-  HWND target = window;
-  if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) &&
-      thread.hwndFocus != nullptr) {
-    target = thread.hwndFocus;
-  }
+  HWND target = KeyboardFocus(window);
   UINT scan = MapVirtualKeyW(static_cast<UINT>(code), MAPVK_VK_TO_VSC);
   LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
   LPARAM up = down | (LPARAM{1} << 30) | (LPARAM{1} << 31);
@@ -357,6 +366,13 @@ int Owner(const Arguments& args) {
     above = above || below == owner;
   }
   Print(above ? "above-owner yes" : "above-owner no");
+  return 0;
+}
+
+int Focus(const Arguments& args) {
+  HWND window = WaitForWindow(args[1], args.Seconds(3));
+  if (window == nullptr) return 1;
+  Print("focus " + Quoted(KeyboardFocus(window)));
   return 0;
 }
 
@@ -493,6 +509,7 @@ const Command kCommands[] = {
     {L"controls", 1, Controls},
     {L"close", 1, Close},
     {L"key", 2, Key},
+    {L"focus", 1, Focus},
     {L"style", 1, Style},
     {L"syscolor", 1, SysColor},
     {L"owner", 1, Owner},

@@ -39,6 +39,8 @@ class Bstr {
     value_ = nullptr;
     return &value_;
   }
+  // Hands the string to the caller of a COM method, who frees it.
+  BSTR Detach() { return std::exchange(value_, nullptr); }
   std::wstring Text() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : L""; }
 
  private:
