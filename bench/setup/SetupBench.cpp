@@ -128,8 +128,10 @@ std::vector<Row> Rows() {
       {"installing state", step(InstallStep::InstallingState), nullptr},
       {"existence test", step(InstallStep::ExistenceTest), nullptr},
       {"archive read through", step(InstallStep::ArchiveCheck), nullptr},
-      {"  of the bare unpack",
-       [](const InstallTimes& t, double bare) { return StepOf(t, InstallStep::ArchiveCheck) / bare; },
+      {"  per mille of the bare unpack",
+       [](const InstallTimes& t, double bare) {
+         return 1000 * StepOf(t, InstallStep::ArchiveCheck) / bare;
+       },
        nullptr, true},
       {"tree checked", step(InstallStep::TreeCheck), nullptr},
       {"tree secured, earlier aside", step(InstallStep::Protection), nullptr},
