@@ -30,14 +30,9 @@ class FaultyFile final : public OpenFile {
 
   const std::string& Path() const override { return real_->Path(); }
   Result<EntryInfo> Info() override { return real_->Info(); }
-  Result<Owner> ReadOwner() override {
-    if (auto failed = owner_.Check(Op::ReadOwner, Path())) return *std::move(failed);
-    if (const std::optional<Owner> scripted = owner_.OwnerFor(Path())) return *scripted;
-    return real_->ReadOwner();
-  }
+  Result<Owner> ReadOwner() override { return owner_.ReadOwner(*real_); }
   Result<void> SetRights(Rights rights, Grant grant) override {
-    if (auto failed = owner_.Check(Op::SetRights, Path())) return *std::move(failed);
-    return real_->SetRights(rights, grant);
+    return owner_.SetRights(*real_, rights, grant);
   }
   Result<std::uint32_t> Read(void* buffer, std::uint32_t count) override {
     if (auto failed = owner_.Check(Op::Read, Path())) return *std::move(failed);
@@ -70,14 +65,9 @@ class FaultyFolder final : public Folder {
 
   const std::string& Path() const override { return real_->Path(); }
   Result<EntryInfo> Info() override { return real_->Info(); }
-  Result<Owner> ReadOwner() override {
-    if (auto failed = owner_.Check(Op::ReadOwner, Path())) return *std::move(failed);
-    if (const std::optional<Owner> scripted = owner_.OwnerFor(Path())) return *scripted;
-    return real_->ReadOwner();
-  }
+  Result<Owner> ReadOwner() override { return owner_.ReadOwner(*real_); }
   Result<void> SetRights(Rights rights, Grant grant) override {
-    if (auto failed = owner_.Check(Op::SetRights, Path())) return *std::move(failed);
-    return real_->SetRights(rights, grant);
+    return owner_.SetRights(*real_, rights, grant);
   }
 
  protected:
@@ -187,11 +177,17 @@ std::optional<FileError> FaultyFileSystem::Check(Op op, const std::string& path)
                        std::to_string(call) + ") on " + path};
 }
 
-std::optional<Owner> FaultyFileSystem::OwnerFor(const std::string& path) const {
+Result<Owner> FaultyFileSystem::ReadOwner(Entry& real) {
+  if (auto failed = Check(Op::ReadOwner, real.Path())) return *std::move(failed);
   for (const auto& [part, owner] : owners_) {
-    if (path.find(part) != std::string::npos) return owner;
+    if (real.Path().find(part) != std::string::npos) return owner;
   }
-  return std::nullopt;
+  return real.ReadOwner();
+}
+
+Result<void> FaultyFileSystem::SetRights(Entry& real, Rights rights, Grant grant) {
+  if (auto failed = Check(Op::SetRights, real.Path())) return *std::move(failed);
+  return real.SetRights(rights, grant);
 }
 
 Result<std::unique_ptr<Folder>> FaultyFileSystem::Wrap(Result<std::unique_ptr<Folder>> folder) {

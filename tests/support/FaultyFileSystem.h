@@ -81,7 +81,9 @@ class FaultyFileSystem final : public FileSystem {
 
   // Counts and logs the call and runs its action; the injected error where it is to fail.
   std::optional<FileError> Check(Op op, const std::string& path);
-  std::optional<Owner> OwnerFor(const std::string& path) const;
+  // What a folder or file of the real file system answers through this one.
+  Result<Owner> ReadOwner(Entry& real);
+  Result<void> SetRights(Entry& real, Rights rights, Grant grant);
   Result<std::unique_ptr<Folder>> Wrap(Result<std::unique_ptr<Folder>> folder);
   Result<std::unique_ptr<OpenFile>> Wrap(Result<std::unique_ptr<OpenFile>> file);
 
