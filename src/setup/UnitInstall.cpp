@@ -264,19 +264,18 @@ void TFormInstall::InstallButtonClick(TComponent*) {
 
   // Nothing the administrator later runs, loads or copies into Windows may stay
   // changeable by other users; the earlier installation is kept aside until the new one
-  // is complete.
-  Step(InstallStep::Protection);
-  if (Result<void> prepared = tree_.Prepare(); !prepared) {
-    RestoreEarlier();
-    EndUnprotected(prepared.Error());
-  }
-
-  QVRPacker1.QuellPfad = archivePath;
-  QVRPacker1.ZielPfad = InstallPfad;
-  QVRPacker1.QuellArchiv = &*archive;
-  QVRPacker1.ZielOrdner = &tree_.Root();
-  Step(InstallStep::Unpack);
+  // is complete. An error that escapes from here on is a failure like any other.
   try {
+    Step(InstallStep::Protection);
+    if (Result<void> prepared = tree_.Prepare(); !prepared) {
+      RestoreEarlier();
+      EndUnprotected(prepared.Error());
+    }
+    QVRPacker1.QuellPfad = archivePath;
+    QVRPacker1.ZielPfad = InstallPfad;
+    QVRPacker1.QuellArchiv = &*archive;
+    QVRPacker1.ZielOrdner = &tree_.Root();
+    Step(InstallStep::Unpack);
     QVRPacker1.Starten();
   } catch (const std::exception& e) {
     RestoreEarlier();
