@@ -66,9 +66,13 @@ Result<std::uint32_t> ArchiveReader::ReadFully(char* buffer, std::uint32_t count
   return got;
 }
 
-std::optional<PackerFailure> ArchiveReader::ReadThrough() {
+std::optional<PackerFailure> ArchiveReader::ReadThrough(std::vector<std::string>* folders) {
   while (Next()) {
-    if (!record_.folder && !SkipData()) break;
+    if (record_.folder) {
+      if (folders != nullptr) folders->push_back(path_);
+    } else if (!SkipData()) {
+      break;
+    }
   }
   if (!failure_) {
     if (Result<void> back = file_.Seek(0); !back) Fail(status::kArchiveIo, back.TakeError());

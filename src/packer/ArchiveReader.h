@@ -26,8 +26,9 @@ class ArchiveReader {
                 char delimiter, std::string memberRoot, const char* verb);
 
   // Reads every record to the end, skipping the data, and goes back to the start: the
-  // failure an unpack would end with, found before anything is written.
-  std::optional<PackerFailure> ReadThrough();
+  // failure an unpack would end with, found before anything is written. The path of
+  // every folder record goes to `folders` where it is given.
+  std::optional<PackerFailure> ReadThrough(std::vector<std::string>* folders = nullptr);
 
   // Reads the next record: true when there is one. False at the end of the archive or
   // when reading failed (Failure() tells).

@@ -1,5 +1,7 @@
 #include "packer/SourceArchive.h"
 
+#include <algorithm>
+
 #include "packer/ArchiveReader.h"
 
 namespace qvr {
@@ -21,8 +23,19 @@ Result<SourceArchive, PackerFailure> SourceArchive::Open(FileSystem& fs, const s
   if (!size) return WithStatus(status::kArchiveNotCreated, size.TakeError());
   archive::ArchiveReader reader(**opened, *size, codePage, archive::RulesFor(fs), fs.Delimiter(),
                                 "", "unpack");
-  if (std::optional<PackerFailure> damaged = reader.ReadThrough()) return *std::move(damaged);
-  return SourceArchive(opened.Take(), *size);
+  std::vector<std::string> folders;
+  if (std::optional<PackerFailure> damaged = reader.ReadThrough(&folders)) {
+    return *std::move(damaged);
+  }
+  return SourceArchive(opened.Take(), *size, std::move(folders));
+}
+
+bool SourceArchive::HoldsFolder(const std::vector<std::string_view>& names,
+                                const FileSystem& fs) const {
+  std::string path;
+  for (const std::string_view name : names) (path += name) += fs.Delimiter();
+  return std::any_of(folders_.begin(), folders_.end(),
+                     [&](const std::string& folder) { return fs.SameName(folder, path); });
 }
 
 }  // namespace qvr

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "packer/ArchiveFormat.h"
 #include "packer/PackerStatus.h"
@@ -25,13 +27,18 @@ class SourceArchive {
 
   OpenFile& File() { return *file_; }
   std::uint64_t Size() const { return size_; }
+  // Whether the archive holds the folder that `names` lead to from its root's parent
+  // (the root folder's own name first), as `fs` compares names.
+  bool HoldsFolder(const std::vector<std::string_view>& names, const FileSystem& fs) const;
 
  private:
-  SourceArchive(std::unique_ptr<OpenFile> file, std::uint64_t size)
-      : file_(std::move(file)), size_(size) {}
+  SourceArchive(std::unique_ptr<OpenFile> file, std::uint64_t size,
+                std::vector<std::string> folders)
+      : file_(std::move(file)), size_(size), folders_(std::move(folders)) {}
 
   std::unique_ptr<OpenFile> file_;
   std::uint64_t size_;
+  std::vector<std::string> folders_;  // each folder record's path, ending with the delimiter
 };
 
 }  // namespace qvr

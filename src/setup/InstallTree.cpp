@@ -173,19 +173,19 @@ Result<void> InstallTree::OpenDataToUsers() {
   return {};
 }
 
-Result<void> InstallTree::Prepare() {
+Result<void> InstallTree::Prepare(const std::function<bool(TreeFolder)>& inArchive) {
   const auto replacing = [this](TreeFolder folder) {
     const std::size_t i = static_cast<std::size_t>(folder);
     return inPlace_[i].has_value() || aside_[i];
   };
   const bool earlier =
       std::any_of(std::begin(kReplacedFolders), std::end(kReplacedFolders), replacing);
+  if (Result<void> made = Make(TreeFolder::Root, Rights::Administrators); !made) return made;
   for (const auto& [folder, rights] :
-       {std::pair{TreeFolder::Root, std::optional(Rights::Administrators)},
-        std::pair{TreeFolder::Product, std::optional(Rights::Administrators)},
+       {std::pair{TreeFolder::Product, std::optional(Rights::Administrators)},
         std::pair{TreeFolder::Data, std::optional(Rights::UserData)},
         std::pair{TreeFolder::ProductData, std::optional<Rights>()}}) {
-    if (Result<void> made = Make(folder, rights); !made) return made;
+    if (Result<void> made = MakeIf(inArchive(folder), folder, rights); !made) return made;
   }
   if (earlier) {
     if (Result<void> made = Make(TreeFolder::Earlier, Rights::Administrators); !made) return made;
@@ -195,8 +195,11 @@ Result<void> InstallTree::Prepare() {
     if (Result<void> moved = MoveAside(replaced); !moved) return moved;
   }
   // Everything in the data folder the users', once the fonts are no longer in it.
-  if (Result<void> opened = OpenDataToUsers(); !opened) return opened;
+  if (Held(TreeFolder::Data)) {
+    if (Result<void> opened = OpenDataToUsers(); !opened) return opened;
+  }
   for (const TreeFolder replaced : kReplacedFolders) {
+    if (!inArchive(replaced)) continue;
     if (Result<void> made = Make(replaced, Rights::Administrators); !made) return made;
   }
   return {};
@@ -226,8 +229,10 @@ Result<void> InstallTree::Finish() {
   for (const auto& [replaced, keptAs] : moved) {
     Folder& kept = *Held(TreeFolder::Kept);
     Result<std::unique_ptr<Folder>> leftovers = kept.OpenFolder(keptAs);
-    Result<void> pruned = leftovers ? PruneArchiveFiles(**leftovers, *Held(replaced), fs_)
-                                    : Result<void>(leftovers.TakeError());
+    // Where the archive brings no such folder, all of the earlier one is a leftover.
+    Result<void> pruned = !leftovers       ? Result<void>(leftovers.TakeError())
+                          : Held(replaced) ? PruneArchiveFiles(**leftovers, *Held(replaced), fs_)
+                                           : Result<void>();
     if (!pruned && outcome) outcome = std::move(pruned);
     if (leftovers) leftovers->reset();
     // Gone where nothing was left in it; kept where something was.

@@ -26,6 +26,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,15 +42,17 @@ class InstallTree {
 
   // The tree below `drivePath`, the root of the drive that holds the Windows folder.
   Result<void> Check(const std::string& drivePath);
-  Result<void> Prepare();
+  // Makes the folders of the tree that the archive holds (`inArchive`) and that are not
+  // there yet; the others it leaves to what the archive brings.
+  Result<void> Prepare(const std::function<bool(TreeFolder)>& inArchive);
   Result<void> Finish();
   // Puts back what Prepare moved; best effort: what cannot go back stays in Earlier,
   // where the next run finds it.
   Result<void> Restore();
 
-  // Held from Prepare on.
+  // Held from Prepare on; the fonts folder where the archive brings one.
   Folder& Root() { return *Held(TreeFolder::Root); }
-  Folder& Fonts() { return *Held(TreeFolder::Fonts); }
+  Folder* Fonts() { return Held(TreeFolder::Fonts).get(); }
 
  private:
   static constexpr std::size_t kFolders = static_cast<std::size_t>(TreeFolder::Kept) + 1;
@@ -63,6 +66,11 @@ class InstallTree {
   Result<std::unique_ptr<Folder>> Inspect(Folder& in, TreeFolder folder);
   // Holds `folder` with its rights: secured where it is there, created where it is not.
   Result<void> Make(TreeFolder folder, std::optional<Rights> rights);
+  // Make, for a folder the archive may not hold: left alone where it neither holds it
+  // nor is it there.
+  Result<void> MakeIf(bool wanted, TreeFolder folder, std::optional<Rights> rights) {
+    return wanted || Held(folder) ? Make(folder, rights) : Result<void>();
+  }
   // Moves the earlier `folder` aside, or drops the partial one of a run that was cut off.
   Result<void> MoveAside(TreeFolder folder);
   Result<void> OpenDataToUsers();

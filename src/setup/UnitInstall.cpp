@@ -267,7 +267,10 @@ void TFormInstall::InstallButtonClick(TComponent*) {
   // is complete. An error that escapes from here on is a failure like any other.
   try {
     Step(InstallStep::Protection);
-    if (Result<void> prepared = tree_.Prepare(); !prepared) {
+    const auto inArchive = [this, &archive](TreeFolder folder) {
+      return archive->HoldsFolder(NamesBelowRoot(folder), fs_);
+    };
+    if (Result<void> prepared = tree_.Prepare(inArchive); !prepared) {
       RestoreEarlier();
       EndUnprotected(prepared.Error());
     }
@@ -368,14 +371,15 @@ void TFormInstall::DirectoryList(std::vector<std::string>& List, Folder& Folder)
 void TFormInstall::CopyFonts() {
   // From the fonts folder the setup made and held: only the fonts the archive brought are
   // in it, and nothing a user adds or swaps reaches the Windows font folder.
-  Folder& fonts = tree_.Fonts();
+  Folder* const fonts = tree_.Fonts();
+  if (fonts == nullptr) return;  // the archive brings none
   Result<std::unique_ptr<Folder>> windowsFonts = fs_.OpenFolder(WinFontsPfad);
   if (!windowsFonts) return;
   std::vector<std::string> names;
-  DirectoryList(names, fonts);
+  DirectoryList(names, *fonts);
   // Existing fonts stay as they are; a failed copy is no reason to stop.
   for (const std::string& name : names) {
-    static_cast<void>(CopyPlainFile(fonts, name, **windowsFonts));
+    static_cast<void>(CopyPlainFile(*fonts, name, **windowsFonts));
   }
 }
 
