@@ -23,9 +23,11 @@ std::size_t Index(Op op) {
 
 }  // namespace
 
-class FaultyFile final : public OpenFile {
+// What a file and a folder answer alike: passed through, owner and rights by the owner.
+template <class Real>
+class FaultyEntry : public Real {
  public:
-  FaultyFile(FaultyFileSystem& owner, std::unique_ptr<OpenFile> real)
+  FaultyEntry(FaultyFileSystem& owner, std::unique_ptr<Real> real)
       : owner_(owner), real_(std::move(real)) {}
 
   const std::string& Path() const override { return real_->Path(); }
@@ -34,6 +36,16 @@ class FaultyFile final : public OpenFile {
   Result<void> SetRights(Rights rights, Grant grant) override {
     return owner_.SetRights(*real_, rights, grant);
   }
+
+ protected:
+  FaultyFileSystem& owner_;
+  std::unique_ptr<Real> real_;
+};
+
+class FaultyFile final : public FaultyEntry<OpenFile> {
+ public:
+  using FaultyEntry::FaultyEntry;
+
   Result<std::uint32_t> Read(void* buffer, std::uint32_t count) override {
     if (auto failed = owner_.Check(Op::Read, Path())) return *std::move(failed);
     const auto shortRead = owner_.shortReads_.find(owner_.Calls(Op::Read));
@@ -52,23 +64,11 @@ class FaultyFile final : public OpenFile {
     return real_->Seek(offset);
   }
   Result<std::uint64_t> Size() override { return real_->Size(); }
-
- private:
-  FaultyFileSystem& owner_;
-  std::unique_ptr<OpenFile> real_;
 };
 
-class FaultyFolder final : public Folder {
+class FaultyFolder final : public FaultyEntry<Folder> {
  public:
-  FaultyFolder(FaultyFileSystem& owner, std::unique_ptr<Folder> real)
-      : owner_(owner), real_(std::move(real)) {}
-
-  const std::string& Path() const override { return real_->Path(); }
-  Result<EntryInfo> Info() override { return real_->Info(); }
-  Result<Owner> ReadOwner() override { return owner_.ReadOwner(*real_); }
-  Result<void> SetRights(Rights rights, Grant grant) override {
-    return owner_.SetRights(*real_, rights, grant);
-  }
+  using FaultyEntry::FaultyEntry;
 
  protected:
   Result<std::vector<DirEntry>> ListAll() override {
@@ -113,9 +113,6 @@ class FaultyFolder final : public Folder {
   std::optional<FileError> Check(Op op, const std::string& name) {
     return owner_.Check(op, PathOf(name));
   }
-
-  FaultyFileSystem& owner_;
-  std::unique_ptr<Folder> real_;
 };
 
 void FaultyFileSystem::FailAt(Op op, int nth, FileReason reason) {

@@ -74,6 +74,8 @@ class FaultyFileSystem final : public FileSystem {
   Result<std::unique_ptr<OpenFile>> OpenShared(const std::string& path) override;
 
  private:
+  template <class Real>
+  friend class FaultyEntry;
   friend class FaultyFolder;
   friend class FaultyFile;
 
